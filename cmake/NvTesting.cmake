@@ -1,0 +1,80 @@
+# One test suite, two runs: natively and, cross-built, under Wine.
+#
+# nv_add_test(NAME name SOURCES ... LIBS ... [WIN32_ONLY] [HOST_ONLY] [LABELS ...])
+# Each test program is one CTest test.  Under Wine every test requires the
+# "wine" fixture, which boots the build tree's own prefix once and keeps one
+# wineserver alive for the whole run.
+
+include(CTest)
+enable_testing()
+
+if(NOT TARGET GTest::gtest)
+  set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  if(NOT TARGET GTest::gtest)
+    add_library(GTest::gtest ALIAS gtest)
+    add_library(GTest::gtest_main ALIAS gtest_main)
+  endif()
+endif()
+
+set(NV_TOOLS_DIR ${CMAKE_SOURCE_DIR}/scripts)
+
+if(CMAKE_CROSSCOMPILING)
+  set(NV_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+  add_test(NAME wine_setup COMMAND ${NV_TOOLS_DIR}/wine-fixture.sh setup ${NV_WINEPREFIX})
+  add_test(NAME wine_cleanup COMMAND ${NV_TOOLS_DIR}/wine-fixture.sh cleanup ${NV_WINEPREFIX})
+  set_tests_properties(wine_setup PROPERTIES FIXTURES_SETUP wine)
+  set_tests_properties(wine_cleanup PROPERTIES FIXTURES_CLEANUP wine)
+  # CTest runs test programs through the emulator with this environment.
+  set(NV_TEST_ENV "WINEPREFIX=${NV_WINEPREFIX}" "WINEARCH=win64" "WINEDEBUG=-all"
+                  "WINEDLLOVERRIDES=mscoree,mshtml=" "DISPLAY=:97")
+endif()
+
+function(nv_add_test)
+  cmake_parse_arguments(ARG "WIN32_ONLY;HOST_ONLY" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
+  if(ARG_WIN32_ONLY AND NOT WIN32)
+    return()
+  endif()
+  if(ARG_HOST_ONLY AND CMAKE_CROSSCOMPILING)
+    return()
+  endif()
+  add_executable(${ARG_NAME} ${ARG_SOURCES})
+  target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBS} GTest::gtest_main GTest::gtest)
+  add_test(NAME ${ARG_NAME} COMMAND ${ARG_NAME})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 300)
+  endif()
+  set(env ${ARG_ENV})
+  if(CMAKE_CROSSCOMPILING)
+    list(APPEND env ${NV_TEST_ENV})
+    set_tests_properties(${ARG_NAME} PROPERTIES FIXTURES_REQUIRED wine)
+  endif()
+  set_tests_properties(${ARG_NAME} PROPERTIES TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "${env}"
+                       LABELS "${ARG_LABELS}")
+endfunction()
+
+# Every tests/<name>_test.cpp becomes the test program <prefix>_<name>; files in
+# tests/win32/ are built only for Windows, files in tests/posix/ only natively.
+# Shared test helpers go in tests/support/*.cpp.
+function(nv_add_tests_from_glob)
+  cmake_parse_arguments(ARG "" "PREFIX;DIR" "LIBS" ${ARGN})
+  if(NOT BUILD_TESTING)
+    return()
+  endif()
+  set(dir ${CMAKE_CURRENT_SOURCE_DIR}/${ARG_DIR})
+  file(GLOB tests CONFIGURE_DEPENDS ${dir}/*_test.cpp)
+  if(WIN32)
+    file(GLOB extra CONFIGURE_DEPENDS ${dir}/win32/*_test.cpp)
+  else()
+    file(GLOB extra CONFIGURE_DEPENDS ${dir}/posix/*_test.cpp)
+  endif()
+  file(GLOB support CONFIGURE_DEPENDS ${dir}/support/*.cpp)
+  foreach(src IN LISTS tests extra)
+    get_filename_component(stem ${src} NAME_WE)
+    string(REGEX REPLACE "_test$" "" stem ${stem})
+    nv_add_test(NAME ${ARG_PREFIX}_${stem} SOURCES ${src} ${support} LIBS ${ARG_LIBS})
+    target_include_directories(${ARG_PREFIX}_${stem} PRIVATE ${dir})
+  endforeach()
+endfunction()

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs the Debian packages a job needs, only when something is missing.
+#   install-deps.sh test|main
+set -eu
+job=${1:-test}
+pkgs=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev libsqlite3-dev
+      g++-mingw-w64-x86-64-posix wine64 xvfb xauth xdotool imagemagick
+      libpcap0.8 libpcap-dev tcpdump socat busybox iproute2 clang libclang-rt-14-dev)
+[ "$job" = main ] && pkgs+=(iputils-ping)
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+if [ "$(id -u)" != 0 ]; then
+  echo "missing packages: ${missing[*]} (run as root, or install them)" >&2
+  exit 1
+fi
+echo "installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

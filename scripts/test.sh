@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds both presets and runs the one test suite twice: natively (ASan + UBSan)
+# and, cross-built, under Wine.  Exits non-zero when any test fails.
+set -u
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+scripts/install-deps.sh test || exit 1
+export PATH=/usr/lib/wine:$PATH
+jobs=${NV_JOBS:-$(nproc)}
+status=0
+for preset in host windows; do
+  echo "=== $preset: build"
+  if cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" -j "$jobs"; then
+    echo "=== $preset: test"
+    ctest --preset "$preset" -j "$jobs" || status=1
+  else
+    echo "=== $preset: build failed"
+    status=1
+  fi
+done
+exit $status

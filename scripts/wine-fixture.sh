@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# CTest fixture for the Windows run: a Wine prefix of the build tree's own (never ~/.wine),
+# one wineserver kept alive for the whole run, and an Xvfb display for programs with windows.
+#   wine-fixture.sh setup|cleanup PREFIX
+set -u
+action=$1
+export WINEPREFIX=$2 WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export PATH=/usr/lib/wine:$PATH
+display=${NV_XVFB_DISPLAY:-:97}
+pidfile=$WINEPREFIX/../xvfb.pid
+
+case $action in
+setup)
+  mkdir -p "$WINEPREFIX"
+  if ! [ -e "/tmp/.X11-unix/X${display#:}" ] && command -v Xvfb >/dev/null; then
+    Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+    echo $! >"$pidfile"
+  fi
+  wineserver -p </dev/null >/dev/null 2>&1
+  if [ -f "$WINEPREFIX/system.reg" ]; then
+    wine64 wineboot </dev/null >"$WINEPREFIX/../wineboot.log" 2>&1
+  else
+    wine64 wineboot -i </dev/null >"$WINEPREFIX/../wineboot.log" 2>&1
+  fi
+  rc=$?
+  # Never let an auto-detected COM port reach /dev/ttyS0 (this machine's console).
+  for n in 1 2 3 4; do
+    wine64 reg add 'HKLM\Software\Wine\Ports' /v COM$n /d /dev/null/none /f </dev/null >/dev/null 2>&1
+  done
+  rm -f "$WINEPREFIX"/dosdevices/com*
+  echo "wine prefix ready at $WINEPREFIX (wineboot rc=$rc)"
+  exit $rc
+  ;;
+cleanup)
+  wineserver -k </dev/null >/dev/null 2>&1
+  if [ -f "$pidfile" ]; then
+    kill "$(cat "$pidfile")" 2>/dev/null
+    rm -f "$pidfile"
+  fi
+  exit 0
+  ;;
+*)
+  echo "usage: $0 setup|cleanup PREFIX" >&2
+  exit 2
+  ;;
+esac
