@@ -1,0 +1,415 @@
+#!/usr/bin/env bash
+# The Netvane lab: a workstation, the switch box and networks A and B as Linux
+# network namespaces.  See scripts/lab/README.md for the layout.
+#
+#   lab.sh up | down | status | env
+#   lab.sh exec WS|BOX|A|B cmd...
+#   lab.sh switchbox start|stop
+#   lab.sh dhcp-client start|stop
+#
+# Environment: NV_LAB_PREFIX (namespace prefix, default nvlab), NV_LAB_DIR
+# (state folder, default build/lab), NV_BIN_DIR (switchbox binaries, default
+# build/host/bin), NV_LAB_DHCP_CLIENT=0 (up without udhcpc),
+# NV_LAB_SWITCHBOX_INITIAL=a|b|none (what the box connects when it starts).
+set -u
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+PREFIX=${NV_LAB_PREFIX:-nvlab}
+LAB=${NV_LAB_DIR:-$ROOT/build/lab}
+BIN=${NV_BIN_DIR:-$ROOT/build/host/bin}
+BUSYBOX=${NV_BUSYBOX:-busybox}
+DHCP_CLIENT=${NV_LAB_DHCP_CLIENT:-1}
+SWITCHBOX_INITIAL=${NV_LAB_SWITCHBOX_INITIAL:-a}
+WAIT_S=${NV_LAB_WAIT:-15}
+
+NS_WS=$PREFIX-ws
+NS_BOX=$PREFIX-box
+NS_A=$PREFIX-a
+NS_B=$PREFIX-b
+
+WS_IF=eth0
+WS_MAC=02:6e:76:00:00:01
+A_GATEWAY=10.91.1.1
+A_PREFIXLEN=24
+A_POOL_START=10.91.1.100
+A_POOL_END=10.91.1.150
+A_DNS=10.91.1.53
+B_GATEWAY=10.92.1.1
+B_PREFIXLEN=24
+B_ADDRESS=10.92.1.50
+B_MASK=255.255.255.0
+B_DNS=10.92.1.53
+
+SWITCHBOX_PID=$LAB/switchbox.pid
+SWITCHBOX_LOG=$LAB/switchbox.log
+UDHCPD_PID=$LAB/udhcpd-a.pid
+UDHCPD_LOG=$LAB/udhcpd-a.log
+UDHCPC_PID=$LAB/udhcpc-$WS_IF.pid
+UDHCPC_LOG=$LAB/udhcpc-$WS_IF.log
+UDHCPC_SCRIPT=$ROOT/scripts/lab/udhcpc.script
+
+say() { echo "lab: $*"; }
+die() {
+  echo "lab: $*" >&2
+  exit 1
+}
+
+need_root() {
+  [ "$(id -u)" = 0 ] || die "needs root (it creates network namespaces); run it with sudo"
+}
+
+check_prefix() {
+  [[ $PREFIX =~ ^[a-z][a-z0-9-]{0,19}$ ]] || die "NV_LAB_PREFIX must be 1-20 of a-z, 0-9, - (got '$PREFIX')"
+}
+
+ns_of() {
+  case "${1^^}" in
+    WS) echo "$NS_WS" ;;
+    BOX) echo "$NS_BOX" ;;
+    A) echo "$NS_A" ;;
+    B) echo "$NS_B" ;;
+    *) return 1 ;;
+  esac
+}
+
+ns_exists() { [ -e "/run/netns/$1" ]; }
+
+# Polls `cmd...` every 0.1 s for at most $1 seconds.
+wait_for() {
+  local limit=$(($1 * 10)) i=0
+  shift
+  while ! "$@" 2>/dev/null; do
+    i=$((i + 1))
+    [ $i -ge $limit ] && return 1
+    sleep 0.1
+  done
+}
+
+# The pid in $1 when that process is alive and its command line names $2; a
+# recycled pid of some other program is never signalled.
+live_pid() {
+  local file=$1 name=$2 pid
+  [ -r "$file" ] || return 1
+  read -r pid <"$file" 2>/dev/null || return 1
+  [[ $pid =~ ^[0-9]+$ ]] || return 1
+  tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -q -- "$name" || return 1
+  echo "$pid"
+}
+
+# An ended daemon stays a zombie until init reaps it, which can take seconds.
+is_gone() {
+  kill -0 "$1" 2>/dev/null || return 0
+  [ "$(sed -n 's/^State:[[:space:]]*\([A-Z]\).*/\1/p' "/proc/$1/status" 2>/dev/null)" = Z ]
+}
+
+stop_pidfile() {
+  local file=$1 name=$2 pid
+  if pid=$(live_pid "$file" "$name"); then
+    kill -TERM "$pid" 2>/dev/null
+    wait_for 3 is_gone "$pid" || kill -KILL "$pid" 2>/dev/null
+    wait_for 2 is_gone "$pid"
+  fi
+  rm -f "$file"
+}
+
+# Starts a daemon in a namespace, detached from our session, and waits until
+# it has written its own pidfile.  Logs are appended to (`up` empties them),
+# so a restarted switch box keeps its history.
+start_daemon() {
+  local ns=$1 pidfile=$2 log=$3 name=$4
+  shift 4
+  rm -f "$pidfile"
+  setsid ip netns exec "$ns" "$@" </dev/null >>"$log" 2>&1 9>&- &
+  if ! wait_for 5 live_pid "$pidfile" "$name" >/dev/null; then
+    echo "lab: $name did not start; its log ($log):" >&2
+    sed 's/^/  /' "$log" >&2
+    return 1
+  fi
+}
+
+write_env() {
+  cat >"$LAB/lab.env" <<EOF
+NV_LAB_PREFIX=$PREFIX
+NV_LAB_DIR=$LAB
+NV_LAB_NS_WS=$NS_WS
+NV_LAB_NS_BOX=$NS_BOX
+NV_LAB_NS_A=$NS_A
+NV_LAB_NS_B=$NS_B
+NV_LAB_WS_IF=$WS_IF
+NV_LAB_WS_MAC=$WS_MAC
+NV_LAB_A_GATEWAY=$A_GATEWAY
+NV_LAB_A_NET=10.91.1.0/$A_PREFIXLEN
+NV_LAB_A_POOL=$A_POOL_START-$A_POOL_END
+NV_LAB_A_DNS=$A_DNS
+NV_LAB_B_GATEWAY=$B_GATEWAY
+NV_LAB_B_NET=10.92.1.0/$B_PREFIXLEN
+NV_LAB_B_ADDRESS=$B_ADDRESS
+NV_LAB_B_MASK=$B_MASK
+NV_LAB_B_DNS=$B_DNS
+NV_LAB_SWITCHBOX_PID_FILE=$SWITCHBOX_PID
+NV_LAB_SWITCHBOX_LOG=$SWITCHBOX_LOG
+NV_LAB_UDHCPD_PID_FILE=$UDHCPD_PID
+NV_LAB_UDHCPC_PID_FILE=$UDHCPC_PID
+NV_LAB_UDHCPC_LOG=$UDHCPC_LOG
+NV_LAB_UDHCPC_LEASE=$LAB/lease-$WS_IF.env
+EOF
+}
+
+# ---- switch box -------------------------------------------------------------
+
+switchbox_start() {
+  [ -x "$BIN/switchbox" ] ||
+    die "no $BIN/switchbox; build it: cmake --preset host && cmake --build --preset host --target switchbox"
+  live_pid "$SWITCHBOX_PID" switchbox >/dev/null && return 0
+  start_daemon "$NS_BOX" "$SWITCHBOX_PID" "$SWITCHBOX_LOG" switchbox \
+    "$BIN/switchbox" --cable cable --port-a br-a --port-b br-b \
+    --initial "$SWITCHBOX_INITIAL" --pidfile "$SWITCHBOX_PID" --verbose
+}
+
+switchbox_stop() { stop_pidfile "$SWITCHBOX_PID" switchbox; }
+
+# ---- DHCP client on the workstation -----------------------------------------
+
+dhcp_client_start() {
+  live_pid "$UDHCPC_PID" udhcpc >/dev/null && return 0
+  rm -f "$LAB/lease-$WS_IF.env"
+  # -T 1 -A 2: retry quickly, a change waits for this client.
+  start_daemon "$NS_WS" "$UDHCPC_PID" "$UDHCPC_LOG" udhcpc \
+    env NV_LAB_DIR="$LAB" "$BUSYBOX" udhcpc -f -i "$WS_IF" -s "$UDHCPC_SCRIPT" -p "$UDHCPC_PID" \
+    -t 3 -T 1 -A 2
+}
+
+dhcp_client_stop() { stop_pidfile "$UDHCPC_PID" udhcpc; }
+
+ws_has_a_address() {
+  ip -n "$NS_WS" -4 -o addr show dev "$WS_IF" | grep -q " 10\.91\.1\."
+}
+
+# ---- up / down ----------------------------------------------------------------
+
+# The wiring and network A's server; the box and the client may be stopped
+# on purpose and are started again by `up`.
+is_up() {
+  local ns
+  for ns in "$NS_WS" "$NS_BOX" "$NS_A" "$NS_B"; do ns_exists "$ns" || return 1; done
+  live_pid "$UDHCPD_PID" udhcpd >/dev/null
+}
+
+add_network() { # ns gateway prefixlen
+  ip -n "$1" link add br0 type bridge stp_state 0 forward_delay 0
+  ip -n "$1" link set uplink master br0
+  ip -n "$1" addr add "$2/$3" dev br0
+  ip -n "$1" link set uplink up
+  ip -n "$1" link set br0 up
+}
+
+build_lab() {
+  set -e
+  local ns
+  for ns in "$NS_WS" "$NS_BOX" "$NS_A" "$NS_B"; do
+    ip netns add "$ns"
+    # IPv4 only: keeps the router solicitations and the like off the cable.
+    ip netns exec "$ns" sh -c 'for f in /proc/sys/net/ipv6/conf/all/disable_ipv6 \
+      /proc/sys/net/ipv6/conf/default/disable_ipv6; do [ -w "$f" ] && echo 1 >"$f"; done; true'
+    ip -n "$ns" link set lo up
+  done
+
+  # The cable between the workstation and the box, and one port per network.
+  ip -n "$NS_BOX" link add cable type veth peer name "$WS_IF" netns "$NS_WS"
+  ip -n "$NS_BOX" link add port-a type veth peer name uplink netns "$NS_A"
+  ip -n "$NS_BOX" link add port-b type veth peer name uplink netns "$NS_B"
+  ip -n "$NS_WS" link set "$WS_IF" address "$WS_MAC"
+  ip -n "$NS_WS" link set "$WS_IF" up
+  for ns in a b; do
+    ip -n "$NS_BOX" link add "br-$ns" type bridge stp_state 0 forward_delay 0
+    ip -n "$NS_BOX" link set "port-$ns" master "br-$ns"
+    ip -n "$NS_BOX" link set "port-$ns" up
+    ip -n "$NS_BOX" link set "br-$ns" up
+  done
+  ip -n "$NS_BOX" link set cable up
+
+  add_network "$NS_A" "$A_GATEWAY" "$A_PREFIXLEN"
+  add_network "$NS_B" "$B_GATEWAY" "$B_PREFIXLEN"
+
+  cat >"$LAB/udhcpd-a.conf" <<EOF
+interface br0
+start $A_POOL_START
+end $A_POOL_END
+max_leases 51
+lease_file $LAB/udhcpd-a.leases
+pidfile $UDHCPD_PID
+option subnet 255.255.255.0
+option router $A_GATEWAY
+option dns $A_DNS
+option lease 600
+EOF
+  : >"$LAB/udhcpd-a.leases"
+  # -a 300: shorter probe of the offered address than the default 2 s.
+  start_daemon "$NS_A" "$UDHCPD_PID" "$UDHCPD_LOG" udhcpd "$BUSYBOX" udhcpd -f -a 300 "$LAB/udhcpd-a.conf"
+  switchbox_start
+  write_env
+  if [ "$DHCP_CLIENT" = 1 ]; then
+    dhcp_client_start
+    if ! wait_for "$WAIT_S" ws_has_a_address; then
+      echo "lab: the workstation got no address on network A within ${WAIT_S}s; udhcpc log:" >&2
+      sed 's/^/  /' "$UDHCPC_LOG" >&2
+      return 1
+    fi
+  fi
+}
+
+interrupted() {
+  trap '' INT TERM HUP
+  echo "lab: interrupted, tearing down" >&2
+  if [ -n "${BUILD_PID:-}" ] && kill -TERM "$BUILD_PID" 2>/dev/null; then
+    wait "$BUILD_PID" 2>/dev/null
+    sleep 0.2  # a daemon being launched has entered its namespace by now, so down finds it
+  fi
+  lab_down quiet
+  exit 130
+}
+
+lab_up() {
+  need_root
+  command -v "$BUSYBOX" >/dev/null || die "busybox is missing (apt-get install busybox)"
+  if is_up; then
+    switchbox_start || die "the switch box does not start"
+    if [ "$DHCP_CLIENT" = 1 ]; then dhcp_client_start || die "udhcpc does not start"; fi
+    say "already up ($PREFIX-*)"
+    return 0
+  fi
+  lab_down quiet
+  mkdir -p "$LAB"
+  : >"$SWITCHBOX_LOG"
+  : >"$UDHCPD_LOG"
+  : >"$UDHCPC_LOG"
+  # An interrupted or failed build is torn down again.  The build runs in the
+  # background so that `wait` returns as soon as a signal arrives.
+  BUILD_PID=
+  trap 'interrupted' INT TERM HUP
+  (build_lab) &
+  BUILD_PID=$!
+  wait "$BUILD_PID"
+  local rc=$?
+  if [ $rc -ne 0 ]; then
+    lab_down quiet
+    die "up failed (step exit $rc); torn down again"
+  fi
+  trap - INT TERM HUP
+  say "up: namespaces $NS_WS $NS_BOX $NS_A $NS_B; state in $LAB"
+  [ "$DHCP_CLIENT" = 1 ] && say "workstation $WS_IF: $(ip -n "$NS_WS" -4 -o addr show dev "$WS_IF" | awk '{print $4}')"
+  return 0
+}
+
+lab_down() {
+  need_root
+  dhcp_client_stop
+  switchbox_stop
+  stop_pidfile "$UDHCPD_PID" udhcpd
+  local ns pid
+  for ns in "$NS_WS" "$NS_BOX" "$NS_A" "$NS_B"; do
+    ns_exists "$ns" || continue
+    # Whatever else still runs inside our namespaces belongs to the lab
+    # (a runner's DHCP emulation, a shell); a namespace with processes in it
+    # would outlive its deletion.
+    for pid in $(ip netns pids "$ns" 2>/dev/null); do kill -TERM "$pid" 2>/dev/null; done
+    for pid in $(ip netns pids "$ns" 2>/dev/null); do
+      wait_for 3 is_gone "$pid" || kill -KILL "$pid" 2>/dev/null
+    done
+    ip netns del "$ns" 2>/dev/null || echo "lab: could not delete namespace $ns" >&2
+  done
+  rm -f "$LAB/lab.env" "$LAB/udhcpd-a.leases" "$LAB/lease-$WS_IF.env" "$LAB/resolv-$WS_IF.conf"
+  [ "${1:-}" = quiet ] || say "down ($PREFIX-*)"
+}
+
+lab_status() {
+  need_root
+  local ns up=0 pid
+  for ns in "$NS_WS" "$NS_BOX" "$NS_A" "$NS_B"; do
+    if ns_exists "$ns"; then echo "namespace $ns: present"; else echo "namespace $ns: absent"; fi
+  done
+  if ns_exists "$NS_BOX"; then
+    local master
+    master=$(ip -n "$NS_BOX" -o link show cable 2>/dev/null | grep -o 'master [^ ]*' | cut -d' ' -f2)
+    case "$master" in
+      br-a) echo "cable: network A" ;;
+      br-b) echo "cable: network B" ;;
+      *) echo "cable: not connected" ;;
+    esac
+  fi
+  if ns_exists "$NS_WS"; then
+    echo "workstation $WS_IF: $(ip -n "$NS_WS" -4 -o addr show dev "$WS_IF" 2>/dev/null | awk '{print $4}' | tr '\n' ' ')"
+    echo "workstation default route: $(ip -n "$NS_WS" -4 route show default 2>/dev/null | head -1)"
+  fi
+  for p in "switchbox:$SWITCHBOX_PID" "udhcpd:$UDHCPD_PID" "udhcpc:$UDHCPC_PID"; do
+    if pid=$(live_pid "${p#*:}" "${p%%:*}"); then
+      echo "${p%%:*}: running, pid $pid"
+    else
+      echo "${p%%:*}: not running"
+    fi
+  done
+  is_up && up=1
+  [ $up = 1 ] && echo "lab: up" || echo "lab: not up"
+  [ $up = 1 ]
+}
+
+usage() {
+  awk 'NR > 1 && /^#/ { sub(/^# ?/, ""); print; next } NR > 1 { exit }' "${BASH_SOURCE[0]}"
+}
+
+main() {
+  check_prefix
+  local cmd=${1:-}
+  [ $# -gt 0 ] && shift
+  case "$cmd" in
+    up | down | status | exec | switchbox | dhcp-client) need_root ;;
+  esac
+  case "$cmd" in
+    up | down | switchbox | dhcp-client)
+      mkdir -p "$LAB"
+      # One lab command at a time per lab folder; daemons do not inherit the lock.
+      exec 9>"$LAB/.lock"
+      flock -w 60 9 || die "another lab command holds $LAB/.lock"
+      ;;
+  esac
+  case "$cmd" in
+    up) lab_up ;;
+    down) lab_down ;;
+    status) lab_status ;;
+    env)
+      [ -r "$LAB/lab.env" ] || die "not up (no $LAB/lab.env)"
+      cat "$LAB/lab.env"
+      ;;
+    exec)
+      [ $# -ge 2 ] || die "usage: lab.sh exec WS|BOX|A|B cmd..."
+      local ns
+      ns=$(ns_of "$1") || die "no such lab namespace: $1 (WS, BOX, A or B)"
+      ns_exists "$ns" || die "$ns is not up"
+      shift
+      exec ip netns exec "$ns" "$@"
+      ;;
+    switchbox)
+      ns_exists "$NS_BOX" || die "$NS_BOX is not up"
+      case "${1:-}" in
+        start) switchbox_start && say "switchbox running, pid $(cat "$SWITCHBOX_PID")" ;;
+        stop) switchbox_stop && say "switchbox stopped" ;;
+        *) die "usage: lab.sh switchbox start|stop" ;;
+      esac
+      ;;
+    dhcp-client)
+      ns_exists "$NS_WS" || die "$NS_WS is not up"
+      case "${1:-}" in
+        start) dhcp_client_start && say "udhcpc running, pid $(cat "$UDHCPC_PID")" ;;
+        stop) dhcp_client_stop && say "udhcpc stopped" ;;
+        *) die "usage: lab.sh dhcp-client start|stop" ;;
+      esac
+      ;;
+    -h | --help | help) usage ;;
+    *)
+      usage >&2
+      exit 2
+      ;;
+  esac
+}
+
+main "$@"
