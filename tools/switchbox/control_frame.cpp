@@ -56,24 +56,6 @@ bool LooksLikeControlFrame(const std::uint8_t* data, std::size_t size) noexcept 
   return size >= 14 && data[12] == kTypeHi && data[13] == kTypeLo;
 }
 
-std::array<std::uint8_t, kFrameSize> BuildControlFrame(const Mac& mac, Network network, bool lead) noexcept {
-  std::array<std::uint8_t, kFrameSize> f{};
-  std::size_t p = 0;
-  if (lead) {
-    std::memcpy(f.data(), kLead, kLeadSize);
-    p = kLeadSize;
-  }
-  std::memset(f.data() + p, 0xFF, 6);
-  std::memcpy(f.data() + p + 6, mac.data(), 6);
-  f[p + 12] = kTypeHi;
-  f[p + 13] = kTypeLo;
-  std::memcpy(f.data() + p + 14, mac.data(), 6);
-  const std::uint8_t cmd = network == Network::A ? kCmdA : kCmdB;
-  f[p + 20] = cmd;
-  f[p + 21] = cmd;
-  return f;
-}
-
 const char* Describe(Ignored reason) noexcept {
   switch (reason) {
     case Ignored::None:

@@ -1,5 +1,6 @@
-// The switch box's Ethernet control frame: recognising it (the simulator) and
-// building it (the test sender).  Pure functions, no I/O.
+// The switch box's side of the Ethernet control frame: recognising it.  The
+// frame is built by the product (netvane/switch_frame.h); this reading of it
+// is the box's own, so the lab checks one against the other.  No I/O.
 #pragma once
 #include <array>
 #include <cstddef>
@@ -42,11 +43,6 @@ struct Verdict {
 // or carries type/length 00 26), so that only those are worth a diagnostic
 // when they are ignored; ordinary traffic passes the port all the time.
 [[nodiscard]] bool LooksLikeControlFrame(const std::uint8_t* data, std::size_t size) noexcept;
-
-// The frame the workstation broadcasts; with `lead` the lead comes first and
-// the frame is cut to the same 60 bytes.
-[[nodiscard]] std::array<std::uint8_t, kFrameSize> BuildControlFrame(const Mac& mac, Network network,
-                                                                     bool lead) noexcept;
 
 [[nodiscard]] const char* Describe(Ignored reason) noexcept;
 [[nodiscard]] std::string FormatMac(const Mac& mac);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "control_frame.h"
+#include "netvane/switch_frame.h"
 #include "packet_socket.h"
 
 namespace {
@@ -101,7 +102,8 @@ int main(int argc, char** argv) {
     if (net != "a" && net != "b") return Usage("--net takes a or b");
     Mac mac{};
     if (!socket.ReadMac(mac, error)) return Fail(error);
-    const auto built = BuildControlFrame(mac, net == "a" ? Network::A : Network::B, lead);
+    // The product's own frame, so the lab checks it against the box's reading.
+    const auto built = nv::core::MakeRGFrame(mac, lead, net == "a" ? 0 : 1);
     frame.assign(built.begin(), built.end());
     if (!ApplyFault(opt["--fault"], lead, frame)) return Usage("unknown --fault " + opt["--fault"]);
   }

@@ -4,37 +4,46 @@
 
 #include <vector>
 
+#include "netvane/switch_frame.h"
+
 using namespace nv::switchbox;
+using nv::core::MakeRGFrame;
 
 namespace {
+
+std::uint32_t Index(Network net) { return net == Network::A ? 0 : 1; }
 
 const Mac kMac = {0x02, 0x6e, 0x76, 0x00, 0x00, 0x01};
 
 std::vector<std::uint8_t> Frame(Network net, bool lead) {
-  const auto f = BuildControlFrame(kMac, net, lead);
+  const auto f = MakeRGFrame(kMac, lead, Index(net));
   return {f.begin(), f.end()};
 }
 
 }  // namespace
 
-TEST(ControlFrame, BuiltFrameHasTheWireLayout) {
-  const auto f = Frame(Network::B, false);
-  const std::vector<std::uint8_t> head = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x02, 0x6e, 0x76, 0x00, 0x00,
-                                          0x01, 0x00, 0x26, 0x02, 0x6e, 0x76, 0x00, 0x00, 0x01, 0x55, 0x55};
-  ASSERT_EQ(f.size(), 60u);
-  EXPECT_EQ(std::vector<std::uint8_t>(f.begin(), f.begin() + 22), head);
-  for (std::size_t i = 22; i < f.size(); ++i) EXPECT_EQ(f[i], 0) << "offset " << i;
+TEST(ControlFrame, WireBytesAreReadAsTheBoxSeesThem) {
+  // Written out by hand, so the box's reading does not lean on the product's builder.
+  std::vector<std::uint8_t> f = {0x55, 0x55, 0x55, 0x55, 0x55, 0xD5, 0xFF, 0xFF, 0xFF, 0xFF,
+                                 0xFF, 0xFF, 0x02, 0x6e, 0x76, 0x00, 0x00, 0x01, 0x00, 0x26,
+                                 0x02, 0x6e, 0x76, 0x00, 0x00, 0x01, 0x55, 0x55};
+  f.resize(60);
+  Verdict v = ParseControlFrame(f.data(), f.size());
+  ASSERT_TRUE(v.IsCommand()) << Describe(v.ignored);
+  EXPECT_TRUE(v.lead);
+  EXPECT_EQ(v.network, Network::B);
+  EXPECT_EQ(v.mac, kMac);
 
-  const auto r = Frame(Network::A, true);
-  ASSERT_EQ(r.size(), 60u);
-  EXPECT_EQ(std::vector<std::uint8_t>(r.begin(), r.begin() + 6),
-            (std::vector<std::uint8_t>{0x55, 0x55, 0x55, 0x55, 0x55, 0xD5}));
-  EXPECT_EQ(r[6], 0xFF);
-  EXPECT_EQ(r[6 + 20], 0xAA);
-  EXPECT_EQ(r[6 + 21], 0xAA);
+  f.erase(f.begin(), f.begin() + 6);  // the same frame without the lead
+  f.resize(60);
+  f[20] = f[21] = 0xAA;
+  v = ParseControlFrame(f.data(), f.size());
+  ASSERT_TRUE(v.IsCommand()) << Describe(v.ignored);
+  EXPECT_FALSE(v.lead);
+  EXPECT_EQ(v.network, Network::A);
 }
 
-TEST(ControlFrame, BothCommandsAreRecognisedWithAndWithoutLead) {
+TEST(ControlFrame, TheProductsFramesAreRecognisedWithAndWithoutLead) {
   struct Case {
     Network net;
     bool lead;

@@ -4,7 +4,10 @@
 
 #include <vector>
 
+#include "netvane/switch_frame.h"
+
 using namespace nv::switchbox;
+using nv::core::MakeRGFrame;
 
 namespace {
 
@@ -25,8 +28,10 @@ class FakeConnector : public PortConnector {
 
 const Mac kMac = {0x02, 0x6e, 0x76, 0x00, 0x00, 0x01};
 
+std::uint32_t Index(Network net) { return net == Network::A ? 0 : 1; }
+
 Outcome Send(SwitchBox& box, Network net, bool lead = false) {
-  const auto f = BuildControlFrame(kMac, net, lead);
+  const auto f = MakeRGFrame(kMac, lead, Index(net));
   return box.OnFrame(f.data(), f.size());
 }
 
@@ -113,7 +118,7 @@ TEST(SwitchBox, IgnoredFramesChangeNothingAndPrintNothing) {
   SwitchBox box(c);
   std::string error;
   ASSERT_TRUE(box.PowerOn(Port::A, error));
-  auto f = BuildControlFrame(kMac, Network::B, false);
+  auto f = MakeRGFrame(kMac, false, 1);
   f[13] = 0x00;  // type 00 00
   const Outcome o = box.OnFrame(f.data(), f.size());
   EXPECT_FALSE(o.obeyed);
