@@ -138,6 +138,14 @@ send --net a
 check "AA AA is obeyed" within 3 has_line "switchbox: AA AA -> network A"
 check "A's gateway answers again" within 5 ping_once 10.91.1.1
 
+# A cable pulled and plugged in again does not upset the box.
+lab exec BOX ip link set cable down
+lab exec BOX ip link set cable up
+send --net b
+check "box obeys after its cable port went down and up" within 3 cable_is "network B"
+send --net a
+check "and back to A" within 3 cable_is "network A"
+
 # A stopped box hears nothing; started again it powers on to A.
 lab switchbox stop >/dev/null
 check "switchbox stops on SIGTERM" within 3 not_running "$box_pid"

@@ -47,6 +47,9 @@ long PacketSocket::ReceiveIncoming(std::uint8_t* buf, std::size_t size, std::str
   const ssize_t n = ::recvfrom(fd_.get(), buf, size, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &len);
   if (n < 0) {
     if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return 0;
+    // The port went down (a cable pulled); the socket reports it once and
+    // hears frames again when the port comes back up.
+    if (errno == ENETDOWN) return 0;
     error = Errno("receive");
     return -1;
   }

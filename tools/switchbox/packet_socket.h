@@ -15,8 +15,9 @@ class PacketSocket {
   [[nodiscard]] bool Open(const std::string& interface, std::string& error);
   [[nodiscard]] int fd() const noexcept { return fd_.get(); }
 
-  // Reads one waiting frame.  Returns its size; 0 when nothing was waiting or
-  // the frame was one this host sent (those are seen on the port too); -1 on error.
+  // Reads one waiting frame.  Returns its size; 0 when nothing was waiting,
+  // the frame was one this host sent (those are seen on the port too) or the
+  // port just went down; -1 on any other error.
   [[nodiscard]] long ReceiveIncoming(std::uint8_t* buf, std::size_t size, std::string& error) noexcept;
 
   [[nodiscard]] bool Send(const std::uint8_t* data, std::size_t size, std::string& error) noexcept;
