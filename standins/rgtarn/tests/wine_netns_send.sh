@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows packet driver under Wine, on a veth pair inside a network namespace of this test's
 # own: rgsend.exe sends control frames on one end (found by MAC, then by adapter name), tcpdump
-# records what arrives on the other end, and every frame must match byte for byte.
+# records what arrives on the other end, and every frame must match byte for byte.  Without
+# wpcap.dll the program must still start and DrvOpen fail cleanly.
 # Wine runs inside the namespace with a prefix of its own, so the test run's wineserver (outside)
 # is not disturbed and Wine's adapter list is the namespace's.
 #   wine_netns_send.sh RGSEND_EXE PREFIX        (exit 77: skipped)
@@ -70,4 +71,13 @@ mapfile -t got < <(tcpdump -r "$work/capture.pcap" -xx -nn 2>/dev/null |
 for i in 0 1 2 3; do
   [ "${got[$i]}" = "${expected[$i]}" ] || fail "frame $((i + 1)): ${got[$i]}, expected ${expected[$i]}"
 done
+# Without the packet-capture library the program still starts; the driver then serves nothing.
+no_wpcap="mscoree,mshtml=;wpcap=d"
+in_ns env WINEDLLOVERRIDES="$no_wpcap" wine64 "$exe" --list </dev/null >"$work/no-wpcap-list.txt" 2>&1
+rc=$?
+[ $rc -eq 1 ] && [ ! -s "$work/no-wpcap-list.txt" ] || fail "--list without wpcap.dll: exit $rc"
+in_ns env WINEDLLOVERRIDES="$no_wpcap" wine64 "$exe" "$name" 1 A </dev/null >"$work/no-wpcap-send.txt" 2>&1
+rc=$?
+[ $rc -eq 3 ] && grep -q "does not open" "$work/no-wpcap-send.txt" || fail "sending without wpcap.dll: exit $rc"
+
 echo "PASS: 4 control frames from the Windows build arrived byte for byte (60 bytes each) on $name"
