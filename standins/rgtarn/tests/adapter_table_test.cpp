@@ -74,19 +74,3 @@ TEST(AdapterTable, OverlongTextsAreCutAndStayTerminated) {
   EXPECT_EQ(std::strlen(table[0].szDescription), 258u) << "cut before the split character, not inside it";
   EXPECT_EQ(table[0].ucMacAddr[5], 1);
 }
-
-TEST(AdapterTable, ServiceNameIsWhatFollowsTheMarker) {
-  struct Case {
-    const char* adapter;
-    const char* service;
-  } cases[] = {
-      {"\\Device\\RgateII_{4D36E972-E325-11CE-BFC1-08002BE10318}", "{4D36E972-E325-11CE-BFC1-08002BE10318}"},
-      {"\\Device\\RgateII_veth0", "veth0"},
-      {"eth0", "eth0"},  // a bare service name opens as it is
-      {"\\Device\\RgateII_", ""},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.adapter);
-    EXPECT_EQ(rgtarn::ServiceNameOf(c.adapter), c.service);
-  }
-}

@@ -123,24 +123,22 @@ class NetnsTest : public testing::Test {
 
 }  // namespace
 
-TEST_F(NetnsTest, GetNicNameListsBothEthernetEndsWithTheirMacsAndNotLoopback) {
+TEST_F(NetnsTest, ListedAdapterSendsControlFramesThatArriveByteForByte) {
+  // The adapter list holds both ends of the pair with their MACs, and not loopback.
   tagADAPTER_DESC table[CRG_DevIO::kMaxAdapters];
   CRG_DevIO driver(nullptr);
   ASSERT_EQ(driver.GetNicName(table, CRG_DevIO::kMaxAdapters), 2);
-  for (int i = 0; i < 2; ++i) {
-    const std::string name = table[i].szAdapterName;
-    SCOPED_TRACE(name);
-    ASSERT_TRUE(name == "\\Device\\RgateII_va" || name == "\\Device\\RgateII_vb");
-    const auto mac = MacOf(name.substr(16));
-    EXPECT_EQ(std::memcmp(table[i].ucMacAddr, mac.data(), 6), 0);
+  std::string va;
+  for (const tagADAPTER_DESC& d : {table[0], table[1]}) {
+    const std::string name = d.szAdapterName;
+    ASSERT_TRUE(name == "\\Device\\RgateII_va" || name == "\\Device\\RgateII_vb") << name;
+    EXPECT_EQ(std::memcmp(d.ucMacAddr, MacOf(name.substr(16)).data(), 6), 0) << name;
+    if (name.substr(16) == "va") va = name;
   }
-}
 
-TEST_F(NetnsTest, ControlFramesArriveByteForByte) {
   UniqueFd capture = CaptureOn("vb");
   ASSERT_TRUE(capture.valid());
-  CRG_DevIO driver(nullptr);
-  ASSERT_NE(driver.DrvOpen("\\Device\\RgateII_va"), 0);
+  ASSERT_NE(driver.DrvOpen(va), 0);
   nv::core::MacAddress mac{};
   ASSERT_NE(driver.GetNicMac(mac.data()), 0);
   EXPECT_EQ(mac, MacOf("va"));

@@ -3,10 +3,8 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -86,15 +84,4 @@ TEST_F(ModemShimTest, MixedLevelsSetOneLineAndClearTheOther) {
   EXPECT_EQ(LogLines().back(), Levels(1, 0));
   EXPECT_TRUE(port->SetLines(false, true));
   EXPECT_EQ(LogLines().back(), Levels(0, 1));
-}
-
-TEST_F(ModemShimTest, DescriptorsThatAreNotTerminalsKeepTheRealError) {
-  int fds[2];
-  ASSERT_EQ(::pipe(fds), 0);
-  nv::posix::UniqueFd read_end(fds[0]), write_end(fds[1]);
-  int bits = TIOCM_DTR;
-  errno = 0;
-  EXPECT_EQ(::ioctl(read_end.get(), TIOCMBIS, &bits), -1);
-  EXPECT_EQ(errno, ENOTTY);
-  EXPECT_TRUE(LogLines().empty());
 }
