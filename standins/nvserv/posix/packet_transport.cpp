@@ -139,7 +139,8 @@ class PacketTransport final : public DhcpTransport {
       to.sll_ifindex = adapter_.index;
       to.sll_halen = 6;
       std::memcpy(to.sll_addr, reply.to.mac.data(), 6);
-      if (::sendto(raw_.get(), frame.data(), frame.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to) < 0) {
+      if (::sendto(raw_.get(), frame.data(), frame.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to) <
+          0) {
         error = ErrnoText("send frame");
         return false;
       }

@@ -18,9 +18,10 @@ ProgramResult RunTc(const std::string& tc, const std::vector<std::string>& args)
 }
 
 std::vector<std::string> ReflectFilter(const std::string& dev, int prio, const char* port) {
-  return {"filter", "add", "dev", dev, "egress", "protocol", "ip", "prio", std::to_string(prio), "u32",
-          "match", "ip", "protocol", "17", "0xff", "match", "ip", "dport", port, "0xffff",
-          "action", "mirred", "ingress", "redirect", "dev", dev};
+  return {
+      "filter", "add",    "dev",    dev,        "egress",  "protocol", "ip",    "prio", std::to_string(prio),
+      "u32",    "match",  "ip",     "protocol", "17",      "0xff",     "match", "ip",   "dport",
+      port,     "0xffff", "action", "mirred",   "ingress", "redirect", "dev",   dev};
 }
 
 std::vector<std::string> DeleteFilter(const std::string& dev, int prio) {

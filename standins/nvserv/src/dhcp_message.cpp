@@ -103,15 +103,24 @@ class OptionWriter {
 
 const char* ParseErrorText(ParseError error) noexcept {
   switch (error) {
-    case ParseError::kNone: return "ok";
-    case ParseError::kTooShort: return "shorter than a DHCP message";
-    case ParseError::kTooLong: return "larger than a DHCP request can be";
-    case ParseError::kNotRequest: return "not a BOOTREQUEST";
-    case ParseError::kNotEthernet: return "hardware type is not Ethernet";
-    case ParseError::kBadCookie: return "no DHCP magic cookie";
-    case ParseError::kOptionOverrun: return "option runs past the end of the message";
-    case ParseError::kBadOption: return "option with an impossible length or value";
-    case ParseError::kNoMessageType: return "no DHCP message type";
+    case ParseError::kNone:
+      return "ok";
+    case ParseError::kTooShort:
+      return "shorter than a DHCP message";
+    case ParseError::kTooLong:
+      return "larger than a DHCP request can be";
+    case ParseError::kNotRequest:
+      return "not a BOOTREQUEST";
+    case ParseError::kNotEthernet:
+      return "hardware type is not Ethernet";
+    case ParseError::kBadCookie:
+      return "no DHCP magic cookie";
+    case ParseError::kOptionOverrun:
+      return "option runs past the end of the message";
+    case ParseError::kBadOption:
+      return "option with an impossible length or value";
+    case ParseError::kNoMessageType:
+      return "no DHCP message type";
   }
   return "unknown";
 }

@@ -22,7 +22,7 @@ enum class DhcpMessageType : std::uint8_t {
   kInform = 8,
 };
 
-inline constexpr std::size_t kBootpHeaderSize = 236;  // fixed BOOTP fields before the options
+inline constexpr std::size_t kBootpHeaderSize = 236;                  // fixed BOOTP fields before the options
 inline constexpr std::size_t kMinMessageSize = kBootpHeaderSize + 4;  // header and magic cookie
 // A request larger than one Ethernet frame's UDP payload is not a DHCP client's.
 inline constexpr std::size_t kMaxMessageSize = 1472;
@@ -53,14 +53,14 @@ struct DhcpClientMessage {
 
 enum class ParseError {
   kNone,
-  kTooShort,          // shorter than the BOOTP header and magic cookie
-  kTooLong,           // larger than kMaxMessageSize
-  kNotRequest,        // op is not BOOTREQUEST
-  kNotEthernet,       // htype is not Ethernet or hlen is not 6
-  kBadCookie,         // the magic cookie is missing
-  kOptionOverrun,     // an option's length runs past the message
-  kBadOption,         // a known option with a length or value it cannot have
-  kNoMessageType,     // no option 53: plain BOOTP, not answered
+  kTooShort,       // shorter than the BOOTP header and magic cookie
+  kTooLong,        // larger than kMaxMessageSize
+  kNotRequest,     // op is not BOOTREQUEST
+  kNotEthernet,    // htype is not Ethernet or hlen is not 6
+  kBadCookie,      // the magic cookie is missing
+  kOptionOverrun,  // an option's length runs past the message
+  kBadOption,      // a known option with a length or value it cannot have
+  kNoMessageType,  // no option 53: plain BOOTP, not answered
 };
 const char* ParseErrorText(ParseError error) noexcept;
 
@@ -77,12 +77,12 @@ struct DhcpReplyFields {
   Ipv4 yiaddr = 0;
   Ipv4 giaddr = 0;
   MacAddress chaddr{};
-  Ipv4 serverId = 0;                     // option 54, always sent
-  std::optional<Ipv4> subnetMask;        // option 1
-  std::optional<Ipv4> router;            // option 3
-  std::vector<Ipv4> nameServers;         // option 6 (at most 63 fit in one option)
+  Ipv4 serverId = 0;                          // option 54, always sent
+  std::optional<Ipv4> subnetMask;             // option 1
+  std::optional<Ipv4> router;                 // option 3
+  std::vector<Ipv4> nameServers;              // option 6 (at most 63 fit in one option)
   std::optional<std::uint32_t> leaseSeconds;  // option 51
-  OptionBytes clientId;                  // option 61, echoed when the client sent it
+  OptionBytes clientId;                       // option 61, echoed when the client sent it
 };
 
 // Builds a BOOTREPLY with the magic cookie, options and end option, padded to the 300-byte

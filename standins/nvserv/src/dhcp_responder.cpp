@@ -3,7 +3,8 @@
 namespace nvserv {
 namespace {
 
-DhcpReplyFields CommonFields(const DhcpClientMessage& request, const LeaseConfig& config, DhcpMessageType type) {
+DhcpReplyFields CommonFields(const DhcpClientMessage& request, const LeaseConfig& config,
+                             DhcpMessageType type) {
   DhcpReplyFields f;
   f.type = type;
   f.xid = request.xid;

@@ -18,7 +18,8 @@ std::uint16_t Fold(std::uint32_t sum) noexcept {
 
 }  // namespace
 
-std::uint16_t InternetChecksum(const std::uint8_t* data, std::size_t size, std::uint32_t initialSum) noexcept {
+std::uint16_t InternetChecksum(const std::uint8_t* data, std::size_t size,
+                               std::uint32_t initialSum) noexcept {
   // Fold as we go so that large inputs cannot overflow the 32-bit sum.
   std::uint32_t sum = initialSum;
   constexpr std::size_t kChunk = 32768;

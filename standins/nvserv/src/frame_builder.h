@@ -25,7 +25,8 @@ struct UdpFrameAddressing {
 };
 
 // Ones'-complement sum of 16-bit words (RFC 1071), folded and complemented.
-std::uint16_t InternetChecksum(const std::uint8_t* data, std::size_t size, std::uint32_t initialSum = 0) noexcept;
+std::uint16_t InternetChecksum(const std::uint8_t* data, std::size_t size,
+                               std::uint32_t initialSum = 0) noexcept;
 
 // Ethernet II + IPv4 (no options, TTL 64, checksum filled) + UDP (checksum over the
 // pseudo-header filled). Payloads that do not fit one IPv4 datagram give an empty vector.

@@ -46,9 +46,12 @@ std::vector<Ipv4> ParseNameServers(std::string_view text) {
 
 const char* LeaseConfigErrorText(LeaseConfigError error) noexcept {
   switch (error) {
-    case LeaseConfigError::kNone: return "ok";
-    case LeaseConfigError::kNoAddress: return "no address to hand out (0.0.0.0 or 255.255.255.255)";
-    case LeaseConfigError::kBadMac: return "adapter MAC is all zero, broadcast or multicast";
+    case LeaseConfigError::kNone:
+      return "ok";
+    case LeaseConfigError::kNoAddress:
+      return "no address to hand out (0.0.0.0 or 255.255.255.255)";
+    case LeaseConfigError::kBadMac:
+      return "adapter MAC is all zero, broadcast or multicast";
   }
   return "unknown";
 }
@@ -65,7 +68,8 @@ LeaseConfigError MakeLeaseConfig(const _uIPINFO& info, LeaseConfig& out) {
   config.serverId = config.router != 0 ? config.router : config.address;
 
   if (config.address == 0 || config.address == kBroadcastIp) return LeaseConfigError::kNoAddress;
-  const bool allZero = std::all_of(config.mac.begin(), config.mac.end(), [](std::uint8_t b) { return b == 0; });
+  const bool allZero =
+      std::all_of(config.mac.begin(), config.mac.end(), [](std::uint8_t b) { return b == 0; });
   if (allZero || (config.mac[0] & 0x01) != 0) return LeaseConfigError::kBadMac;
   out = std::move(config);
   return LeaseConfigError::kNone;

@@ -17,7 +17,9 @@ using testing::operator+;
 
 const testing::Mac kMac = {0x02, 0x11, 0x22, 0x33, 0x44, 0x55};
 
-ParseError Parse(const Bytes& b, DhcpClientMessage& out) { return ParseClientMessage(b.data(), b.size(), out); }
+ParseError Parse(const Bytes& b, DhcpClientMessage& out) {
+  return ParseClientMessage(b.data(), b.size(), out);
+}
 
 ClientMessage WellFormed() {
   ClientMessage m;
@@ -72,29 +74,39 @@ TEST(DhcpMessageParse, RejectsMalformedMessagesWithTheirReason) {
       {"token ring", with([](ClientMessage& m) { m.htype = 6; }), ParseError::kNotEthernet},
       {"long hardware address", with([](ClientMessage& m) { m.hlen = 16; }), ParseError::kNotEthernet},
       {"plain BOOTP (no cookie)", with([](ClientMessage& m) { m.cookie = false; }), ParseError::kBadCookie},
-      {"option length past the end",
-       with([](ClientMessage& m) { m.options = Opt(53, {1}) + Bytes{12, 40, 'a', 'b'}; }),
+      {"option length past the end", with([](ClientMessage& m) {
+         m.options = Opt(53, {1}) + Bytes{12, 40, 'a', 'b'};
+       }),
        ParseError::kOptionOverrun},
       {"option code as the last byte", with([](ClientMessage& m) { m.options = Opt(53, {1}) + Bytes{12}; }),
        ParseError::kOptionOverrun},
-      {"length 255 at the end", with([](ClientMessage& m) { m.options = Bytes{53, 255, 1}; }),
+      {"length 255 at the end", with([](ClientMessage& m) {
+         m.options = Bytes{53, 255, 1};
+       }),
        ParseError::kOptionOverrun},
-      {"no message type", with([](ClientMessage& m) { m.options = Opt(50, {10, 0, 0, 7}) + Bytes{255}; }),
+      {"no message type", with([](ClientMessage& m) {
+         m.options = Opt(50, {10, 0, 0, 7}) + Bytes{255};
+       }),
        ParseError::kNoMessageType},
       {"only pads", with([](ClientMessage& m) { m.options = Bytes(30, 0); }), ParseError::kNoMessageType},
-      {"message type after the end option", with([](ClientMessage& m) { m.options = Bytes{255} + Opt(53, {1}); }),
-       ParseError::kNoMessageType},
-      {"message type two bytes long", with([](ClientMessage& m) { m.options = Opt(53, {1, 1}) + Bytes{255}; }),
+      {"message type after the end option",
+       with([](ClientMessage& m) { m.options = Bytes{255} + Opt(53, {1}); }), ParseError::kNoMessageType},
+      {"message type two bytes long", with([](ClientMessage& m) {
+         m.options = Opt(53, {1, 1}) + Bytes{255};
+       }),
        ParseError::kBadOption},
       {"message type zero", with([](ClientMessage& m) { m.options = Opt(53, {0}) + Bytes{255}; }),
        ParseError::kBadOption},
-      {"requested address of three bytes",
-       with([](ClientMessage& m) { m.options = Opt(53, {3}) + Opt(50, {10, 0, 0}) + Bytes{255}; }),
+      {"requested address of three bytes", with([](ClientMessage& m) {
+         m.options = Opt(53, {3}) + Opt(50, {10, 0, 0}) + Bytes{255};
+       }),
        ParseError::kBadOption},
-      {"server id of five bytes",
-       with([](ClientMessage& m) { m.options = Opt(53, {3}) + Opt(54, {10, 0, 0, 1, 1}) + Bytes{255}; }),
+      {"server id of five bytes", with([](ClientMessage& m) {
+         m.options = Opt(53, {3}) + Opt(54, {10, 0, 0, 1, 1}) + Bytes{255};
+       }),
        ParseError::kBadOption},
-      {"client id of one byte", with([](ClientMessage& m) { m.options = Opt(53, {1}) + Opt(61, {1}) + Bytes{255}; }),
+      {"client id of one byte",
+       with([](ClientMessage& m) { m.options = Opt(53, {1}) + Opt(61, {1}) + Bytes{255}; }),
        ParseError::kBadOption},
       {"empty host name", with([](ClientMessage& m) { m.options = Opt(53, {1}) + Opt(12, {}) + Bytes{255}; }),
        ParseError::kBadOption},
@@ -120,9 +132,12 @@ TEST(DhcpMessageParse, EveryTruncationIsRejectedUnlessItEndsBetweenOptions) {
     const Bytes cut(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(size));
     DhcpClientMessage out;
     ParseError expected = ParseError::kOptionOverrun;
-    if (size < 240) expected = ParseError::kTooShort;
-    else if (size == 240) expected = ParseError::kNoMessageType;
-    else if (size == 243 || size >= 249) expected = ParseError::kNone;
+    if (size < 240)
+      expected = ParseError::kTooShort;
+    else if (size == 240)
+      expected = ParseError::kNoMessageType;
+    else if (size == 243 || size >= 249)
+      expected = ParseError::kNone;
     EXPECT_EQ(Parse(cut, out), expected);
   }
 }

@@ -45,8 +45,8 @@ TEST(DhcpResponder, AnswersTheConfiguredAdapterAndNoOther) {
   const std::uint8_t D = testing::kDiscover, R = testing::kRequest;
   const Case cases[] = {
       {"discover", ClientPacket(D, kMac, 1), testing::kOffer, kAddress, kUnicastNew},
-      {"discover asking for broadcast", ClientPacket(D, kMac, 1, {}, {}, 0, 0x8000), testing::kOffer, kAddress,
-       kBroadcast},
+      {"discover asking for broadcast", ClientPacket(D, kMac, 1, {}, {}, 0, 0x8000), testing::kOffer,
+       kAddress, kBroadcast},
       {"discover asking for another address", ClientPacket(D, kMac, 1, kElsewhere), testing::kOffer, kAddress,
        kUnicastNew},
       {"discover from another adapter", ClientPacket(D, kOtherMac, 1), std::nullopt, 0, kNone},
@@ -54,13 +54,18 @@ TEST(DhcpResponder, AnswersTheConfiguredAdapterAndNoOther) {
        kUnicastNew},
       {"request to us for another address", ClientPacket(R, kMac, 2, kElsewhere, kGateway), testing::kNak, 0,
        kBroadcast},
-      {"request naming another server", ClientPacket(R, kMac, 2, kAddress, 0x0a4d00fe), std::nullopt, 0, kNone},
-      {"request from another adapter", ClientPacket(R, kOtherMac, 2, kAddress, kGateway), std::nullopt, 0, kNone},
-      {"reboot request for our address", ClientPacket(R, kMac, 3, kAddress), testing::kAck, kAddress, kUnicastNew},
-      {"reboot request for an old address", ClientPacket(R, kMac, 3, kElsewhere), testing::kNak, 0, kBroadcast},
+      {"request naming another server", ClientPacket(R, kMac, 2, kAddress, 0x0a4d00fe), std::nullopt, 0,
+       kNone},
+      {"request from another adapter", ClientPacket(R, kOtherMac, 2, kAddress, kGateway), std::nullopt, 0,
+       kNone},
+      {"reboot request for our address", ClientPacket(R, kMac, 3, kAddress), testing::kAck, kAddress,
+       kUnicastNew},
+      {"reboot request for an old address", ClientPacket(R, kMac, 3, kElsewhere), testing::kNak, 0,
+       kBroadcast},
       {"renewal of our address", ClientPacket(R, kMac, 4, {}, {}, kAddress), testing::kAck, kAddress,
        kUnicastHeld},
-      {"renewal of another address", ClientPacket(R, kMac, 4, {}, {}, kElsewhere), testing::kNak, 0, kBroadcast},
+      {"renewal of another address", ClientPacket(R, kMac, 4, {}, {}, kElsewhere), testing::kNak, 0,
+       kBroadcast},
       {"request naming no address", ClientPacket(R, kMac, 5), std::nullopt, 0, kNone},
       {"inform", ClientPacket(testing::kInform, kMac, 6, {}, {}, kAddress), testing::kAck, 0, kUnicastHeld},
       {"inform without an address", ClientPacket(testing::kInform, kMac, 6), std::nullopt, 0, kNone},
@@ -114,7 +119,8 @@ TEST(DhcpResponder, OfferAndAckCarryTheSettingsWithAnInfiniteLease) {
     EXPECT_EQ(v.Address(3), kGateway);
     EXPECT_EQ(v.Addresses(6), std::vector<std::uint32_t>{kDns});
     EXPECT_EQ(v.Address(51), 0xffffffffu);
-    EXPECT_EQ(v.options.at(61), (testing::Bytes{1, 0x02, 0x4e, 0x56, 0x00, 0x00, 0x01})) << "client id echoed";
+    EXPECT_EQ(v.options.at(61), (testing::Bytes{1, 0x02, 0x4e, 0x56, 0x00, 0x00, 0x01}))
+        << "client id echoed";
   }
 }
 

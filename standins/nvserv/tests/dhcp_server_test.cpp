@@ -97,8 +97,9 @@ TEST_F(DhcpServerTest, FailuresAreReportedAndLeaveNothingAnswering) {
   EXPECT_FALSE(server.Arm(Config(kOtherMac)));
   EXPECT_NE(server.LastError().find("adapter not found"), std::string::npos);
   EXPECT_FALSE(server.IsArmed()) << "the earlier arming does not linger";
-  EXPECT_EQ(RepliesTo({ClientPacket(testing::kDiscover, kMac, 1), ClientPacket(testing::kDiscover, kOtherMac, 2)}),
-            0u);
+  EXPECT_EQ(
+      RepliesTo({ClientPacket(testing::kDiscover, kMac, 1), ClientPacket(testing::kDiscover, kOtherMac, 2)}),
+      0u);
 }
 
 TEST_F(DhcpServerTest, CloseStopsEverythingAndMayBeRepeated) {

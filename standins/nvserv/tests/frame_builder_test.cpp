@@ -53,8 +53,17 @@ TEST(UdpFrame, HeadersAndChecksumsVerifyForEvenAndOddPayloads) {
     EXPECT_EQ(Be16(frame, 38), 8 + size);
     EXPECT_NE(Be16(frame, 40), 0) << "checksum present";
     // Receiver's check: pseudo-header + UDP header + data sums to all ones.
-    const std::uint8_t pseudo[12] = {ip[12], ip[13], ip[14], ip[15], ip[16], ip[17], ip[18], ip[19],
-                                     0, 17, static_cast<std::uint8_t>((8 + size) >> 8),
+    const std::uint8_t pseudo[12] = {ip[12],
+                                     ip[13],
+                                     ip[14],
+                                     ip[15],
+                                     ip[16],
+                                     ip[17],
+                                     ip[18],
+                                     ip[19],
+                                     0,
+                                     17,
+                                     static_cast<std::uint8_t>((8 + size) >> 8),
                                      static_cast<std::uint8_t>(8 + size)};
     std::uint32_t sum = 0;
     for (int i = 0; i < 12; i += 2) sum += static_cast<std::uint32_t>((pseudo[i] << 8) | pseudo[i + 1]);

@@ -15,11 +15,21 @@ TEST(LeaseConfig, DottedAddressesAreReadStrictly) {
     Ipv4 value;
   };
   const Case cases[] = {
-      {"10.77.0.53", true, 0x0a4d0035},  {"255.255.255.255", true, 0xffffffff}, {"0.0.0.0", true, 0},
-      {"001.002.003.004", true, 0x01020304}, {"", false, 0},        {"1.2.3", false, 0},
-      {"1.2.3.4.5", false, 0},           {"256.1.1.1", false, 0},          {"1..2.3", false, 0},
-      {" 1.2.3.4", false, 0},            {"1.2.3.4 ", false, 0},           {"1234.1.1.1", false, 0},
-      {"a.b.c.d", false, 0},             {"-1.2.3.4", false, 0},           {"1.2.3.", false, 0},
+      {"10.77.0.53", true, 0x0a4d0035},
+      {"255.255.255.255", true, 0xffffffff},
+      {"0.0.0.0", true, 0},
+      {"001.002.003.004", true, 0x01020304},
+      {"", false, 0},
+      {"1.2.3", false, 0},
+      {"1.2.3.4.5", false, 0},
+      {"256.1.1.1", false, 0},
+      {"1..2.3", false, 0},
+      {" 1.2.3.4", false, 0},
+      {"1.2.3.4 ", false, 0},
+      {"1234.1.1.1", false, 0},
+      {"a.b.c.d", false, 0},
+      {"-1.2.3.4", false, 0},
+      {"1.2.3.", false, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);

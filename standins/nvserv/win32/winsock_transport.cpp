@@ -25,7 +25,9 @@ struct SocketTraits {
 };
 using UniqueSocket = nv::UniqueHandle<SocketTraits>;
 
-std::string WsaText(const char* what) { return std::string(what) + ": Winsock error " + std::to_string(::WSAGetLastError()); }
+std::string WsaText(const char* what) {
+  return std::string(what) + ": Winsock error " + std::to_string(::WSAGetLastError());
+}
 
 bool AdapterHasMac(const MacAddress& mac) {
   ULONG size = 16 * 1024;
@@ -37,7 +39,8 @@ bool AdapterHasMac(const MacAddress& mac) {
     if (rc == ERROR_BUFFER_OVERFLOW) continue;
     if (rc != NO_ERROR) return false;
     for (const IP_ADAPTER_ADDRESSES* a = list; a != nullptr; a = a->Next) {
-      if (a->PhysicalAddressLength == mac.size() && std::memcmp(a->PhysicalAddress, mac.data(), mac.size()) == 0)
+      if (a->PhysicalAddressLength == mac.size() &&
+          std::memcmp(a->PhysicalAddress, mac.data(), mac.size()) == 0)
         return true;
     }
     return false;
@@ -117,11 +120,13 @@ class WinsockTransport final : public DhcpTransport {
     const int ready = ::select(0, &readable, nullptr, nullptr, &wait);
     if (ready == 0) return {ReceiveStatus::kTimeout, 0};
     if (ready < 0) return {ReceiveStatus::kError, 0};
-    const int n = ::recv(socket_.get(), reinterpret_cast<char*>(buffer.data()), static_cast<int>(buffer.size()), 0);
+    const int n =
+        ::recv(socket_.get(), reinterpret_cast<char*>(buffer.data()), static_cast<int>(buffer.size()), 0);
     if (n >= 0) return {ReceiveStatus::kDatagram, static_cast<std::size_t>(n)};
     const int code = ::WSAGetLastError();
     if (code == WSAEMSGSIZE) return {ReceiveStatus::kOversized, 0};
-    if (code == WSAECONNRESET || code == WSAEWOULDBLOCK || code == WSAEINTR) return {ReceiveStatus::kTimeout, 0};
+    if (code == WSAECONNRESET || code == WSAEWOULDBLOCK || code == WSAEINTR)
+      return {ReceiveStatus::kTimeout, 0};
     return {ReceiveStatus::kError, 0};
   }
 
@@ -137,8 +142,9 @@ class WinsockTransport final : public DhcpTransport {
     to.sin_family = AF_INET;
     to.sin_port = ::htons(kClientPort);
     to.sin_addr.s_addr = ::htonl(reply.to.clientHasAddress ? reply.to.ip : kBroadcastIp);
-    const int n = ::sendto(socket_.get(), reinterpret_cast<const char*>(reply.payload.data()),
-                           static_cast<int>(reply.payload.size()), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    const int n =
+        ::sendto(socket_.get(), reinterpret_cast<const char*>(reply.payload.data()),
+                 static_cast<int>(reply.payload.size()), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
     if (n < 0) {
       error = WsaText("sendto");
       return false;
@@ -165,6 +171,8 @@ std::unique_ptr<DhcpTransport> MakeWinsockTransport(const WinsockTransportOption
   return std::make_unique<WinsockTransport>(options);
 }
 
-std::unique_ptr<DhcpTransport> MakeSystemTransport() { return MakeWinsockTransport(WinsockTransportOptions{}); }
+std::unique_ptr<DhcpTransport> MakeSystemTransport() {
+  return MakeWinsockTransport(WinsockTransportOptions{});
+}
 
 }  // namespace nvserv

@@ -9,9 +9,9 @@
 namespace nvserv {
 
 struct WinsockTransportOptions {
-  Ipv4 bindAddress = 0;          // 0: every interface
+  Ipv4 bindAddress = 0;  // 0: every interface
   std::uint16_t port = kServerPort;
-  bool requireAdapter = true;    // Arm fails when no adapter has the MAC
+  bool requireAdapter = true;  // Arm fails when no adapter has the MAC
 };
 
 std::unique_ptr<DhcpTransport> MakeWinsockTransport(const WinsockTransportOptions& options);

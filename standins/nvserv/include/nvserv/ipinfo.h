@@ -18,5 +18,6 @@ static_assert(offsetof(_uIPINFO, dwSubnetMask) == 4, "_uIPINFO layout");
 static_assert(offsetof(_uIPINFO, dwGateway) == 8, "_uIPINFO layout");
 static_assert(offsetof(_uIPINFO, szDns) == 12, "_uIPINFO layout");
 static_assert(offsetof(_uIPINFO, ucMacAddr) == 268, "_uIPINFO layout");
-static_assert(offsetof(_uIPINFO, ucMacAddr) + sizeof(_uIPINFO::ucMacAddr) == 274, "_uIPINFO content is 274 bytes");
+static_assert(offsetof(_uIPINFO, ucMacAddr) + sizeof(_uIPINFO::ucMacAddr) == 274,
+              "_uIPINFO content is 274 bytes");
 static_assert(sizeof(_uIPINFO) == 276, "_uIPINFO slot is 276 bytes");

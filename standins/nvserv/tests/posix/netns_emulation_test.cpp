@@ -77,11 +77,13 @@ struct DhcpFrame {
 };
 
 // Waits up to timeoutMs for an IPv4 UDP frame to dstPort that `match` accepts.
-bool WaitForDhcpFrame(int fd, std::uint16_t dstPort, int timeoutMs, const std::function<bool(const DhcpFrame&)>& match) {
+bool WaitForDhcpFrame(int fd, std::uint16_t dstPort, int timeoutMs,
+                      const std::function<bool(const DhcpFrame&)>& match) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   std::uint8_t buf[2048];
   for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return false;
     pollfd p{fd, POLLIN, 0};
     if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
@@ -111,15 +113,16 @@ class NetnsEmulation : public ::testing::Test {
     busybox_ = FindExecutable({"/usr/bin/busybox", "/bin/busybox"});
     ip_ = FindExecutable({"/usr/sbin/ip", "/sbin/ip", "/usr/bin/ip", "/bin/ip"});
     tc_ = FindExecutable({"/usr/sbin/tc", "/sbin/tc", "/usr/bin/tc", "/bin/tc"});
-    if (busybox_.empty()) GTEST_SKIP() << "busybox is not installed (its udhcpc is the DHCP client under test)";
+    if (busybox_.empty())
+      GTEST_SKIP() << "busybox is not installed (its udhcpc is the DHCP client under test)";
     if (ip_.empty() || tc_.empty()) GTEST_SKIP() << "iproute2 (ip, tc) is not installed";
 
     ns_ = "nvserv-test-" + std::to_string(::getpid());
     Run({ip_, "netns", "del", ns_});  // left over by an aborted run with the same pid
     ASSERT_TRUE(Run({ip_, "netns", "add", ns_})) << "ip netns add";
     created_ = true;
-    ASSERT_TRUE(Run({ip_, "-n", ns_, "link", "add", "v0", "address", "02:4e:56:00:00:01", "type", "veth", "peer",
-                     "name", "v1", "address", "02:4e:56:00:00:02"}));
+    ASSERT_TRUE(Run({ip_, "-n", ns_, "link", "add", "v0", "address", "02:4e:56:00:00:01", "type", "veth",
+                     "peer", "name", "v1", "address", "02:4e:56:00:00:02"}));
     ASSERT_TRUE(Run({ip_, "-n", ns_, "link", "set", "v0", "up"}));
     ASSERT_TRUE(Run({ip_, "-n", ns_, "link", "set", "v1", "up"}));
 
@@ -166,8 +169,8 @@ class NetnsEmulation : public ::testing::Test {
   // Runs the real DHCP client on v0 once; returns what its script recorded ("" when no lease).
   std::string LeaseFromUdhcpc(int attempts) {
     std::remove(record_.c_str());
-    const auto r = RunProgram({busybox_, "udhcpc", "-i", "v0", "-f", "-q", "-n", "-t", std::to_string(attempts),
-                               "-T", "1", "-s", script_},
+    const auto r = RunProgram({busybox_, "udhcpc", "-i", "v0", "-f", "-q", "-n", "-t",
+                               std::to_string(attempts), "-T", "1", "-s", script_},
                               (attempts + 5) * 1000);
     EXPECT_FALSE(r.timedOut) << "udhcpc did not end in time";
     const std::string lease = Slurp(record_);
@@ -222,8 +225,9 @@ TEST_F(NetnsEmulation, TheAdaptersOwnClientGetsExactlyTheConfiguredSettingsAndTh
   Drain(wire.get());
 
   EXPECT_EQ(LeaseFromUdhcpc(4), "ip=10.77.0.20 subnet=255.255.255.0 router=10.77.0.1 dns=10.77.0.53\n");
-  EXPECT_FALSE(WaitForDhcpFrame(wire.get(), 67, 200, [](const DhcpFrame& f) { return f.srcMac == kAdapterMac; }))
-      << "the adapter's request was kept off the wire";
+  EXPECT_FALSE(WaitForDhcpFrame(wire.get(), 67, 200, [](const DhcpFrame& f) {
+    return f.srcMac == kAdapterMac;
+  })) << "the adapter's request was kept off the wire";
   EXPECT_NE(emu.DrvClose(), 0);
 }
 
@@ -236,11 +240,11 @@ TEST_F(NetnsEmulation, ARequestFromAnotherMacGetsNoAnswer) {
 
   // The same request from the armed MAC is answered: the listener would see an answer.
   SendRawDiscover(kAdapterMac, 0x1111);
-  EXPECT_TRUE(WaitForDhcpFrame(adapter.get(), 68, 3000, [](const DhcpFrame& f) { return IsOfferFor(f, 0x1111); }));
+  EXPECT_TRUE(
+      WaitForDhcpFrame(adapter.get(), 68, 3000, [](const DhcpFrame& f) { return IsOfferFor(f, 0x1111); }));
   SendRawDiscover(kStrangerMac, 0x2222);
-  EXPECT_FALSE(WaitForDhcpFrame(adapter.get(), 68, 1500, [](const DhcpFrame& f) {
-    return t::ReadReply(f.payload).xid == 0x2222;
-  }));
+  EXPECT_FALSE(WaitForDhcpFrame(adapter.get(), 68, 1500,
+                                [](const DhcpFrame& f) { return t::ReadReply(f.payload).xid == 0x2222; }));
 }
 
 TEST_F(NetnsEmulation, AfterStopNothingAnswersAndTheRequestReachesTheWireAgain) {
@@ -286,8 +290,9 @@ TEST_F(NetnsEmulation, AnUnknownMacIsRefusedWithoutTouchingAnyAdapter) {
 
 TEST_F(NetnsEmulation, AnAdaptersOwnTrafficControlIsLeftAsItWas) {
   ASSERT_TRUE(Run({tc_, "qdisc", "add", "dev", "v0", "clsact"}));
-  ASSERT_TRUE(Run({tc_, "filter", "add", "dev", "v0", "egress", "protocol", "ip", "prio", "10", "u32", "match", "ip",
-                   "protocol", "6", "0xff", "action", "mirred", "egress", "mirror", "dev", "v1"}));
+  ASSERT_TRUE(Run({tc_,      "filter", "add",    "dev",    "v0",  "egress",   "protocol", "ip",
+                   "prio",   "10",     "u32",    "match",  "ip",  "protocol", "6",        "0xff",
+                   "action", "mirred", "egress", "mirror", "dev", "v1"}));
   CDHCPemu emu;
   ASSERT_NE(emu.DrvOpen(), 0) << emu.LastError();
   ASSERT_NE(emu.SetStartDHCP(Record(kAdapterMac)), 0) << emu.LastError();

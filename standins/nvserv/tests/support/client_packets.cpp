@@ -43,8 +43,9 @@ Bytes operator+(Bytes a, const Bytes& b) {
   return a;
 }
 
-Bytes ClientPacket(std::uint8_t type, const Mac& mac, std::uint32_t xid, std::optional<std::uint32_t> requested,
-                   std::optional<std::uint32_t> serverId, std::uint32_t ciaddr, std::uint16_t flags) {
+Bytes ClientPacket(std::uint8_t type, const Mac& mac, std::uint32_t xid,
+                   std::optional<std::uint32_t> requested, std::optional<std::uint32_t> serverId,
+                   std::uint32_t ciaddr, std::uint16_t flags) {
   ClientMessage m;
   m.xid = xid;
   m.chaddr = mac;
@@ -107,7 +108,8 @@ ReplyView ReadReply(const Bytes& p) {
     if (i >= p.size() || p[i] > p.size() - i - 1) return v;
     const std::uint8_t len = p[i++];
     if (v.options.count(code) != 0) return v;  // a server reply has each option once
-    v.options[code] = Bytes(p.begin() + static_cast<std::ptrdiff_t>(i), p.begin() + static_cast<std::ptrdiff_t>(i + len));
+    v.options[code] =
+        Bytes(p.begin() + static_cast<std::ptrdiff_t>(i), p.begin() + static_cast<std::ptrdiff_t>(i + len));
     i += len;
   }
   v.valid = v.op == 2 && v.sawEnd;

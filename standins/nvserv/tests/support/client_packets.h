@@ -33,8 +33,9 @@ inline constexpr std::uint8_t kDiscover = 1, kOffer = 2, kRequest = 3, kDecline 
                               kRelease = 7, kInform = 8;
 
 // A DISCOVER/REQUEST as a client sends it: type, and optional requested address / server id.
-Bytes ClientPacket(std::uint8_t type, const Mac& mac, std::uint32_t xid, std::optional<std::uint32_t> requested = {},
-                   std::optional<std::uint32_t> serverId = {}, std::uint32_t ciaddr = 0, std::uint16_t flags = 0);
+Bytes ClientPacket(std::uint8_t type, const Mac& mac, std::uint32_t xid,
+                   std::optional<std::uint32_t> requested = {}, std::optional<std::uint32_t> serverId = {},
+                   std::uint32_t ciaddr = 0, std::uint16_t flags = 0);
 
 struct ReplyView {
   bool valid = false;  // BOOTREPLY, Ethernet, cookie, options well-formed

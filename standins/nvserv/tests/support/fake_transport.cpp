@@ -12,7 +12,8 @@ void FakeNetwork::Push(std::vector<std::uint8_t> datagram) {
 
 bool FakeNetwork::WaitIdle(int timeoutMs) {
   std::unique_lock<std::mutex> lock(mutex);
-  return changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return inbox.empty() && !handling; });
+  return changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                          [&] { return inbox.empty() && !handling; });
 }
 
 std::size_t FakeNetwork::SentCount() {

@@ -15,7 +15,7 @@ struct FakeNetwork {
   std::mutex mutex;
   std::condition_variable changed;
   std::deque<std::vector<std::uint8_t>> inbox;  // an empty entry stands for an oversized datagram
-  int handled = 0;          // datagrams the server finished with (it came back to Receive)
+  int handled = 0;  // datagrams the server finished with (it came back to Receive)
   bool handling = false;
   std::vector<DhcpReply> sent;
   bool open = false;

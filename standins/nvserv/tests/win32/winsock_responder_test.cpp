@@ -2,6 +2,8 @@
 // path on the loopback interface (a client that already holds an address is answered by
 // unicast, so no broadcast leaves the machine).
 #include "platform/windows_api.h"
+
+// After windows_api.h: with WIN32_LEAN_AND_MEAN it leaves the socket headers to us.
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
@@ -106,16 +108,18 @@ class LoopbackExchange : public ::testing::Test {
     server.sin_family = AF_INET;
     server.sin_port = ::htons(67);
     server.sin_addr.s_addr = ::htonl(kLoopback);
-    EXPECT_EQ(::sendto(client_.get(), reinterpret_cast<const char*>(request.data()), static_cast<int>(request.size()),
-                       0, reinterpret_cast<sockaddr*>(&server), sizeof server),
-              static_cast<int>(request.size()));
+    EXPECT_EQ(
+        ::sendto(client_.get(), reinterpret_cast<const char*>(request.data()),
+                 static_cast<int>(request.size()), 0, reinterpret_cast<sockaddr*>(&server), sizeof server),
+        static_cast<int>(request.size()));
     fd_set readable;
     FD_ZERO(&readable);
     FD_SET(client_.get(), &readable);
     timeval wait{waitMs / 1000, (waitMs % 1000) * 1000};
     if (::select(0, &readable, nullptr, nullptr, &wait) <= 0) return {};
     t::Bytes reply(1500);
-    const int n = ::recv(client_.get(), reinterpret_cast<char*>(reply.data()), static_cast<int>(reply.size()), 0);
+    const int n =
+        ::recv(client_.get(), reinterpret_cast<char*>(reply.data()), static_cast<int>(reply.size()), 0);
     if (n <= 0) return {};
     reply.resize(static_cast<std::size_t>(n));
     return t::ReadReply(reply);
