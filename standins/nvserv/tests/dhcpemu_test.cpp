@@ -3,20 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include "support/client_packets.h"
 
 namespace {
-
-_uIPINFO Record() {
-  _uIPINFO info{};
-  info.dwIPAddr = 0x0a4d0014;
-  info.dwSubnetMask = 0xffffff00;
-  info.dwGateway = 0x0a4d0001;
-  std::strcpy(info.szDns, "10.77.0.53");
-  const unsigned char mac[6] = {0x02, 0x4e, 0x56, 0x00, 0x00, 0x01};
-  std::memcpy(info.ucMacAddr, mac, 6);
-  return info;
-}
 
 TEST(CDHCPemu, CloseAndStopAreHarmlessWhenNeverOpened) {
   CDHCPemu emu;
@@ -27,7 +16,7 @@ TEST(CDHCPemu, CloseAndStopAreHarmlessWhenNeverOpened) {
 
 TEST(CDHCPemu, StartIsRefusedBeforeOpenAndForUnusableSettings) {
   CDHCPemu emu;
-  const _uIPINFO info = Record();
+  const _uIPINFO info = nvserv::testing::Record();
   EXPECT_EQ(emu.SetStartDHCP(info), 0);
   EXPECT_NE(emu.LastError().find("not open"), std::string::npos) << emu.LastError();
   EXPECT_EQ(emu.SetStartDHCP(nullptr), 0);

@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include "support/client_packets.h"
+
 namespace nvserv {
 namespace {
 
@@ -58,20 +60,9 @@ TEST(LeaseConfig, NameServerTextMayHoldOneOrSeveralAddresses) {
   }
 }
 
-_uIPINFO Record() {
-  _uIPINFO info{};
-  info.dwIPAddr = 0x0a4d0014;
-  info.dwSubnetMask = 0xffffff00;
-  info.dwGateway = 0x0a4d0001;
-  std::strcpy(info.szDns, "10.77.0.53");
-  const std::uint8_t mac[6] = {0x02, 0x4e, 0x56, 0x00, 0x00, 0x01};
-  std::memcpy(info.ucMacAddr, mac, 6);
-  return info;
-}
-
 TEST(LeaseConfig, TakesTheRecordApart) {
   LeaseConfig c;
-  ASSERT_EQ(MakeLeaseConfig(Record(), c), LeaseConfigError::kNone);
+  ASSERT_EQ(MakeLeaseConfig(testing::Record(), c), LeaseConfigError::kNone);
   EXPECT_EQ(c.address, 0x0a4d0014u);
   EXPECT_EQ(c.subnetMask, 0xffffff00u);
   EXPECT_EQ(c.router, 0x0a4d0001u);
@@ -82,7 +73,7 @@ TEST(LeaseConfig, TakesTheRecordApart) {
 }
 
 TEST(LeaseConfig, WithoutGatewayTheOfferedAddressIdentifiesTheServer) {
-  _uIPINFO info = Record();
+  _uIPINFO info = testing::Record();
   info.dwGateway = 0;
   LeaseConfig c;
   ASSERT_EQ(MakeLeaseConfig(info, c), LeaseConfigError::kNone);
@@ -91,13 +82,13 @@ TEST(LeaseConfig, WithoutGatewayTheOfferedAddressIdentifiesTheServer) {
 }
 
 TEST(LeaseConfig, NameServerTextIsReadOnlyWithinItsField) {
-  _uIPINFO info = Record();
+  _uIPINFO info = testing::Record();
   std::memset(info.szDns, '1', sizeof info.szDns);  // no terminating zero
   LeaseConfig c;
   ASSERT_EQ(MakeLeaseConfig(info, c), LeaseConfigError::kNone);
   EXPECT_TRUE(c.nameServers.empty());
 
-  info = Record();
+  info = testing::Record();
   std::memcpy(info.szDns + 11, "10.9.9.9", 9);  // after the terminator: not part of the text
   ASSERT_EQ(MakeLeaseConfig(info, c), LeaseConfigError::kNone);
   EXPECT_EQ(c.nameServers, std::vector<Ipv4>{0x0a4d0035});
@@ -117,7 +108,7 @@ TEST(LeaseConfig, RefusesRecordsItCannotServe) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    _uIPINFO info = Record();
+    _uIPINFO info = testing::Record();
     c.change(info);
     LeaseConfig out;
     out.address = 42;

@@ -48,16 +48,6 @@ std::string Slurp(const std::string& path) {
   return s.str();
 }
 
-_uIPINFO Record(const t::Mac& mac, const char* dns = "10.77.0.53") {
-  _uIPINFO info{};
-  info.dwIPAddr = 0x0a4d0014;      // 10.77.0.20
-  info.dwSubnetMask = 0xffffff00;  // 255.255.255.0
-  info.dwGateway = 0x0a4d0001;     // 10.77.0.1
-  std::snprintf(info.szDns, sizeof info.szDns, "%s", dns);
-  std::memcpy(info.ucMacAddr, mac.data(), 6);
-  return info;
-}
-
 // A frame socket on one interface that sees everything passing it, both directions.
 UniqueFd OpenCapture(const char* ifname) {
   UniqueFd fd(::socket(AF_PACKET, SOCK_RAW | SOCK_CLOEXEC, htons(ETH_P_ALL)));
@@ -221,7 +211,7 @@ TEST_F(NetnsEmulation, TheAdaptersOwnClientGetsExactlyTheConfiguredSettingsAndTh
   ASSERT_TRUE(wire);
   CDHCPemu emu;
   ASSERT_NE(emu.DrvOpen(), 0) << emu.LastError();
-  ASSERT_NE(emu.SetStartDHCP(Record(kAdapterMac, "10.77.0.53")), 0) << emu.LastError();
+  ASSERT_NE(emu.SetStartDHCP(t::Record(kAdapterMac, "10.77.0.53")), 0) << emu.LastError();
   Drain(wire.get());
 
   EXPECT_EQ(LeaseFromUdhcpc(4), "ip=10.77.0.20 subnet=255.255.255.0 router=10.77.0.1 dns=10.77.0.53\n");
@@ -236,7 +226,7 @@ TEST_F(NetnsEmulation, ARequestFromAnotherMacGetsNoAnswer) {
   ASSERT_TRUE(adapter);
   CDHCPemu emu;
   ASSERT_NE(emu.DrvOpen(), 0) << emu.LastError();
-  ASSERT_NE(emu.SetStartDHCP(Record(kAdapterMac)), 0) << emu.LastError();
+  ASSERT_NE(emu.SetStartDHCP(t::Record(kAdapterMac)), 0) << emu.LastError();
 
   // The same request from the armed MAC is answered: the listener would see an answer.
   SendRawDiscover(kAdapterMac, 0x1111);
@@ -252,7 +242,7 @@ TEST_F(NetnsEmulation, AfterStopNothingAnswersAndTheRequestReachesTheWireAgain) 
   ASSERT_TRUE(wire);
   CDHCPemu emu;
   ASSERT_NE(emu.DrvOpen(), 0) << emu.LastError();
-  ASSERT_NE(emu.SetStartDHCP(Record(kAdapterMac)), 0) << emu.LastError();
+  ASSERT_NE(emu.SetStartDHCP(t::Record(kAdapterMac)), 0) << emu.LastError();
   EXPECT_NE(TcQdiscs().find("clsact"), std::string::npos) << TcQdiscs();
   EXPECT_NE(emu.SetEndDHCP(), 0);
   EXPECT_EQ(TcQdiscs().find("clsact"), std::string::npos) << "reflection removed: " << TcQdiscs();
@@ -265,7 +255,7 @@ TEST_F(NetnsEmulation, AfterStopNothingAnswersAndTheRequestReachesTheWireAgain) 
   })) << "the adapter's DISCOVER is on the wire again";
 
   // Armed again for the next change: answered again.
-  ASSERT_NE(emu.SetStartDHCP(Record(kAdapterMac, "10.77.0.54")), 0) << emu.LastError();
+  ASSERT_NE(emu.SetStartDHCP(t::Record(kAdapterMac, "10.77.0.54")), 0) << emu.LastError();
   EXPECT_EQ(LeaseFromUdhcpc(4), "ip=10.77.0.20 subnet=255.255.255.0 router=10.77.0.1 dns=10.77.0.54\n");
 }
 
@@ -274,7 +264,7 @@ TEST_F(NetnsEmulation, CloseWhileArmedRemovesTheReflectionAndFreesThePort) {
   ASSERT_NE(emu.DrvOpen(), 0) << emu.LastError();
   CDHCPemu second;
   EXPECT_EQ(second.DrvOpen(), 0) << "port 67 is taken";
-  ASSERT_NE(emu.SetStartDHCP(Record(kAdapterMac)), 0) << emu.LastError();
+  ASSERT_NE(emu.SetStartDHCP(t::Record(kAdapterMac)), 0) << emu.LastError();
   EXPECT_NE(emu.DrvClose(), 0);
   EXPECT_EQ(TcQdiscs().find("clsact"), std::string::npos) << TcQdiscs();
   EXPECT_NE(second.DrvOpen(), 0) << second.LastError();
@@ -283,7 +273,7 @@ TEST_F(NetnsEmulation, CloseWhileArmedRemovesTheReflectionAndFreesThePort) {
 TEST_F(NetnsEmulation, AnUnknownMacIsRefusedWithoutTouchingAnyAdapter) {
   CDHCPemu emu;
   ASSERT_NE(emu.DrvOpen(), 0) << emu.LastError();
-  EXPECT_EQ(emu.SetStartDHCP(Record(kStrangerMac)), 0);
+  EXPECT_EQ(emu.SetStartDHCP(t::Record(kStrangerMac)), 0);
   EXPECT_NE(emu.LastError().find("02-4e-56-00-00-99"), std::string::npos) << emu.LastError();
   EXPECT_EQ(TcQdiscs().find("clsact"), std::string::npos);
 }
@@ -295,7 +285,7 @@ TEST_F(NetnsEmulation, AnAdaptersOwnTrafficControlIsLeftAsItWas) {
                    "action", "mirred", "egress", "mirror", "dev", "v1"}));
   CDHCPemu emu;
   ASSERT_NE(emu.DrvOpen(), 0) << emu.LastError();
-  ASSERT_NE(emu.SetStartDHCP(Record(kAdapterMac)), 0) << emu.LastError();
+  ASSERT_NE(emu.SetStartDHCP(t::Record(kAdapterMac)), 0) << emu.LastError();
   EXPECT_EQ(LeaseFromUdhcpc(4), "ip=10.77.0.20 subnet=255.255.255.0 router=10.77.0.1 dns=10.77.0.53\n");
   emu.SetEndDHCP();
   std::string filters;

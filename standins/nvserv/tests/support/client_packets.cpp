@@ -1,5 +1,8 @@
 #include "support/client_packets.h"
 
+#include <cstdio>
+#include <cstring>
+
 namespace nvserv::testing {
 
 Bytes Ip(std::uint32_t ip) {
@@ -56,6 +59,16 @@ Bytes ClientPacket(std::uint8_t type, const Mac& mac, std::uint32_t xid,
   if (serverId) m.options = m.options + Opt(54, Ip(*serverId));
   m.options = m.options + Opt(55, {1, 3, 6, 15}) + Bytes{255};
   return Encode(m);
+}
+
+_uIPINFO Record(const Mac& mac, const char* dns) {
+  _uIPINFO info{};
+  info.dwIPAddr = 0x0a4d0014;
+  info.dwSubnetMask = 0xffffff00;
+  info.dwGateway = 0x0a4d0001;
+  std::snprintf(info.szDns, sizeof info.szDns, "%s", dns);
+  std::memcpy(info.ucMacAddr, mac.data(), mac.size());
+  return info;
 }
 
 namespace {

@@ -7,6 +7,8 @@
 #include <optional>
 #include <vector>
 
+#include "nvserv/ipinfo.h"
+
 namespace nvserv::testing {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -36,6 +38,11 @@ inline constexpr std::uint8_t kDiscover = 1, kOffer = 2, kRequest = 3, kDecline 
 Bytes ClientPacket(std::uint8_t type, const Mac& mac, std::uint32_t xid,
                    std::optional<std::uint32_t> requested = {}, std::optional<std::uint32_t> serverId = {},
                    std::uint32_t ciaddr = 0, std::uint16_t flags = 0);
+
+// The record the tray program hands over: 10.77.0.20/24, gateway 10.77.0.1, the given name
+// server text and MAC (02-4e-56-00-00-01 unless told).
+inline constexpr Mac kRecordMac = {0x02, 0x4e, 0x56, 0x00, 0x00, 0x01};
+_uIPINFO Record(const Mac& mac = kRecordMac, const char* dns = "10.77.0.53");
 
 struct ReplyView {
   bool valid = false;  // BOOTREPLY, Ethernet, cookie, options well-formed

@@ -44,16 +44,6 @@ class WinsockSession {
   bool ok_ = false;
 };
 
-_uIPINFO Record(const t::Mac& mac) {
-  _uIPINFO info{};
-  info.dwIPAddr = 0x0a4d0014;
-  info.dwSubnetMask = 0xffffff00;
-  info.dwGateway = 0x0a4d0001;
-  std::strcpy(info.szDns, "10.77.0.53");
-  std::memcpy(info.ucMacAddr, mac.data(), 6);
-  return info;
-}
-
 TEST(WinsockResponder, DrvOpenHoldsPort67ExclusivelyUntilDrvClose) {
   CDHCPemu first;
   ASSERT_NE(first.DrvOpen(), 0) << first.LastError();
@@ -67,7 +57,7 @@ TEST(WinsockResponder, DrvOpenHoldsPort67ExclusivelyUntilDrvClose) {
 TEST(WinsockResponder, SetStartDHCPRefusesAMacThatNoAdapterHas) {
   CDHCPemu emu;
   ASSERT_NE(emu.DrvOpen(), 0) << emu.LastError();
-  EXPECT_EQ(emu.SetStartDHCP(Record(kStrangerMac)), 0);
+  EXPECT_EQ(emu.SetStartDHCP(t::Record(kStrangerMac)), 0);
   EXPECT_NE(emu.LastError().find("02-4e-56-00-00-99"), std::string::npos) << emu.LastError();
 }
 
