@@ -1,0 +1,63 @@
+// The operating system's side of CNetUtil: routes, neighbour (ARP) entries, interface
+// lookup and DHCP leases. CNetUtil checks and converts its text arguments and traces;
+// a NetStack only carries the work out. One implementation per platform (IP helper API
+// on Windows, rtnetlink and the running DHCP client on Linux); tests may supply their own.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "nvutil/ipv4.h"
+
+namespace nvutil {
+
+// What one operation did: code 0 on success, else the platform's error code (errno on
+// Linux, a Win32 error on Windows); `count` is how many entries it touched and `note`
+// a short explanation for the trace; `value` carries a result such as an interface number.
+struct Outcome {
+  std::uint32_t code = 0;
+  unsigned count = 0;
+  std::uint32_t value = 0;
+  std::string note;
+
+  [[nodiscard]] bool ok() const noexcept { return code == 0; }
+};
+
+struct RouteSpec {
+  std::uint32_t destination = 0;
+  std::uint32_t mask = 0;
+  std::uint32_t gateway = 0;
+  std::uint32_t interfaceNumber = 0;  // 0: the interface through which the gateway is reached
+  std::uint32_t metric = 1;
+};
+
+// Windows before and after version 6 count route metrics differently; Linux has one way.
+enum class RouteApi { Classic, Vista };
+
+enum class LeaseAction { Release, Renew };
+
+class NetStack {
+ public:
+  virtual ~NetStack() = default;
+
+  // Removes every route to `destination` (for 0.0.0.0 only default routes, prefix length 0).
+  // Nothing to remove is a failure with the platform's not-found code.
+  virtual Outcome DeleteRoutesTo(std::uint32_t destination) = 0;
+  virtual Outcome AddRoute(const RouteSpec& route, RouteApi api) = 0;
+  // Removes the neighbour entries of `address`, on one interface or (0) on all of them.
+  virtual Outcome DeleteNeighbour(std::uint32_t address, std::uint32_t interfaceNumber) = 0;
+  // `value` is the interface number found; not found is a failure.
+  virtual Outcome FindInterfaceByMac(const MacAddress& mac) = 0;
+  // Blocks until the release or renew has taken effect or a bounded wait ran out.
+  virtual Outcome Lease(std::uint32_t interfaceNumber, LeaseAction action) = 0;
+};
+
+// The running system's network stack.
+std::unique_ptr<NetStack> MakeSystemNetStack();
+
+// Platform error codes the portable code needs, and their text for traces.
+std::uint32_t InvalidArgumentCode() noexcept;
+std::uint32_t NotFoundCode() noexcept;
+std::string DescribeError(std::uint32_t code);
+
+}  // namespace nvutil

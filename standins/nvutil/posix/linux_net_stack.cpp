@@ -1,0 +1,227 @@
+#include "linux_net_stack.h"
+
+#include "netlink_socket.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+namespace nvutil::posix {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+Outcome Fail(int code, std::string note) {
+  Outcome outcome;
+  outcome.code = static_cast<std::uint32_t>(code);
+  outcome.note = std::move(note);
+  return outcome;
+}
+
+// Runs a dump, retrying a few times when a concurrent change interrupted it.
+template <typename Decode, typename Entry>
+int DumpAll(std::uint16_t type, Decode decode, std::vector<Entry>& out) {
+  int err = EAGAIN;
+  for (int attempt = 0; attempt < 3 && err == EAGAIN; ++attempt) {
+    out.clear();
+    NetlinkSocket sock;
+    if ((err = sock.Open()) != 0) return err;
+    err = sock.Dump(type, [&](const nl::Message& msg) {
+      if (auto entry = decode(msg)) out.push_back(std::move(*entry));
+    });
+  }
+  return err;
+}
+
+long long MsSince(Clock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+}  // namespace
+
+int LinuxNetStack::ListRoutes(std::vector<nl::RouteEntry>& out) {
+  const int err = DumpAll(nl::kGetRoute, nl::DecodeRoute, out);
+  out.erase(std::remove_if(out.begin(), out.end(),
+                           [](const nl::RouteEntry& r) { return r.table != nl::kTableMain; }),
+            out.end());
+  return err;
+}
+
+int LinuxNetStack::ListNeighbours(std::vector<nl::NeighEntry>& out) {
+  return DumpAll(nl::kGetNeigh, nl::DecodeNeigh, out);
+}
+
+int LinuxNetStack::ListLinks(std::vector<nl::LinkEntry>& out) {
+  return DumpAll(nl::kGetLink, nl::DecodeLink, out);
+}
+
+int LinuxNetStack::ListAddresses(std::uint32_t interfaceNumber, std::vector<nl::AddrEntry>& out) {
+  const int err = DumpAll(nl::kGetAddr, nl::DecodeAddr, out);
+  out.erase(
+      std::remove_if(out.begin(), out.end(),
+                     [&](const nl::AddrEntry& a) { return a.msg.index != interfaceNumber || !a.hasLocal; }),
+      out.end());
+  return err;
+}
+
+Outcome LinuxNetStack::DeleteRoutesTo(std::uint32_t destination) {
+  std::vector<nl::RouteEntry> routes;
+  if (const int err = ListRoutes(routes)) return Fail(err, "reading the routing table");
+  NetlinkSocket sock;
+  if (const int err = sock.Open()) return Fail(err, "opening the routing socket");
+  Outcome outcome;
+  unsigned matched = 0;
+  for (const nl::RouteEntry& route : routes) {
+    if (route.msg.type != nl::kTypeUnicast || route.destination != destination) continue;
+    if (destination == 0 && route.msg.dstLen != 0) continue;  // 0.0.0.0/1 and the like are not default routes
+    ++matched;
+    const int err = sock.Execute(nl::MakeRouteRequest(nl::kDelRoute, 0, sock.NextSeq(), route));
+    if (err == 0) {
+      ++outcome.count;
+    } else {
+      outcome.code = static_cast<std::uint32_t>(err);
+    }
+  }
+  if (matched == 0) return Fail(ENOENT, "no route to " + FormatDotted(destination));
+  outcome.note = "removed " + std::to_string(outcome.count) + " of " + std::to_string(matched) + " route(s)";
+  return outcome;
+}
+
+Outcome LinuxNetStack::AddRoute(const RouteSpec& spec, RouteApi) {
+  nl::RouteEntry route;
+  route.msg.family = nl::kFamilyInet;
+  route.msg.dstLen = static_cast<std::uint8_t>(MaskToPrefixLength(spec.mask).value_or(32));
+  route.msg.protocol = nl::kProtoStatic;
+  route.msg.scope = nl::kScopeUniverse;
+  route.msg.type = nl::kTypeUnicast;
+  route.table = nl::kTableMain;
+  route.destination = spec.destination;
+  route.gateway = spec.gateway, route.hasGateway = true;
+  route.priority = spec.metric, route.hasPriority = true;
+  if (spec.interfaceNumber != 0) route.oif = spec.interfaceNumber, route.hasOif = true;
+  NetlinkSocket sock;
+  if (const int err = sock.Open()) return Fail(err, "opening the routing socket");
+  const int err = sock.Execute(
+      nl::MakeRouteRequest(nl::kNewRoute, nl::kFlagCreate | nl::kFlagExclusive, sock.NextSeq(), route));
+  Outcome outcome;
+  outcome.code = static_cast<std::uint32_t>(err);
+  outcome.count = err == 0 ? 1 : 0;
+  outcome.note = err == ENETUNREACH
+                     ? "gateway " + FormatDotted(spec.gateway) + " is not on a connected network"
+                 : err == EEXIST ? "the route exists already"
+                                 : std::string();
+  return outcome;
+}
+
+Outcome LinuxNetStack::DeleteNeighbour(std::uint32_t address, std::uint32_t interfaceNumber) {
+  std::vector<nl::NeighEntry> entries;
+  if (const int err = ListNeighbours(entries)) return Fail(err, "reading the neighbour table");
+  NetlinkSocket sock;
+  if (const int err = sock.Open()) return Fail(err, "opening the routing socket");
+  Outcome outcome;
+  unsigned matched = 0;
+  for (const nl::NeighEntry& entry : entries) {
+    if (!entry.hasDestination || entry.destination != address) continue;
+    if (interfaceNumber != 0 && static_cast<std::uint32_t>(entry.msg.ifindex) != interfaceNumber) continue;
+    ++matched;
+    const int err = sock.Execute(nl::MakeNeighDelete(sock.NextSeq(), entry.msg.ifindex, address));
+    if (err == 0) {
+      ++outcome.count;
+    } else if (err != ENOENT) {  // gone meanwhile is what we wanted
+      outcome.code = static_cast<std::uint32_t>(err);
+    }
+  }
+  if (matched == 0) return Fail(ENOENT, "no neighbour entry for " + FormatDotted(address));
+  outcome.note = "removed " + std::to_string(outcome.count) + " entr" + (outcome.count == 1 ? "y" : "ies");
+  return outcome;
+}
+
+Outcome LinuxNetStack::FindInterfaceByMac(const MacAddress& mac) {
+  std::vector<nl::LinkEntry> links;
+  if (const int err = ListLinks(links)) return Fail(err, "reading the interface list");
+  for (const nl::LinkEntry& link : links) {
+    if (link.hwAddress.size() == mac.size() && std::equal(mac.begin(), mac.end(), link.hwAddress.begin())) {
+      Outcome outcome;
+      outcome.value = static_cast<std::uint32_t>(link.index);
+      outcome.count = 1;
+      outcome.note = link.name + " is interface " + std::to_string(link.index);
+      return outcome;
+    }
+  }
+  return Fail(ENODEV, "no interface has this address");
+}
+
+Outcome LinuxNetStack::Lease(std::uint32_t interfaceNumber, LeaseAction action) {
+  NetlinkSocket query;
+  if (const int err = query.Open()) return Fail(err, "opening the routing socket");
+  std::string name;
+  const int linkErr =
+      query.Query(nl::MakeLinkGet(query.NextSeq(), static_cast<std::int32_t>(interfaceNumber)),
+                  [&](const nl::Message& msg) {
+                    if (auto link = nl::DecodeLink(msg)) name = link->name;
+                  });
+  if (linkErr != 0 || name.empty())
+    return Fail(linkErr ? linkErr : ENODEV, "no interface " + std::to_string(interfaceNumber));
+
+  const std::vector<pid_t> clients = m_options.finder.FindUdhcpc(name);
+  if (clients.empty()) return Fail(ESRCH, "no supported DHCP client (busybox udhcpc) runs for " + name);
+  const pid_t pid = clients.front();
+
+  std::vector<nl::AddrEntry> addresses;
+  if (const int err = ListAddresses(interfaceNumber, addresses)) return Fail(err, "reading the addresses");
+  const bool heldBefore = !addresses.empty();
+
+  // Join the address notifications before signalling, so that no change is missed.
+  NetlinkSocket events;
+  const bool watching = events.Open(nl::kGroupIpv4Addresses) == 0;
+
+  const bool renew = action == LeaseAction::Renew;
+  const std::string client = "udhcpc " + std::to_string(pid) + " on " + name;
+  if (::kill(pid, renew ? SIGUSR1 : SIGUSR2) != 0) return Fail(errno, "signalling " + client);
+  if (!renew && !heldBefore) {
+    Outcome outcome;
+    outcome.note = client + " told to release; no address was held";
+    return outcome;
+  }
+
+  const auto start = Clock::now();
+  const int limitMs = renew ? m_options.renewWaitMs : m_options.releaseWaitMs;
+  bool setAnew = false;
+  for (;;) {
+    if (watching) {
+      events.WaitNotifications(100, [&](const nl::Message& msg) {
+        const auto addr = nl::DecodeAddr(msg);
+        if (addr && addr->msg.index == interfaceNumber) setAnew = true;
+      });
+    } else {
+      ::usleep(100 * 1000);
+    }
+    if (const int err = ListAddresses(interfaceNumber, addresses)) return Fail(err, "reading the addresses");
+    const long long elapsed = MsSince(start);
+    Outcome done;
+    done.count = 1;
+    if (!renew && addresses.empty()) {
+      done.note = client + " released the address after " + std::to_string(elapsed) + " ms";
+      return done;
+    }
+    if (renew && !addresses.empty() && (!heldBefore || setAnew || elapsed >= m_options.keptLeaseWaitMs)) {
+      done.note = client + " holds " + FormatDotted(addresses.front().local) + "/" +
+                  std::to_string(addresses.front().msg.prefixLen) + " after " + std::to_string(elapsed) +
+                  " ms" + (heldBefore && !setAnew ? " (address kept, not set anew)" : "");
+      return done;
+    }
+    if (elapsed >= limitMs)
+      return Fail(ETIMEDOUT, client + (renew ? " got no address" : " still holds its address") + " within " +
+                                 std::to_string(limitMs) + " ms");
+  }
+}
+
+}  // namespace nvutil::posix
+
+namespace nvutil {
+std::unique_ptr<NetStack> MakeSystemNetStack() { return std::make_unique<posix::LinuxNetStack>(); }
+}  // namespace nvutil

@@ -1,0 +1,42 @@
+// The Linux network stack behind CNetUtil: routes and neighbour entries through
+// rtnetlink, interfaces by their hardware address, and DHCP leases through the running
+// busybox udhcpc of the interface (SIGUSR2 releases, SIGUSR1 renews). Works in the
+// calling thread's network namespace.
+#pragma once
+#include <vector>
+
+#include "dhcp_client_finder.h"
+#include "netlink_codec.h"
+#include "nvutil/net_stack.h"
+
+namespace nvutil::posix {
+
+class LinuxNetStack : public NetStack {
+ public:
+  struct Options {
+    int releaseWaitMs = 10000;   // until the address is gone
+    int renewWaitMs = 60000;     // until an address is held again
+    int keptLeaseWaitMs = 5000;  // renewing a held address: how long to wait for it to be set anew
+    DhcpClientFinder finder;
+  };
+
+  LinuxNetStack() = default;
+  explicit LinuxNetStack(Options options) : m_options(std::move(options)) {}
+
+  Outcome DeleteRoutesTo(std::uint32_t destination) override;
+  Outcome AddRoute(const RouteSpec& route, RouteApi api) override;
+  Outcome DeleteNeighbour(std::uint32_t address, std::uint32_t interfaceNumber) override;
+  Outcome FindInterfaceByMac(const MacAddress& mac) override;
+  Outcome Lease(std::uint32_t interfaceNumber, LeaseAction action) override;
+
+  // Read-back of the kernel's tables (IPv4; routes of the main table). 0 or errno.
+  int ListRoutes(std::vector<nl::RouteEntry>& out);
+  int ListNeighbours(std::vector<nl::NeighEntry>& out);
+  int ListLinks(std::vector<nl::LinkEntry>& out);
+  int ListAddresses(std::uint32_t interfaceNumber, std::vector<nl::AddrEntry>& out);
+
+ private:
+  Options m_options;
+};
+
+}  // namespace nvutil::posix

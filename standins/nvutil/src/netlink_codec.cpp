@@ -1,0 +1,290 @@
+#include "netlink_codec.h"
+
+#include <cstring>
+
+#include "nvutil/ipv4.h"
+
+namespace nvutil::nl {
+namespace {
+
+constexpr std::size_t kAttrHeader = 4;
+
+template <typename T>
+T Load(const std::uint8_t* p) noexcept {
+  T value;
+  std::memcpy(&value, p, sizeof value);
+  return value;
+}
+
+std::optional<std::uint32_t> U32(const Attr& a) noexcept {
+  if (a.len != 4) return std::nullopt;
+  return Load<std::uint32_t>(a.data);
+}
+
+std::optional<std::uint32_t> Ipv4(const Attr& a) noexcept {
+  if (a.len != 4) return std::nullopt;
+  return FromWireBytes(a.data);
+}
+
+template <typename Body>
+bool ReadBody(const Message& msg, Body& body) noexcept {
+  if (msg.payloadLen < sizeof(Body)) return false;
+  std::memcpy(&body, msg.payload, sizeof(Body));
+  return true;
+}
+
+}  // namespace
+
+Request::Request(std::uint16_t type, std::uint16_t flags, std::uint32_t seq) noexcept : m_seq(seq) {
+  MsgHeader header{};
+  header.type = type;
+  header.flags = flags;
+  header.seq = seq;
+  std::memcpy(m_buf.data(), &header, sizeof header);
+  SetLength();
+}
+
+void Request::SetLength() noexcept {
+  const auto len = static_cast<std::uint32_t>(m_size);
+  std::memcpy(m_buf.data(), &len, sizeof len);
+}
+
+bool Request::AppendBody(const void* body, std::size_t len) noexcept {
+  if (!m_ok || Align(len) > kCapacity - m_size) return m_ok = false;
+  std::memcpy(m_buf.data() + m_size, body, len);
+  m_size += Align(len);
+  SetLength();
+  return true;
+}
+
+bool Request::AppendAttr(std::uint16_t type, const void* data, std::size_t len) noexcept {
+  if (!m_ok || len > 0xFFFF - kAttrHeader || Align(kAttrHeader + len) > kCapacity - m_size)
+    return m_ok = false;
+  const auto attrLen = static_cast<std::uint16_t>(kAttrHeader + len);
+  std::memcpy(m_buf.data() + m_size, &attrLen, 2);
+  std::memcpy(m_buf.data() + m_size + 2, &type, 2);
+  if (len) std::memcpy(m_buf.data() + m_size + kAttrHeader, data, len);
+  m_size += Align(kAttrHeader + len);
+  SetLength();
+  return true;
+}
+
+bool Request::AppendU32(std::uint16_t type, std::uint32_t value) noexcept {
+  return AppendAttr(type, &value, sizeof value);
+}
+
+bool Request::AppendIpv4(std::uint16_t type, std::uint32_t address) noexcept {
+  const auto bytes = ToWireBytes(address);
+  return AppendAttr(type, bytes.data(), bytes.size());
+}
+
+bool SplitDatagram(const std::uint8_t* data, std::size_t len, std::vector<Message>& out) {
+  out.clear();
+  std::size_t pos = 0;
+  while (len - pos >= sizeof(MsgHeader)) {
+    Message msg;
+    std::memcpy(&msg.header, data + pos, sizeof(MsgHeader));
+    const std::size_t msgLen = msg.header.len;
+    if (msgLen < sizeof(MsgHeader) || msgLen > len - pos) {
+      out.clear();
+      return false;
+    }
+    msg.payload = data + pos + sizeof(MsgHeader);
+    msg.payloadLen = msgLen - sizeof(MsgHeader);
+    out.push_back(msg);
+    // The last message may end without its alignment padding.
+    pos += Align(msgLen) <= len - pos ? Align(msgLen) : msgLen;
+  }
+  if (pos != len) {  // trailing bytes too short for a header
+    out.clear();
+    return false;
+  }
+  return true;
+}
+
+bool SplitAttrs(const Message& msg, std::size_t bodyLen, std::vector<Attr>& out) {
+  out.clear();
+  if (msg.payloadLen < bodyLen) return false;
+  if (Align(bodyLen) >= msg.payloadLen) return true;  // no attributes
+  std::size_t pos = Align(bodyLen);
+  const std::size_t end = msg.payloadLen;
+  while (end - pos >= kAttrHeader) {
+    const auto attrLen = Load<std::uint16_t>(msg.payload + pos);
+    if (attrLen < kAttrHeader || attrLen > end - pos) {
+      out.clear();
+      return false;
+    }
+    Attr a;
+    a.type = Load<std::uint16_t>(msg.payload + pos + 2) & 0x3FFF;  // drop the nested/byte-order bits
+    a.data = msg.payload + pos + kAttrHeader;
+    a.len = attrLen - kAttrHeader;
+    out.push_back(a);
+    pos += Align(attrLen) <= end - pos ? Align(attrLen) : attrLen;
+  }
+  if (pos != end) {
+    out.clear();
+    return false;
+  }
+  return true;
+}
+
+std::optional<int> DecodeError(const Message& msg) noexcept {
+  if (msg.header.type != kError || msg.payloadLen < sizeof(std::int32_t)) return std::nullopt;
+  const auto error = Load<std::int32_t>(msg.payload);
+  if (error > 0 || error < -4095) return std::nullopt;  // the kernel sends 0 or -errno
+  return -error;
+}
+
+std::optional<RouteEntry> DecodeRoute(const Message& msg) {
+  RouteEntry route;
+  std::vector<Attr> attrs;
+  if (msg.header.type != kNewRoute || !ReadBody(msg, route.msg) || route.msg.family != kFamilyInet ||
+      route.msg.dstLen > 32 || !SplitAttrs(msg, sizeof(RouteMsg), attrs))
+    return std::nullopt;
+  route.table = route.msg.table;
+  for (const Attr& a : attrs) {
+    std::optional<std::uint32_t> v;
+    switch (a.type) {
+      case kRouteDst:
+        if (!(v = Ipv4(a))) return std::nullopt;
+        route.destination = *v;
+        break;
+      case kRouteGateway:
+        if (!(v = Ipv4(a))) return std::nullopt;
+        route.gateway = *v, route.hasGateway = true;
+        break;
+      case kRouteOif:
+        if (!(v = U32(a))) return std::nullopt;
+        route.oif = *v, route.hasOif = true;
+        break;
+      case kRoutePriority:
+        if (!(v = U32(a))) return std::nullopt;
+        route.priority = *v, route.hasPriority = true;
+        break;
+      case kRouteTable:
+        if (!(v = U32(a))) return std::nullopt;
+        route.table = *v;
+        break;
+      default:
+        break;
+    }
+  }
+  return route;
+}
+
+std::optional<NeighEntry> DecodeNeigh(const Message& msg) {
+  NeighEntry neigh;
+  std::vector<Attr> attrs;
+  if (msg.header.type != kNewNeigh || !ReadBody(msg, neigh.msg) || neigh.msg.family != kFamilyInet ||
+      !SplitAttrs(msg, sizeof(NeighMsg), attrs))
+    return std::nullopt;
+  for (const Attr& a : attrs) {
+    if (a.type != kNeighDst) continue;
+    const auto v = Ipv4(a);
+    if (!v) return std::nullopt;
+    neigh.destination = *v, neigh.hasDestination = true;
+  }
+  return neigh;
+}
+
+std::optional<LinkEntry> DecodeLink(const Message& msg) {
+  LinkMsg body{};
+  std::vector<Attr> attrs;
+  if (msg.header.type != kNewLink || !ReadBody(msg, body) || !SplitAttrs(msg, sizeof(LinkMsg), attrs))
+    return std::nullopt;
+  LinkEntry link;
+  link.index = body.index;
+  link.flags = body.flags;
+  for (const Attr& a : attrs) {
+    if (a.type == kLinkAddress) {
+      link.hwAddress.assign(a.data, a.data + a.len);
+    } else if (a.type == kLinkName) {
+      std::size_t n = 0;  // zero-terminated inside the attribute, or not at all
+      while (n < a.len && a.data[n] != 0) ++n;
+      link.name.assign(reinterpret_cast<const char*>(a.data), n);
+    }
+  }
+  return link;
+}
+
+std::optional<AddrEntry> DecodeAddr(const Message& msg) {
+  AddrEntry addr;
+  std::vector<Attr> attrs;
+  if (msg.header.type != kNewAddr || !ReadBody(msg, addr.msg) || addr.msg.family != kFamilyInet ||
+      !SplitAttrs(msg, sizeof(AddrMsg), attrs))
+    return std::nullopt;
+  for (const Attr& a : attrs) {
+    // IFA_LOCAL is the interface's own address; IFA_ADDRESS is the peer's on point-to-point links.
+    if (a.type == kAddrLocal || (a.type == kAddrAddress && !addr.hasLocal)) {
+      const auto v = Ipv4(a);
+      if (!v) return std::nullopt;
+      addr.local = *v, addr.hasLocal = true;
+    }
+  }
+  return addr;
+}
+
+Request MakeDumpRequest(std::uint16_t type, std::uint32_t seq) noexcept {
+  Request req(type, kFlagRequest | kFlagDump, seq);
+  switch (type) {
+    case kGetRoute: {
+      RouteMsg body{};
+      body.family = kFamilyInet;
+      req.AppendBody(&body, sizeof body);
+      break;
+    }
+    case kGetNeigh: {
+      NeighMsg body{};
+      body.family = kFamilyInet;
+      req.AppendBody(&body, sizeof body);
+      break;
+    }
+    case kGetAddr: {
+      AddrMsg body{};
+      body.family = kFamilyInet;
+      req.AppendBody(&body, sizeof body);
+      break;
+    }
+    default: {  // links: every family
+      LinkMsg body{};
+      req.AppendBody(&body, sizeof body);
+      break;
+    }
+  }
+  return req;
+}
+
+Request MakeRouteRequest(std::uint16_t type, std::uint16_t extraFlags, std::uint32_t seq,
+                         const RouteEntry& route) noexcept {
+  Request req(type, kFlagRequest | kFlagAck | extraFlags, seq);
+  RouteMsg body = route.msg;
+  body.family = kFamilyInet;
+  body.table = route.table < 256 ? static_cast<std::uint8_t>(route.table) : 0;
+  req.AppendBody(&body, sizeof body);
+  if (body.dstLen > 0) req.AppendIpv4(kRouteDst, route.destination);
+  if (route.hasGateway) req.AppendIpv4(kRouteGateway, route.gateway);
+  if (route.hasOif) req.AppendU32(kRouteOif, route.oif);
+  if (route.hasPriority) req.AppendU32(kRoutePriority, route.priority);
+  req.AppendU32(kRouteTable, route.table);
+  return req;
+}
+
+Request MakeNeighDelete(std::uint32_t seq, std::int32_t ifindex, std::uint32_t address) noexcept {
+  Request req(kDelNeigh, kFlagRequest | kFlagAck, seq);
+  NeighMsg body{};
+  body.family = kFamilyInet;
+  body.ifindex = ifindex;
+  req.AppendBody(&body, sizeof body);
+  req.AppendIpv4(kNeighDst, address);
+  return req;
+}
+
+Request MakeLinkGet(std::uint32_t seq, std::int32_t index) noexcept {
+  Request req(kGetLink, kFlagRequest, seq);
+  LinkMsg body{};
+  body.index = index;
+  req.AppendBody(&body, sizeof body);
+  return req;
+}
+
+}  // namespace nvutil::nl

@@ -1,0 +1,289 @@
+// The Windows network stack behind CNetUtil: the IP helper API. Every change is read back
+// from the table it changed, because a call that reports success without effect (as
+// some emulations do) must not be passed on as success.
+#include "platform/windows_api.h"
+// Order matters: winsock2 and ws2tcpip (ws2ipdef) first, or iphlpapi leaves out the
+// version 6 route and interface calls.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+// (separate block: keep after the two above)
+#include <iphlpapi.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "nvutil/net_stack.h"
+
+namespace nvutil {
+namespace {
+
+// The IP helper tables come in caller-sized buffers: ask, grow, ask again (bounded).
+class TableBuffer {
+ public:
+  template <typename Call>
+  DWORD Fill(Call call) {
+    ULONG size = 16 * 1024;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+      m_storage.assign((size + sizeof(ULONGLONG) - 1) / sizeof(ULONGLONG), 0);
+      m_size = static_cast<ULONG>(m_storage.size() * sizeof(ULONGLONG));
+      ULONG wanted = m_size;
+      const DWORD err = call(data(), &wanted);
+      if (err != ERROR_INSUFFICIENT_BUFFER && err != ERROR_BUFFER_OVERFLOW) return err;
+      if (wanted <= m_size || wanted > 64u * 1024 * 1024) return ERROR_INVALID_DATA;
+      size = wanted;
+    }
+    return ERROR_INSUFFICIENT_BUFFER;
+  }
+  [[nodiscard]] BYTE* data() { return reinterpret_cast<BYTE*>(m_storage.data()); }
+  [[nodiscard]] ULONG size() const { return m_size; }
+  // The table's header count, trusted only as far as the buffer reaches.
+  template <typename Table, typename Row>
+  DWORD Rows(DWORD count) const {
+    const std::size_t room = (m_size - offsetof(Table, table)) / sizeof(Row);
+    return count <= room ? count : static_cast<DWORD>(room);
+  }
+
+ private:
+  std::vector<ULONGLONG> m_storage;
+  ULONG m_size = 0;
+};
+
+DWORD ToWire(std::uint32_t address) {
+  const auto bytes = ToWireBytes(address);
+  DWORD wire;
+  std::memcpy(&wire, bytes.data(), sizeof wire);
+  return wire;
+}
+
+Outcome Fail(DWORD code, std::string note) {
+  Outcome outcome;
+  outcome.code = code;
+  outcome.note = std::move(note);
+  return outcome;
+}
+
+// Each function the stand-in may find missing is looked up at run time, so that the
+// program still starts where the IP helper library lacks it.
+template <typename Fn>
+Fn IpHelperFunction(const char* name) {
+  HMODULE module = ::GetModuleHandleW(L"iphlpapi.dll");
+  if (!module) module = ::LoadLibraryW(L"iphlpapi.dll");
+  return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name))) : nullptr;
+}
+
+bool IsDefaultRouteMatch(const MIB_IPFORWARDROW& row, std::uint32_t destination) {
+  return row.dwForwardDest == ToWire(destination) && (destination != 0 || row.dwForwardMask == 0);
+}
+
+class IpHelperNetStack : public NetStack {
+ public:
+  Outcome DeleteRoutesTo(std::uint32_t destination) override {
+    std::vector<MIB_IPFORWARDROW> rows;
+    if (const DWORD err = ReadRoutes(rows)) return Fail(err, "reading the route table");
+    Outcome outcome;
+    unsigned matched = 0;
+    for (MIB_IPFORWARDROW& row : rows) {
+      if (!IsDefaultRouteMatch(row, destination)) continue;
+      ++matched;
+      if (const DWORD err = ::DeleteIpForwardEntry(&row)) outcome.code = err;
+    }
+    if (matched == 0) return Fail(ERROR_NOT_FOUND, "no route to " + FormatDotted(destination));
+    if (const DWORD err = ReadRoutes(rows)) return Fail(err, "reading the route table back");
+    unsigned left = 0;
+    for (const MIB_IPFORWARDROW& row : rows) left += IsDefaultRouteMatch(row, destination) ? 1 : 0;
+    outcome.count = matched > left ? matched - left : 0;
+    outcome.note =
+        "removed " + std::to_string(outcome.count) + " of " + std::to_string(matched) + " route(s)";
+    if (outcome.ok() && left > 0) {
+      outcome.code = ERROR_CALL_NOT_IMPLEMENTED;
+      outcome.note += "; DeleteIpForwardEntry reported success but the route table still holds them";
+    }
+    return outcome;
+  }
+
+  Outcome AddRoute(const RouteSpec& spec, RouteApi api) override {
+    DWORD index = spec.interfaceNumber;
+    if (index == 0) {
+      if (const DWORD err = ::GetBestInterface(ToWire(spec.gateway), &index))
+        return Fail(err, "no interface reaches " + FormatDotted(spec.gateway));
+    } else {
+      MIB_IFROW ifRow{};
+      ifRow.dwIndex = index;
+      if (const DWORD err = ::GetIfEntry(&ifRow)) return Fail(err, "no interface " + std::to_string(index));
+    }
+    Outcome outcome = api == RouteApi::Vista ? CreateVista(spec, index) : CreateClassic(spec, index);
+    if (!outcome.ok()) return outcome;
+    std::vector<MIB_IPFORWARDROW> rows;
+    if (const DWORD err = ReadRoutes(rows)) return Fail(err, "reading the route table back");
+    for (const MIB_IPFORWARDROW& row : rows) {
+      if (row.dwForwardDest == ToWire(spec.destination) && row.dwForwardMask == ToWire(spec.mask) &&
+          row.dwForwardNextHop == ToWire(spec.gateway) && row.dwForwardIfIndex == index) {
+        outcome.count = 1;
+        return outcome;
+      }
+    }
+    outcome.code = ERROR_CALL_NOT_IMPLEMENTED;
+    outcome.note += (outcome.note.empty() ? "" : "; ") +
+                    std::string("the call reported success but the route is not in the route table");
+    return outcome;
+  }
+
+  Outcome DeleteNeighbour(std::uint32_t address, std::uint32_t interfaceNumber) override {
+    std::vector<MIB_IPNETROW> rows;
+    if (const DWORD err = ReadNeighbours(rows)) return Fail(err, "reading the ARP table");
+    const auto matches = [&](const MIB_IPNETROW& row) {
+      return row.dwAddr == ToWire(address) && (interfaceNumber == 0 || row.dwIndex == interfaceNumber) &&
+             row.dwType != MIB_IPNET_TYPE_INVALID;
+    };
+    Outcome outcome;
+    unsigned matched = 0;
+    for (MIB_IPNETROW& row : rows) {
+      if (!matches(row)) continue;
+      ++matched;
+      if (const DWORD err = ::DeleteIpNetEntry(&row)) outcome.code = err;
+    }
+    if (matched == 0) return Fail(ERROR_NOT_FOUND, "no ARP entry for " + FormatDotted(address));
+    if (const DWORD err = ReadNeighbours(rows)) return Fail(err, "reading the ARP table back");
+    unsigned left = 0;
+    for (const MIB_IPNETROW& row : rows) left += matches(row) ? 1 : 0;
+    outcome.count = matched > left ? matched - left : 0;
+    outcome.note = "removed " + std::to_string(outcome.count) + " of " + std::to_string(matched) + " entries";
+    if (outcome.ok() && left > 0) {
+      outcome.code = ERROR_CALL_NOT_IMPLEMENTED;
+      outcome.note += "; DeleteIpNetEntry reported success but the ARP table still holds them";
+    }
+    return outcome;
+  }
+
+  Outcome FindInterfaceByMac(const MacAddress& mac) override {
+    TableBuffer buffer;
+    const DWORD err = buffer.Fill([](BYTE* data, ULONG* size) {
+      return ::GetAdaptersInfo(reinterpret_cast<IP_ADAPTER_INFO*>(data), size);
+    });
+    if (err == ERROR_NO_DATA) return Fail(ERROR_NOT_FOUND, "no adapters");
+    if (err) return Fail(err, "listing the adapters");
+    int guard = 0;
+    for (auto* a = reinterpret_cast<const IP_ADAPTER_INFO*>(buffer.data()); a && guard < 4096;
+         a = a->Next, ++guard) {
+      if (a->AddressLength == mac.size() && std::memcmp(a->Address, mac.data(), mac.size()) == 0) {
+        Outcome outcome;
+        outcome.value = a->Index;
+        outcome.count = 1;
+        outcome.note = std::string(a->AdapterName) + " is interface " + std::to_string(a->Index);
+        return outcome;
+      }
+    }
+    return Fail(ERROR_NOT_FOUND, "no adapter has this address");
+  }
+
+  Outcome Lease(std::uint32_t interfaceNumber, LeaseAction action) override {
+    TableBuffer buffer;
+    const DWORD err = buffer.Fill([](BYTE* data, ULONG* size) {
+      return ::GetInterfaceInfo(reinterpret_cast<IP_INTERFACE_INFO*>(data), size);
+    });
+    if (err == ERROR_NO_DATA) return Fail(ERROR_NOT_FOUND, "no IPv4 adapters");
+    if (err) return Fail(err, "listing the IPv4 adapters");
+    const auto* info = reinterpret_cast<const IP_INTERFACE_INFO*>(buffer.data());
+    const std::size_t room =
+        (buffer.size() - offsetof(IP_INTERFACE_INFO, Adapter)) / sizeof(IP_ADAPTER_INDEX_MAP);
+    const std::size_t count = info->NumAdapters < 0 ? 0 : std::min<std::size_t>(info->NumAdapters, room);
+    for (std::size_t i = 0; i < count; ++i) {
+      if (info->Adapter[i].Index != interfaceNumber) continue;
+      IP_ADAPTER_INDEX_MAP adapter = info->Adapter[i];
+      const bool renew = action == LeaseAction::Renew;
+      const DWORD result = renew ? ::IpRenewAddress(&adapter) : ::IpReleaseAddress(&adapter);
+      Outcome outcome;
+      outcome.code = result;
+      outcome.count = result == NO_ERROR ? 1 : 0;
+      outcome.note = std::string(renew ? "IpRenewAddress" : "IpReleaseAddress") + " on interface " +
+                     std::to_string(interfaceNumber);
+      return outcome;
+    }
+    return Fail(ERROR_NOT_FOUND, "interface " + std::to_string(interfaceNumber) + " is no IPv4 adapter");
+  }
+
+ private:
+  // Reads a GetIpForwardTable/GetIpNetTable style table (count, then rows); empty is no error.
+  template <typename Table, typename Row, typename GetTable>
+  static DWORD ReadTable(GetTable getTable, std::vector<Row>& rows) {
+    rows.clear();
+    TableBuffer buffer;
+    const DWORD err = buffer.Fill(
+        [&](BYTE* data, ULONG* size) { return getTable(reinterpret_cast<Table*>(data), size, FALSE); });
+    if (err == ERROR_NO_DATA) return NO_ERROR;
+    if (err) return err;
+    const auto* table = reinterpret_cast<const Table*>(buffer.data());
+    const DWORD n = buffer.Rows<Table, Row>(table->dwNumEntries);
+    rows.assign(table->table, table->table + n);
+    return NO_ERROR;
+  }
+  static DWORD ReadRoutes(std::vector<MIB_IPFORWARDROW>& rows) {
+    return ReadTable<MIB_IPFORWARDTABLE>(::GetIpForwardTable, rows);
+  }
+  static DWORD ReadNeighbours(std::vector<MIB_IPNETROW>& rows) {
+    return ReadTable<MIB_IPNETTABLE>(::GetIpNetTable, rows);
+  }
+
+  // From version 6 on, Windows refuses a classic route whose metric is below the
+  // interface's own metric; such a metric is counted on top of the interface metric.
+  static Outcome CreateClassic(const RouteSpec& spec, DWORD index) {
+    MIB_IPFORWARDROW row{};
+    row.dwForwardDest = ToWire(spec.destination);
+    row.dwForwardMask = ToWire(spec.mask);
+    row.dwForwardNextHop = ToWire(spec.gateway);
+    row.dwForwardIfIndex = index;
+    row.dwForwardType = MIB_IPROUTE_TYPE_INDIRECT;
+    row.dwForwardProto = MIB_IPPROTO_NETMGMT;
+    row.dwForwardMetric1 = spec.metric;
+    row.dwForwardMetric2 = row.dwForwardMetric3 = row.dwForwardMetric4 = row.dwForwardMetric5 =
+        MIB_IPROUTE_METRIC_UNUSED;
+    Outcome outcome;
+    using GetInterfaceEntryFn = decltype(&::GetIpInterfaceEntry);
+    using InitInterfaceEntryFn = decltype(&::InitializeIpInterfaceEntry);
+    const auto getEntry = IpHelperFunction<GetInterfaceEntryFn>("GetIpInterfaceEntry");
+    const auto initEntry = IpHelperFunction<InitInterfaceEntryFn>("InitializeIpInterfaceEntry");
+    if (getEntry && initEntry) {
+      MIB_IPINTERFACE_ROW ifRow;
+      initEntry(&ifRow);
+      ifRow.Family = AF_INET;
+      ifRow.InterfaceIndex = index;
+      if (getEntry(&ifRow) == NO_ERROR && row.dwForwardMetric1 < ifRow.Metric) {
+        row.dwForwardMetric1 = ifRow.Metric + spec.metric;
+        outcome.note = "metric " + std::to_string(row.dwForwardMetric1) + " (interface metric " +
+                       std::to_string(ifRow.Metric) + " + " + std::to_string(spec.metric) + ")";
+      }
+    }
+    outcome.code = ::CreateIpForwardEntry(&row);
+    return outcome;
+  }
+
+  static Outcome CreateVista(const RouteSpec& spec, DWORD index) {
+    using InitFn = decltype(&::InitializeIpForwardEntry);
+    using CreateFn = decltype(&::CreateIpForwardEntry2);
+    const auto init = IpHelperFunction<InitFn>("InitializeIpForwardEntry");
+    const auto create = IpHelperFunction<CreateFn>("CreateIpForwardEntry2");
+    if (!init || !create) return Fail(ERROR_CALL_NOT_IMPLEMENTED, "CreateIpForwardEntry2 is not available");
+    MIB_IPFORWARD_ROW2 row;
+    init(&row);
+    row.InterfaceIndex = index;
+    row.DestinationPrefix.Prefix.si_family = AF_INET;
+    row.DestinationPrefix.Prefix.Ipv4.sin_family = AF_INET;
+    row.DestinationPrefix.Prefix.Ipv4.sin_addr.s_addr = ToWire(spec.destination);
+    row.DestinationPrefix.PrefixLength = static_cast<UINT8>(MaskToPrefixLength(spec.mask).value_or(32));
+    row.NextHop.si_family = AF_INET;
+    row.NextHop.Ipv4.sin_family = AF_INET;
+    row.NextHop.Ipv4.sin_addr.s_addr = ToWire(spec.gateway);
+    row.Metric = spec.metric;  // added to the interface metric by the system
+    row.Protocol = static_cast<NL_ROUTE_PROTOCOL>(MIB_IPPROTO_NETMGMT);
+    Outcome outcome;
+    outcome.code = create(&row);
+    return outcome;
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<NetStack> MakeSystemNetStack() { return std::make_unique<IpHelperNetStack>(); }
+
+}  // namespace nvutil
