@@ -91,18 +91,18 @@ Outcome LinuxNetStack::DeleteRoutesTo(std::uint32_t destination) {
   return outcome;
 }
 
-Outcome LinuxNetStack::AddRoute(const RouteSpec& spec, RouteApi) {
+Outcome LinuxNetStack::AddRoute(const NewRoute& wanted, RouteApi) {
   nl::RouteEntry route;
   route.msg.family = nl::kFamilyInet;
-  route.msg.dstLen = static_cast<std::uint8_t>(MaskToPrefixLength(spec.mask).value_or(32));
+  route.msg.dstLen = static_cast<std::uint8_t>(MaskToPrefixLength(wanted.mask).value_or(32));
   route.msg.protocol = nl::kProtoStatic;
   route.msg.scope = nl::kScopeUniverse;
   route.msg.type = nl::kTypeUnicast;
   route.table = nl::kTableMain;
-  route.destination = spec.destination;
-  route.gateway = spec.gateway, route.hasGateway = true;
-  route.priority = spec.metric, route.hasPriority = true;
-  if (spec.interfaceNumber != 0) route.oif = spec.interfaceNumber, route.hasOif = true;
+  route.destination = wanted.destination;
+  route.gateway = wanted.gateway, route.hasGateway = true;
+  route.priority = wanted.metric, route.hasPriority = true;
+  if (wanted.interfaceNumber != 0) route.oif = wanted.interfaceNumber, route.hasOif = true;
   NetlinkSocket sock;
   if (const int err = sock.Open()) return Fail(err, "opening the routing socket");
   const int err = sock.Execute(
@@ -111,7 +111,7 @@ Outcome LinuxNetStack::AddRoute(const RouteSpec& spec, RouteApi) {
   outcome.code = static_cast<std::uint32_t>(err);
   outcome.count = err == 0 ? 1 : 0;
   outcome.note = err == ENETUNREACH
-                     ? "gateway " + FormatDotted(spec.gateway) + " is not on a connected network"
+                     ? "gateway " + FormatDotted(wanted.gateway) + " is not on a connected network"
                  : err == EEXIST ? "the route exists already"
                                  : std::string();
   return outcome;

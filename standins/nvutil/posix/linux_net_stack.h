@@ -24,7 +24,7 @@ class LinuxNetStack : public NetStack {
   explicit LinuxNetStack(Options options) : m_options(std::move(options)) {}
 
   Outcome DeleteRoutesTo(std::uint32_t destination) override;
-  Outcome AddRoute(const RouteSpec& route, RouteApi api) override;
+  Outcome AddRoute(const NewRoute& route, RouteApi api) override;
   Outcome DeleteNeighbour(std::uint32_t address, std::uint32_t interfaceNumber) override;
   Outcome FindInterfaceByMac(const MacAddress& mac) override;
   Outcome Lease(std::uint32_t interfaceNumber, LeaseAction action) override;

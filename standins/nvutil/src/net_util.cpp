@@ -91,7 +91,7 @@ int CNetUtil::AddRoute(const char* name, nvutil::RouteApi api, const char* desti
   try {
     const std::string call = std::string(name) + "(" + Arg(destination) + ", " + Arg(mask) + ", " +
                              Arg(gateway) + ", " + Arg(interfaceNumber) + ", " + std::to_string(metric) + ")";
-    nvutil::RouteSpec route;
+    nvutil::NewRoute route;
     if (!ParseAddress(destination, route.destination) || !ParseAddress(mask, route.mask) ||
         !ParseAddress(gateway, route.gateway))
       return Reject(call, "destination, mask and gateway must be dotted IPv4 text");

@@ -8,9 +8,9 @@
 
 using nvutil::LeaseAction;
 using nvutil::MacAddress;
+using nvutil::NewRoute;
 using nvutil::Outcome;
 using nvutil::RouteApi;
-using nvutil::RouteSpec;
 
 namespace {
 
@@ -19,7 +19,7 @@ class FakeStack : public nvutil::NetStack {
  public:
   struct Log {
     std::vector<std::string> calls;
-    RouteSpec route;
+    NewRoute route;
     RouteApi api = RouteApi::Classic;
     std::uint32_t address = 0, interfaceNumber = 0;
     MacAddress mac{};
@@ -33,7 +33,7 @@ class FakeStack : public nvutil::NetStack {
     m_log.address = destination;
     return Done("DeleteRoutesTo");
   }
-  Outcome AddRoute(const RouteSpec& route, RouteApi api) override {
+  Outcome AddRoute(const NewRoute& route, RouteApi api) override {
     m_log.route = route, m_log.api = api;
     return Done("AddRoute");
   }

@@ -102,23 +102,23 @@ class IpHelperNetStack : public NetStack {
     return outcome;
   }
 
-  Outcome AddRoute(const RouteSpec& spec, RouteApi api) override {
-    DWORD index = spec.interfaceNumber;
+  Outcome AddRoute(const NewRoute& wanted, RouteApi api) override {
+    DWORD index = wanted.interfaceNumber;
     if (index == 0) {
-      if (const DWORD err = ::GetBestInterface(ToWire(spec.gateway), &index))
-        return Fail(err, "no interface reaches " + FormatDotted(spec.gateway));
+      if (const DWORD err = ::GetBestInterface(ToWire(wanted.gateway), &index))
+        return Fail(err, "no interface reaches " + FormatDotted(wanted.gateway));
     } else {
       MIB_IFROW ifRow{};
       ifRow.dwIndex = index;
       if (const DWORD err = ::GetIfEntry(&ifRow)) return Fail(err, "no interface " + std::to_string(index));
     }
-    Outcome outcome = api == RouteApi::Vista ? CreateVista(spec, index) : CreateClassic(spec, index);
+    Outcome outcome = api == RouteApi::Vista ? CreateVista(wanted, index) : CreateClassic(wanted, index);
     if (!outcome.ok()) return outcome;
     std::vector<MIB_IPFORWARDROW> rows;
     if (const DWORD err = ReadRoutes(rows)) return Fail(err, "reading the route table back");
     for (const MIB_IPFORWARDROW& row : rows) {
-      if (row.dwForwardDest == ToWire(spec.destination) && row.dwForwardMask == ToWire(spec.mask) &&
-          row.dwForwardNextHop == ToWire(spec.gateway) && row.dwForwardIfIndex == index) {
+      if (row.dwForwardDest == ToWire(wanted.destination) && row.dwForwardMask == ToWire(wanted.mask) &&
+          row.dwForwardNextHop == ToWire(wanted.gateway) && row.dwForwardIfIndex == index) {
         outcome.count = 1;
         return outcome;
       }
@@ -227,15 +227,15 @@ class IpHelperNetStack : public NetStack {
 
   // From version 6 on, Windows refuses a classic route whose metric is below the
   // interface's own metric; such a metric is counted on top of the interface metric.
-  static Outcome CreateClassic(const RouteSpec& spec, DWORD index) {
+  static Outcome CreateClassic(const NewRoute& wanted, DWORD index) {
     MIB_IPFORWARDROW row{};
-    row.dwForwardDest = ToWire(spec.destination);
-    row.dwForwardMask = ToWire(spec.mask);
-    row.dwForwardNextHop = ToWire(spec.gateway);
+    row.dwForwardDest = ToWire(wanted.destination);
+    row.dwForwardMask = ToWire(wanted.mask);
+    row.dwForwardNextHop = ToWire(wanted.gateway);
     row.dwForwardIfIndex = index;
     row.dwForwardType = MIB_IPROUTE_TYPE_INDIRECT;
     row.dwForwardProto = MIB_IPPROTO_NETMGMT;
-    row.dwForwardMetric1 = spec.metric;
+    row.dwForwardMetric1 = wanted.metric;
     row.dwForwardMetric2 = row.dwForwardMetric3 = row.dwForwardMetric4 = row.dwForwardMetric5 =
         MIB_IPROUTE_METRIC_UNUSED;
     Outcome outcome;
@@ -249,16 +249,16 @@ class IpHelperNetStack : public NetStack {
       ifRow.Family = AF_INET;
       ifRow.InterfaceIndex = index;
       if (getEntry(&ifRow) == NO_ERROR && row.dwForwardMetric1 < ifRow.Metric) {
-        row.dwForwardMetric1 = ifRow.Metric + spec.metric;
+        row.dwForwardMetric1 = ifRow.Metric + wanted.metric;
         outcome.note = "metric " + std::to_string(row.dwForwardMetric1) + " (interface metric " +
-                       std::to_string(ifRow.Metric) + " + " + std::to_string(spec.metric) + ")";
+                       std::to_string(ifRow.Metric) + " + " + std::to_string(wanted.metric) + ")";
       }
     }
     outcome.code = ::CreateIpForwardEntry(&row);
     return outcome;
   }
 
-  static Outcome CreateVista(const RouteSpec& spec, DWORD index) {
+  static Outcome CreateVista(const NewRoute& wanted, DWORD index) {
     using InitFn = decltype(&::InitializeIpForwardEntry);
     using CreateFn = decltype(&::CreateIpForwardEntry2);
     const auto init = IpHelperFunction<InitFn>("InitializeIpForwardEntry");
@@ -269,12 +269,12 @@ class IpHelperNetStack : public NetStack {
     row.InterfaceIndex = index;
     row.DestinationPrefix.Prefix.si_family = AF_INET;
     row.DestinationPrefix.Prefix.Ipv4.sin_family = AF_INET;
-    row.DestinationPrefix.Prefix.Ipv4.sin_addr.s_addr = ToWire(spec.destination);
-    row.DestinationPrefix.PrefixLength = static_cast<UINT8>(MaskToPrefixLength(spec.mask).value_or(32));
+    row.DestinationPrefix.Prefix.Ipv4.sin_addr.s_addr = ToWire(wanted.destination);
+    row.DestinationPrefix.PrefixLength = static_cast<UINT8>(MaskToPrefixLength(wanted.mask).value_or(32));
     row.NextHop.si_family = AF_INET;
     row.NextHop.Ipv4.sin_family = AF_INET;
-    row.NextHop.Ipv4.sin_addr.s_addr = ToWire(spec.gateway);
-    row.Metric = spec.metric;  // added to the interface metric by the system
+    row.NextHop.Ipv4.sin_addr.s_addr = ToWire(wanted.gateway);
+    row.Metric = wanted.metric;  // added to the interface metric by the system
     row.Protocol = static_cast<NL_ROUTE_PROTOCOL>(MIB_IPPROTO_NETMGMT);
     Outcome outcome;
     outcome.code = create(&row);

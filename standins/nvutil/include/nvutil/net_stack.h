@@ -23,7 +23,7 @@ struct Outcome {
   [[nodiscard]] bool ok() const noexcept { return code == 0; }
 };
 
-struct RouteSpec {
+struct NewRoute {
   std::uint32_t destination = 0;
   std::uint32_t mask = 0;
   std::uint32_t gateway = 0;
@@ -43,7 +43,7 @@ class NetStack {
   // Removes every route to `destination` (for 0.0.0.0 only default routes, prefix length 0).
   // Nothing to remove is a failure with the platform's not-found code.
   virtual Outcome DeleteRoutesTo(std::uint32_t destination) = 0;
-  virtual Outcome AddRoute(const RouteSpec& route, RouteApi api) = 0;
+  virtual Outcome AddRoute(const NewRoute& route, RouteApi api) = 0;
   // Removes the neighbour entries of `address`, on one interface or (0) on all of them.
   virtual Outcome DeleteNeighbour(std::uint32_t address, std::uint32_t interfaceNumber) = 0;
   // `value` is the interface number found; not found is a failure.
