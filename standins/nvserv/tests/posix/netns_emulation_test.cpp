@@ -259,23 +259,25 @@ TEST_F(NetnsEmulation, AfterStopNothingAnswersAndTheRequestReachesTheWireAgain) 
   EXPECT_EQ(LeaseFromUdhcpc(4), "ip=10.77.0.20 subnet=255.255.255.0 router=10.77.0.1 dns=10.77.0.54\n");
 }
 
-TEST_F(NetnsEmulation, CloseWhileArmedRemovesTheReflectionAndFreesThePort) {
+TEST_F(NetnsEmulation, RefusedSettingsAndCloseWhileArmedLeaveNothingBehind) {
   CDHCPemu emu;
   ASSERT_NE(emu.DrvOpen(), 0) << emu.LastError();
   CDHCPemu second;
   EXPECT_EQ(second.DrvOpen(), 0) << "port 67 is taken";
+
+  ASSERT_NE(emu.SetStartDHCP(t::Record(kAdapterMac)), 0) << emu.LastError();
+  _uIPINFO noAddress = t::Record(kAdapterMac);
+  noAddress.dwIPAddr = 0;
+  EXPECT_EQ(emu.SetStartDHCP(noAddress), 0);
+  EXPECT_EQ(TcQdiscs().find("clsact"), std::string::npos) << "the earlier settings are no longer served";
+  EXPECT_EQ(emu.SetStartDHCP(t::Record(kStrangerMac)), 0);
+  EXPECT_NE(emu.LastError().find("02-4e-56-00-00-99"), std::string::npos) << emu.LastError();
+  EXPECT_EQ(TcQdiscs().find("clsact"), std::string::npos) << "no adapter touched";
+
   ASSERT_NE(emu.SetStartDHCP(t::Record(kAdapterMac)), 0) << emu.LastError();
   EXPECT_NE(emu.DrvClose(), 0);
   EXPECT_EQ(TcQdiscs().find("clsact"), std::string::npos) << TcQdiscs();
   EXPECT_NE(second.DrvOpen(), 0) << second.LastError();
-}
-
-TEST_F(NetnsEmulation, AnUnknownMacIsRefusedWithoutTouchingAnyAdapter) {
-  CDHCPemu emu;
-  ASSERT_NE(emu.DrvOpen(), 0) << emu.LastError();
-  EXPECT_EQ(emu.SetStartDHCP(t::Record(kStrangerMac)), 0);
-  EXPECT_NE(emu.LastError().find("02-4e-56-00-00-99"), std::string::npos) << emu.LastError();
-  EXPECT_EQ(TcQdiscs().find("clsact"), std::string::npos);
 }
 
 TEST_F(NetnsEmulation, AnAdaptersOwnTrafficControlIsLeftAsItWas) {
