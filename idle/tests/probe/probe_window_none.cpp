@@ -1,0 +1,3 @@
+#include "probe_window.h"
+
+int ShowProbeWindow(const char*, int) { return 2; }

@@ -1,0 +1,15 @@
+#include "platform/tick_count.h"
+
+#include <time.h>
+
+namespace nv {
+
+std::uint32_t TickCountMs() noexcept {
+  timespec ts{};
+  ::clock_gettime(CLOCK_MONOTONIC, &ts);
+  const auto ms =
+      static_cast<std::uint64_t>(ts.tv_sec) * 1000u + static_cast<std::uint64_t>(ts.tv_nsec) / 1000000u;
+  return static_cast<std::uint32_t>(ms);
+}
+
+}  // namespace nv
