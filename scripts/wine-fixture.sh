@@ -7,6 +7,9 @@ action=$1
 export WINEPREFIX=$2 WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export PATH=/usr/lib/wine:$PATH
 display=${NV_XVFB_DISPLAY:-:97}
+# Wine's desktop process starts with wineboot and keeps the display it saw then: without it every
+# later window creation fails ("no driver could be loaded").
+export DISPLAY=$display
 pidfile=$WINEPREFIX/../xvfb.pid
 
 case $action in
