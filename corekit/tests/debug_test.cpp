@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+
+#include <set>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "corekit/debug.h"
+#include "support/test_support.h"
+
+using corekit_test::ReadBytes;
+using corekit_test::SetEnv;
+
+namespace {
+
+class DebugTest : public ::testing::Test {
+ protected:
+  void Trace(const char* on) {
+    SetEnv("NV_TRACE", on);
+    SetEnv("NV_TRACE_FILE", file.c_str());
+    CDebug::reloadSettings();
+  }
+  void TearDown() override {
+    SetEnv("NV_TRACE", nullptr);
+    SetEnv("NV_TRACE_FILE", nullptr);
+    CDebug::reloadSettings();
+  }
+
+  corekit_test::TempDir dir;
+  const std::string file = dir.File("trace.log");
+};
+
+TEST_F(DebugTest, SilentUnlessSwitchedOn) {
+  for (const char* setting : {static_cast<const char*>(nullptr), "0", ""}) {
+    SCOPED_TRACE(setting ? setting : "(unset)");
+    Trace(setting);
+    EXPECT_EQ(CDebug::dprintf("ChangeRG: Send RGII\n"), 0);
+    CDebug::startConsoleWin(80, 40, "Netvane");
+  }
+  EXPECT_EQ(ReadBytes(file), "");
+}
+
+TEST_F(DebugTest, SwitchedOnLinesReachTheTraceFile) {
+  Trace("1");
+  const std::string first = "ChangeRG: Send RGII\n";
+  const std::string second = "IniPath(C:\\Net\\NetvaneKOR.ini) 7\n";
+  EXPECT_EQ(CDebug::dprintf("ChangeRG: Send RGII\n"), static_cast<int>(first.size()));
+  EXPECT_EQ(CDebug::dprintf("IniPath(%s) %d\n", "C:\\Net\\NetvaneKOR.ini", 7),
+            static_cast<int>(second.size()));
+  EXPECT_EQ(ReadBytes(file), first + second);
+}
+
+TEST_F(DebugTest, LongLinesAreCutNotOverflowed) {
+  Trace("1");
+  const std::string huge(100000, 'x');
+  const int n = CDebug::dprintf("start %s end\n", huge.c_str());
+  const std::string written = ReadBytes(file);
+  EXPECT_EQ(n, CDebug::kMaxLine + 1);
+  EXPECT_EQ(written.size(), static_cast<size_t>(n));
+  EXPECT_EQ(written.rfind("start xxx", 0), 0u);
+  EXPECT_EQ(written.back(), '\n');
+}
+
+TEST_F(DebugTest, LinesFromManyThreadsStayWhole) {
+  Trace("1");
+  constexpr int kThreads = 4, kLines = 100;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([t] {
+      for (int i = 0; i < kLines; ++i) CDebug::dprintf("thread %d line %03d done\n", t, i);
+    });
+  }
+  for (auto& thread : threads) thread.join();
+
+  std::istringstream lines(ReadBytes(file));
+  std::set<std::string> distinct;
+  for (std::string line; std::getline(lines, line);) {
+    EXPECT_EQ(line.rfind("thread ", 0), 0u) << line;
+    EXPECT_EQ(line.size(), std::string("thread 0 line 000 done").size()) << line;
+    distinct.insert(line);
+  }
+  EXPECT_EQ(distinct.size(), static_cast<size_t>(kThreads * kLines));
+}
+
+}  // namespace
