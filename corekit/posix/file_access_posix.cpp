@@ -7,21 +7,9 @@
 
 #include "file_access.h"
 #include "platform/posix_fd.h"
+#include "write_all.h"
 
 namespace nv::corekit {
-namespace {
-
-bool WriteAll(int fd, std::string_view bytes) noexcept {
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    bytes.remove_prefix(static_cast<size_t>(n));
-  }
-  return true;
-}
-
-}  // namespace
 
 ReadStatus ReadWholeFile(const std::string& path, std::string& bytes) noexcept {
   if (path.empty() || path.find('\0') != std::string::npos) return ReadStatus::kMissing;

@@ -1,36 +1,24 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
 
 #include "platform/posix_fd.h"
 #include "trace_output.h"
+#include "write_all.h"
 
 namespace nv::corekit {
-namespace {
-
-void WriteAll(int fd, std::string_view text) noexcept {
-  while (!text.empty()) {
-    const ssize_t n = ::write(fd, text.data(), text.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
-    text.remove_prefix(static_cast<size_t>(n));
-  }
-}
-
-}  // namespace
 
 std::string ReadEnvironment(const char* name) {
   const char* value = std::getenv(name);
   return value ? value : "";
 }
 
-void EmitTraceLine(std::string_view text) noexcept { WriteAll(STDERR_FILENO, text); }
+void EmitTraceLine(std::string_view text) noexcept { (void)WriteAll(STDERR_FILENO, text); }
 
 void AppendTraceFile(const std::string& path, std::string_view text) noexcept {
   posix::UniqueFd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
-  if (fd) WriteAll(fd.get(), text);
+  if (fd) (void)WriteAll(fd.get(), text);
 }
 
 // stderr already is the terminal's; no second window natively.

@@ -37,6 +37,17 @@ bool IsLegacyText(std::string_view& bytes) {
   return !nv::text::IsValidUtf8(bytes);
 }
 
+// A zero number gives the number in the string resource instead.
+template <typename Number>
+Number OrResourceNumber(Number number, unsigned resourceId, Number (*convert)(const std::string&) noexcept) {
+  if (number != Number{}) return number;
+  try {
+    return convert(LoadResourceString(resourceId));
+  } catch (...) {
+    return Number{};
+  }
+}
+
 bool IsAscii(std::string_view text) noexcept {
   for (const char c : text) {
     if (static_cast<unsigned char>(c) >= 0x80) return false;
@@ -201,13 +212,7 @@ int CIniFile::GetValueI(std::string_view section, std::string_view name) noexcep
 }
 
 int CIniFile::GetValueI(std::string_view section, std::string_view name, unsigned resourceId) noexcept {
-  const int n = GetValueI(section, name);
-  if (n != 0) return n;
-  try {
-    return ToInt(LoadResourceString(resourceId));
-  } catch (...) {
-    return 0;
-  }
+  return OrResourceNumber(GetValueI(section, name), resourceId, ToInt);
 }
 
 double CIniFile::GetValueF(std::string_view section, std::string_view name) noexcept {
@@ -215,13 +220,7 @@ double CIniFile::GetValueF(std::string_view section, std::string_view name) noex
 }
 
 double CIniFile::GetValueF(std::string_view section, std::string_view name, unsigned resourceId) noexcept {
-  const double d = GetValueF(section, name);
-  if (d != 0.0) return d;
-  try {
-    return ToDouble(LoadResourceString(resourceId));
-  } catch (...) {
-    return 0.0;
-  }
+  return OrResourceNumber(GetValueF(section, name), resourceId, ToDouble);
 }
 
 // The appends allocate everything first, so running out of memory leaves the model unchanged.
