@@ -26,7 +26,7 @@ TEST_F(NvIdleInput, MouseAndKeysInAnotherProgramsWindowStampTheTimeSeenHere) {
   const std::string title = "nvidle-probe-stamp";
   ASSERT_EQ(NvIdleInit(), 1);
   NvIdleReset();
-  Child window({SiblingProgram("nvidle_probe"), "window", title, "20000"});
+  ChildProcess window({SiblingProgram("nvidle_probe"), "window", title, "20000"});
   ASSERT_TRUE(window.started());
 
   const std::uint32_t before = nv::TickCountMs();
@@ -47,7 +47,7 @@ TEST_F(NvIdleInput, InitTwiceThenTermOnceLeavesNothingWatchingInput) {
   ASSERT_EQ(NvIdleInit(), 1);
   ASSERT_EQ(NvIdleInit(), 1);
   NvIdleTerm();
-  Child window({SiblingProgram("nvidle_probe"), "window", title, "20000"});
+  ChildProcess window({SiblingProgram("nvidle_probe"), "window", title, "20000"});
   ASSERT_TRUE(window.started());
 
   ASSERT_EQ(MoveMouseIn(title), 0);

@@ -3,7 +3,7 @@
 
 #include "idle_test_support.h"
 #include "platform/text.h"
-#include "platform/win32_handles.h"
+#include "platform/windows_api.h"
 
 namespace nv::idletest {
 namespace {
@@ -11,77 +11,20 @@ namespace {
 // Wine starts Unix programs by their path on drive Z:, which maps to the Unix root.
 constexpr char kXdotool[] = "Z:\\usr\\bin\\xdotool";
 
-std::wstring CommandLine(const std::vector<std::string>& argv) {
-  std::string line;
-  for (const auto& a : argv) {
-    if (!line.empty()) line += ' ';
-    if (a.find_first_of(" \t\"") == std::string::npos && !a.empty()) {
-      line += a;
-    } else {
-      line += '"' + a + '"';  // our arguments hold no quotes
-    }
-  }
-  return text::Widen(line);
-}
-
-PROCESS_INFORMATION Start(const std::vector<std::string>& argv, HANDLE output) {
+// Starts a Unix program (Wine gives no process handle worth keeping for those).
+bool StartUnixShell(const std::string& script) {
+  std::wstring cmd = L"Z:\\bin\\sh -c \"" + text::Widen(script) + L"\"";
   STARTUPINFOW si{};
   si.cb = sizeof si;
-  if (output != nullptr) {
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = output;
-    si.hStdError = output;
-    si.hStdInput = nullptr;
-  }
-  std::wstring cmd = CommandLine(argv);
   PROCESS_INFORMATION pi{};
-  if (!::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, output != nullptr, 0, nullptr, nullptr, &si,
-                        &pi)) {
-    return PROCESS_INFORMATION{};
-  }
-  ::CloseHandle(pi.hThread);
-  return pi;
+  if (!::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    return false;
+  if (pi.hThread != nullptr) ::CloseHandle(pi.hThread);
+  if (pi.hProcess != nullptr) ::CloseHandle(pi.hProcess);
+  return true;
 }
 
 }  // namespace
-
-std::string SiblingProgram(const std::string& name) {
-  wchar_t self[MAX_PATH] = {};
-  const DWORD n = ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::string path = text::Narrow(std::wstring(self, n));
-  return path.substr(0, path.find_last_of('\\') + 1) + name + ".exe";
-}
-
-int RunProgram(const std::vector<std::string>& argv, std::string* output, int timeoutMs) {
-  win32::UniqueKernelHandle readEnd;
-  win32::UniqueKernelHandle writeEnd;
-  if (output != nullptr) {
-    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-    HANDLE r = nullptr;
-    HANDLE w = nullptr;
-    if (!::CreatePipe(&r, &w, &sa, 0)) return -1;
-    readEnd.reset(r);
-    writeEnd.reset(w);
-    ::SetHandleInformation(r, HANDLE_FLAG_INHERIT, 0);
-  }
-  PROCESS_INFORMATION pi = Start(argv, writeEnd.get());
-  writeEnd.reset();
-  if (pi.hProcess == nullptr) return -1;
-  win32::UniqueKernelHandle process(pi.hProcess);
-  if (output != nullptr) {
-    output->clear();
-    char buf[256];
-    DWORD n = 0;
-    while (::ReadFile(readEnd.get(), buf, sizeof buf, &n, nullptr) && n > 0) output->append(buf, n);
-  }
-  if (::WaitForSingleObject(process.get(), static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0) {
-    ::TerminateProcess(process.get(), 1);
-    return -1;
-  }
-  DWORD code = 0;
-  ::GetExitCodeProcess(process.get(), &code);
-  return static_cast<int>(code);
-}
 
 // Wine cannot wait for a Unix process or read its exit code, so a shell writes the code to a file
 // (renamed into place whole) and we poll for it.
@@ -93,8 +36,7 @@ int XdotoolOnce(const std::vector<std::string>& args) {
   std::string script = "/usr/bin/xdotool";
   for (const auto& a : args) script += " '" + a + "'";
   script += "; echo $? >" + rc + ".tmp && mv " + rc + ".tmp " + rc;
-  PROCESS_INFORMATION pi = Start({"Z:\\bin\\sh", "-c", script}, nullptr);
-  if (pi.hProcess != nullptr) ::CloseHandle(pi.hProcess);
+  if (!StartUnixShell(script)) return -1;
   std::string rcWin = "Z:" + rc;
   for (char& c : rcWin) c = c == '/' ? '\\' : c;
   for (int waited = 0; waited < 30000; waited += 20) {
@@ -110,17 +52,6 @@ int XdotoolOnce(const std::vector<std::string>& args) {
     return code;
   }
   return -1;
-}
-
-Child::Child(const std::vector<std::string>& argv)
-    : handle_(reinterpret_cast<long long>(Start(argv, nullptr).hProcess)) {}
-
-Child::~Child() {
-  if (handle_ == 0) return;
-  HANDLE process = reinterpret_cast<HANDLE>(handle_);
-  ::TerminateProcess(process, 0);
-  ::WaitForSingleObject(process, 5000);
-  ::CloseHandle(process);
 }
 
 std::string PrepareInputDisplay() {

@@ -1,8 +1,8 @@
 // A private X server for one test program; DISPLAY points at it while it lives.
 #pragma once
-#include <sys/types.h>
-
 #include <string>
+
+#include "platform/testing/child_process.h"
 
 namespace nv::idletest {
 
@@ -17,7 +17,7 @@ class XvfbServer {
   void Stop();
 
  private:
-  pid_t pid_ = 0;
+  nv::testing::ChildProcess server_;
   std::string error_;
 };
 
