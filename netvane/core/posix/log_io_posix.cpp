@@ -1,0 +1,46 @@
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <thread>
+
+#include "log_io.h"
+
+namespace nv::core::logio {
+
+char PathSeparator() noexcept { return '/'; }
+
+void CreateFolder(const std::string& path) noexcept { ::mkdir(path.c_str(), 0755); }
+
+void DeleteFileQuietly(const std::string& path) noexcept { ::unlink(path.c_str()); }
+
+// Exclusive sharing is an advisory whole-file lock here: writers of this log exclude each other.
+bool AppendExclusive(const std::string& path, std::string_view bytes, int retryMs) noexcept {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(retryMs);
+  for (;;) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      bool ok = true;
+      for (size_t done = 0; ok && done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n > 0) {
+          done += static_cast<size_t>(n);
+        } else if (n < 0 && errno != EINTR) {
+          ok = false;
+        }
+      }
+      ::close(fd);
+      return ok;
+    }
+    const int error = errno;
+    ::close(fd);
+    if (error != EWOULDBLOCK || std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
+
+}  // namespace nv::core::logio
