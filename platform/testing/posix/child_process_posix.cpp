@@ -110,10 +110,4 @@ void ChildProcess::Kill() noexcept {
   process_ = 0;
 }
 
-int RunProgram(const std::vector<std::string>& argv, std::string* output, int timeoutMs) {
-  ChildProcess child(argv, output != nullptr);
-  if (output != nullptr) *output = child.ReadAll();
-  return child.Wait(timeoutMs);
-}
-
 }  // namespace nv::testing
