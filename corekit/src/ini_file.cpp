@@ -48,6 +48,12 @@ Number OrResourceNumber(Number number, unsigned resourceId, Number (*convert)(co
   }
 }
 
+// Room for one more element, growing geometrically (an exact reserve would copy on every append).
+template <typename Vector>
+void ReserveOneMore(Vector& v) {
+  if (v.size() == v.capacity()) v.reserve(v.size() < 8 ? 8 : v.size() * 2);
+}
+
 bool IsAscii(std::string_view text) noexcept {
   for (const char c : text) {
     if (static_cast<unsigned char>(c) >= 0x80) return false;
@@ -227,8 +233,8 @@ double CIniFile::GetValueF(std::string_view section, std::string_view name, unsi
 int CIniFile::AppendKey(std::string_view section) {
   const int k = static_cast<int>(m_keys.size());
   std::string name(section);
-  m_keys.reserve(m_keys.size() + 1);
-  m_names.reserve(m_names.size() + 1);
+  ReserveOneMore(m_keys);
+  ReserveOneMore(m_names);
   m_keyIndex.emplace(name, k);
   m_names.push_back(std::move(name));
   m_keys.emplace_back();
@@ -238,8 +244,8 @@ int CIniFile::AppendKey(std::string_view section) {
 int CIniFile::AppendValue(Key& key, std::string_view name) {
   const int v = static_cast<int>(key.names.size());
   std::string text(name);
-  key.names.reserve(key.names.size() + 1);
-  key.values.reserve(key.values.size() + 1);
+  ReserveOneMore(key.names);
+  ReserveOneMore(key.values);
   key.index.emplace(text, v);
   key.names.push_back(std::move(text));
   key.values.emplace_back();
