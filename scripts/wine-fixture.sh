@@ -20,9 +20,6 @@ setup)
     echo $! >"$pidfile"
     for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
   fi
-  # The desktop process wineboot starts picks the display driver for every later window of this
-  # wineserver: without DISPLAY here, windows of the tests cannot be created at all.
-  export DISPLAY=$display
   wineserver -p </dev/null >/dev/null 2>&1
   if [ -f "$WINEPREFIX/system.reg" ]; then
     wine64 wineboot </dev/null >"$WINEPREFIX/../wineboot.log" 2>&1
