@@ -117,3 +117,29 @@ TEST_F(SystemTrayWine, RightClickOpensThePopupMenu) {
   EXPECT_TRUE(g_menuSeen);
   EXPECT_TRUE(g_commands.empty());  // closed without a choice
 }
+
+TEST(SystemTrayResourceMenu, DoubleClickRunsTheDefaultItemOfTheLibrarysMenuWithTheIconsId) {
+  HMODULE resources = ::LoadLibraryW(L"NvRes.dll");
+  ASSERT_NE(resources, nullptr) << "NvRes.dll not found beside the test";
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = ParentProc;
+  wc.hInstance = ::GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"NvTrayTestParent";
+  ::RegisterClassW(&wc);
+  HWND parent = ::CreateWindowW(L"NvTrayTestParent", L"Netvane", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                                nullptr, wc.hInstance, nullptr);
+  {
+    CSystemTray tray(CreatePlatformTrayShell(reinterpret_cast<std::uintptr_t>(resources)));
+    ASSERT_TRUE(tray.Create(reinterpret_cast<std::uintptr_t>(parent), kCallback, "Netvane",
+                            reinterpret_cast<TrayIconHandle>(::LoadIconW(resources, MAKEINTRESOURCEW(128))),
+                            kId));
+    HWND target = reinterpret_cast<HWND>(tray.TargetWindow());
+    g_commands.clear();
+    ::SendMessageW(target, kCallback, kId, WM_LBUTTONDBLCLK);  // default: the first item
+    tray.SetMenuDefaultItem(3, true);                          // the frame makes "change" the default
+    ::SendMessageW(target, kCallback, kId, WM_LBUTTONDBLCLK);
+    EXPECT_EQ(g_commands, (std::vector<WPARAM>{5001, 5003}));
+  }
+  ::DestroyWindow(parent);
+  ::FreeLibrary(resources);
+}
