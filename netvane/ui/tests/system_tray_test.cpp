@@ -177,14 +177,6 @@ TEST(TrayTip, TextsAreCutTo63Utf16UnitsNeverInsideACharacter) {
   }
 }
 
-TEST_F(SystemTrayTest, TooltipOf63CharactersIsKeptWholeAndLongerIsCut) {
-  ASSERT_TRUE(Create(std::string(80, 'n')));
-  EXPECT_EQ(shell.calls[0].record.tip, std::string(63, 'n'));
-  EXPECT_TRUE(tray.SetTooltipText(std::string(63, 't')));
-  EXPECT_EQ(tray.GetTooltipText(), std::string(63, 't'));
-  EXPECT_EQ(Last().record.tip, std::string(63, 't'));
-}
-
 TEST_F(SystemTrayTest, RecreatedTaskbarGetsTheIconBackWithTheLastIconAndTip) {
   ASSERT_TRUE(Create());
   tray.SetIcon(30);
