@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "corekit/psapi.h"
+#include "platform/testing/child_process.h"
 #include "support/test_support.h"
 
 using corekit_test::ReadBytes;
@@ -35,9 +36,7 @@ class Collector : public CPSAPI {
   }
 };
 
-std::string OwnFileName() {
-  return std::filesystem::u8path(corekit_test::OwnProgramPath()).filename().u8string();
-}
+std::string OwnFileName() { return std::filesystem::u8path(nv::testing::SelfPath()).filename().u8string(); }
 
 bool Exists(const std::string& path) { return std::filesystem::exists(std::filesystem::u8path(path)); }
 
@@ -119,7 +118,7 @@ TEST(Psapi, HelperCommandLines) {
 
 class WinAppExecTest : public ::testing::Test {
  protected:
-  const std::string helper = corekit_test::SiblingProgram("corekit_test_helper");
+  const std::string helper = nv::testing::SiblingProgram("corekit_test_helper");
   TempDir dir;
   const std::string marker = dir.File("marker.txt");
   CPSAPI psapi;

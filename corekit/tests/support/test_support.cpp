@@ -51,16 +51,6 @@ void SetEnv(const char* name, const char* value) {
 }
 
 unsigned long OwnProcessId() { return ::GetCurrentProcessId(); }
-
-std::string OwnProgramPath() {
-  wchar_t self[MAX_PATH];
-  const DWORD n = ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-  return fs::path(std::wstring(self, n)).u8string();
-}
-
-std::string SiblingProgram(std::string_view name) {
-  return (fs::u8path(OwnProgramPath()).parent_path() / (std::string(name) + ".exe")).u8string();
-}
 #else
 void SetEnv(const char* name, const char* value) {
   if (value) {
@@ -71,12 +61,6 @@ void SetEnv(const char* name, const char* value) {
 }
 
 unsigned long OwnProcessId() { return static_cast<unsigned long>(::getpid()); }
-
-std::string OwnProgramPath() { return fs::read_symlink("/proc/self/exe").u8string(); }
-
-std::string SiblingProgram(std::string_view name) {
-  return (fs::u8path(OwnProgramPath()).parent_path() / std::string(name)).u8string();
-}
 #endif
 
 }  // namespace corekit_test

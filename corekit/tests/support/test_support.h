@@ -1,4 +1,4 @@
-// Helpers shared by Corekit's tests: scratch folders, raw file bytes, environment, paths.
+// Helpers shared by Corekit's tests: scratch folders, raw file bytes, environment, process id.
 #pragma once
 #include <filesystem>
 #include <string>
@@ -29,10 +29,5 @@ std::string ReadBytes(const std::string& utf8Path);
 void SetEnv(const char* name, const char* value);
 
 unsigned long OwnProcessId();
-// UTF-8 path of the running test program.
-std::string OwnProgramPath();
-
-// UTF-8 path of a program built beside the test program ("corekit_test_helper" gets ".exe" on Windows).
-std::string SiblingProgram(std::string_view name);
 
 }  // namespace corekit_test

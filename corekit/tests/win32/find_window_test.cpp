@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "corekit/psapi.h"
+#include "platform/testing/child_process.h"
 #include "platform/text.h"
 #include "platform/win32_handles.h"
 #include "support/test_support.h"
@@ -30,7 +31,7 @@ class FindWindowTest : public ::testing::Test {
 
   nv::win32::UniqueWindow window;
   const DWORD self = ::GetCurrentProcessId();
-  const std::string image = std::filesystem::u8path(corekit_test::OwnProgramPath()).filename().u8string();
+  const std::string image = std::filesystem::u8path(nv::testing::SelfPath()).filename().u8string();
   CPSAPI psapi;
 };
 
