@@ -1,7 +1,6 @@
 #include "registry_test_support.h"
 
-#include <cstdlib>
-#include <filesystem>
+#include "corekit/testing/registry_sandbox.h"
 
 #ifdef _WIN32
 #include "platform/text.h"
@@ -14,58 +13,14 @@
 namespace regtest {
 namespace {
 
-#ifndef _WIN32
-// Points the process's store at a temporary file before any test runs; removed at exit.
-struct TemporaryStore {
-  std::string dir;
-  TemporaryStore() {
-    // Programs started by a test share their parent's store.
-    if (const char* inherited = std::getenv("NV_REGTEST_STORE")) {
-      ::setenv("NV_REGISTRY_DB", inherited, 1);
-      return;
-    }
-    std::string pattern = (std::filesystem::temp_directory_path() / "nv-regtest-XXXXXX").string();
-    if (::mkdtemp(pattern.data())) {
-      dir = pattern;
-      ::setenv("NV_REGISTRY_DB", (dir + "/registry.db").c_str(), 1);
-      ::setenv("NV_REGTEST_STORE", (dir + "/registry.db").c_str(), 1);
-    }
-  }
-  ~TemporaryStore() {
-    std::error_code ec;
-    if (!dir.empty()) std::filesystem::remove_all(dir, ec);
-  }
-};
-TemporaryStore g_store;
-#endif
-
-unsigned long CurrentPid() {
-#ifdef _WIN32
-  return ::GetCurrentProcessId();
-#else
-  return static_cast<unsigned long>(::getpid());
-#endif
-}
+// Natively every test program of this folder works on a store of its own.
+const bool g_sandboxed = (corekit::testing::UseTemporaryRegistryStore(), true);
 
 }  // namespace
 
-std::string TestStorePath() {
-#ifdef _WIN32
-  return {};
-#else
-  const char* path = std::getenv("NV_REGISTRY_DB");
-  return path ? path : "";
-#endif
-}
+std::string ScratchPath() { return corekit::testing::ProcessScratchName("Software\\NetvaneTest"); }
 
-std::string ScratchPath() { return "Software\\NetvaneTest-" + std::to_string(CurrentPid()); }
-
-bool DeleteScratchTree() {
-  CRegistry user;
-  if (!user.Connect(corekit::kHKeyCurrentUser)) return false;
-  // Opens "Software" and deletes the scratch key with its tree below it.
-  return user.DeleteKey(ScratchPath().c_str()) || user.GetErrorCode() == 2;
-}
+bool DeleteScratchTree() { return corekit::testing::DeleteTree(corekit::kHKeyCurrentUser, ScratchPath()); }
 
 void ScratchKeyTest::SetUp() {
   ASSERT_TRUE(DeleteScratchTree());

@@ -36,7 +36,4 @@ uintptr_t StartSelf(const std::vector<std::string>& args);
 // Waits for a child started by StartSelf; its exit code, or -1.
 int WaitChild(uintptr_t child);
 
-// Natively: the temporary store file every test program of this folder uses.
-std::string TestStorePath();
-
 }  // namespace regtest
