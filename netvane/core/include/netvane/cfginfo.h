@@ -1,0 +1,112 @@
+// CCfginfo: the tray program's whole configuration, mirrored from the registry tree below
+// HKEY_LOCAL_MACHINE\SOFTWARE\Tarn\Netvane-H, plus a few values derived at load time (the
+// reverse flag, the schedule in milliseconds, the start network).  One object, owned by the
+// application; every other part reads its fields directly.  All access goes through the one
+// CRegistry it owns.
+//
+// Loading: an absent number keeps the field as it was (zero at first load; dwOpt becomes 11),
+// an absent text reads as empty.  A value of the wrong type or size counts as absent and is
+// left in the registry as it is.  Out-of-range numbers are brought into range.
+// Saving: write failures are not reported.  Network A is index 0, network B index 1.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <string>
+
+#include "corekit/registry.h"
+
+// One network's TCP/IP settings.
+struct NetCfgRecord {
+  uint32_t IPAddr = 0;
+  uint32_t NetMask = 0;
+  uint32_t Gateway = 0;
+  uint32_t dns[3] = {};
+  uint32_t useDhcp = 0;      // 0 or 1 (dwFlags bit 0x10)
+  uint32_t sameGateway = 0;  // 0 or 1 (dwFlags bit 0x01)
+  std::string domain[3];
+  std::string szNetDev;  // empty: the adapter is not configured yet
+  std::string szBindName;
+  std::array<uint8_t, 6> ucMacAddr = {};
+};
+
+class CCfginfo {
+ public:
+  // Looks up a user text of the string file by section and key; empty when it has none.
+  using TextLookup = std::function<std::string(const std::string& section, const std::string& key)>;
+
+  static constexpr uint32_t kDefaultOpt = 11;
+  static constexpr uint32_t kOptReverse = 0x10;
+  static constexpr uint32_t kMaxComport = 5;
+  static constexpr size_t kNetNameChars = 10;
+
+  // Sets the keys from the product key path.
+  CCfginfo();
+  CCfginfo(const CCfginfo&) = delete;
+  CCfginfo& operator=(const CCfginfo&) = delete;
+
+  // Base key = path; IPCfg key = path + "\IPCfg"; AdOpt key = path + "\AdOpt".
+  void SetKeys(const std::string& basePath);
+
+  // InstalledPath, UseLang (empty: `systemLanguage`; always written back), UseDll, username,
+  // then LoadTuning and LoadSchedule.
+  void LoadBase(const std::string& systemLanguage);
+  // The six dw... tuning values of the base key; closes the key afterwards.
+  void LoadTuning();
+  // The five AutoChange texts and the schedule derived from them.
+  void LoadSchedule();
+  // dwIPnum and, when it is 1 or 2, both network records.
+  void LoadNetworks();
+  // The advanced options and the network names (missing names come from `strings`, section
+  // "ADDisplay", key "szNet0"/"szNet1", else the key name itself).
+  void LoadOptions(const TextLookup& strings);
+  void LoadAll(const TextLookup& strings);
+
+  // RgSvcType (Windows 2000 and later only), dwIPnum and both records.
+  void SaveNetworks(bool isNT5);
+  void SaveOptions();
+  // Status key: dwNet = network + 1.
+  void SaveStatus(uint32_t network);
+
+  // Today at start hour:start minute:00 local time; stored as nextStart and returned.
+  time_t ComputeStartTime();
+  time_t ComputeStartTime(time_t now);
+
+  NetCfgRecord net[2];
+  std::string szNet[2];
+  uint32_t dwOpt = 0;
+  uint32_t reverse = 0;  // 1 when dwOpt has 0x10
+  uint32_t dwComport = 0;
+  std::string szNetDrv[2];
+  uint32_t dwAutoLogin = 0;
+  uint32_t dwAutoChange = 0;
+  uint32_t dwIPnum = 0;
+  uint32_t dwPktCnt = 0;
+  uint32_t dwPktDly = 0;
+  uint32_t dwInterval = 0;
+  uint32_t dwDebug = 0;
+  uint32_t dwChngTimer = 0;
+  uint32_t dwSilentChng = 0;
+  std::string username;
+  std::string InstalledPath;
+  std::string UseLang;
+  uint32_t scheduleOn = 0;
+  uint32_t scheduleReserved[2] = {};  // zeroed with the schedule when it is off
+  uint32_t scheduleInterval = 0;      // milliseconds
+  uint32_t startNetwork = 0;          // 0 = network A
+  uint32_t UseDll = 0;
+  int32_t startHour = 0;
+  int32_t startMinute = 0;
+  int32_t startSecond = 0;
+  std::string baseKey;
+  std::string ipCfgKey;
+  std::string adOptKey;
+  CRegistry m_registry;
+  time_t nextStart = 0;
+
+ private:
+  // Opens a key below HKEY_LOCAL_MACHINE for writing, creating it when it is missing.
+  bool OpenForWriting(const std::string& path);
+  std::string RecordKey(int index) const;
+};
