@@ -15,8 +15,6 @@ namespace {
 
 const std::string kBase = nv::core::ProductKeyPath();
 
-std::string NoText(const std::string&, const std::string&) { return {}; }
-
 // A configuration with every value set, as after the IP and option dialogs.
 void Fill(CCfginfo& cfg) {
   cfg.SetKeys(kBase);
@@ -45,24 +43,27 @@ void BM_CfginfoFullLoad(benchmark::State& state) {
   {
     CCfginfo seed;
     Fill(seed);
-    seed.SaveNetworks(true);
+    seed.SaveNetworks(COSversion());
     seed.SaveOptions();
   }
+  const COSversion os;
+  CIniFile strings;
   for (auto _ : state) {
     CCfginfo cfg;
     cfg.SetKeys(kBase);
-    cfg.LoadBase("ENG");
-    cfg.LoadAll(NoText);
+    cfg.LoadBase(os);
+    cfg.LoadAll(strings);
     benchmark::DoNotOptimize(cfg.net[1].IPAddr);
   }
 }
 BENCHMARK(BM_CfginfoFullLoad)->Unit(benchmark::kMillisecond);
 
 void BM_CfginfoFullSave(benchmark::State& state) {
+  const COSversion os;
   CCfginfo cfg;
   Fill(cfg);
   for (auto _ : state) {
-    cfg.SaveNetworks(true);
+    cfg.SaveNetworks(os);
     cfg.SaveOptions();
   }
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "config_text.h"
+#include "corekit/debug.h"
 #include "local_time.h"
 #include "netvane/product_key.h"
 #include "platform/text.h"
@@ -42,11 +43,11 @@ bool CCfginfo::OpenForWriting(const std::string& path) {
 
 // ---- loading ----
 
-void CCfginfo::LoadBase(const std::string& systemLanguage) {
+void CCfginfo::LoadBase(const COSversion& os) {
   m_registry.uOpenKey(kHKeyLocalMachine, baseKey.c_str());
   m_registry.GetValue("InstalledPath", InstalledPath);
   m_registry.GetValue("UseLang", UseLang);
-  if (UseLang.empty()) UseLang = systemLanguage;
+  if (UseLang.empty()) UseLang = os.m_language;
   m_registry.SetValue("UseLang", UseLang);
   m_registry.GetValue("UseDll", UseDll);
 
@@ -98,11 +99,10 @@ void CCfginfo::LoadSchedule() {
 void CCfginfo::LoadNetworks() {
   m_registry.uOpenKey(kHKeyLocalMachine, ipCfgKey.c_str());
   m_registry.GetValue("dwIPnum", dwIPnum);
-  if (dwIPnum < 1) {
-    dwIPnum = 0;
-    return;
-  }
+  if (dwIPnum < 1) dwIPnum = 0;
   if (dwIPnum > 2) dwIPnum = 2;
+  CDebug::dprintf("CCfginfo: (%s) IPnum(%u)\n", ipCfgKey.c_str(), dwIPnum);
+  if (dwIPnum == 0) return;
 
   for (int i = 0; i < 2; ++i) {
     NetCfgRecord& rec = net[i];
@@ -111,6 +111,8 @@ void CCfginfo::LoadNetworks() {
     m_registry.GetValue("dwFlags", flags);
     rec.useDhcp = (flags & kFlagDhcp) == kFlagDhcp ? 1 : 0;
     rec.sameGateway = (flags & kFlagSameGateway) == kFlagSameGateway ? 1 : 0;
+    CDebug::dprintf("dflags(%u) DHCP(%u/%x) SameGw(%u/%x)\n", flags, rec.useDhcp, flags & kFlagDhcp,
+                    rec.sameGateway, flags & kFlagSameGateway);
 
     std::vector<uint8_t> mac;
     if (m_registry.GetValue("ucMacAddr", mac)) {
@@ -130,7 +132,7 @@ void CCfginfo::LoadNetworks() {
   }
 }
 
-void CCfginfo::LoadOptions(const TextLookup& strings) {
+void CCfginfo::LoadOptions(CIniFile& strings) {
   if (!m_registry.uOpenKey(kHKeyLocalMachine, adOptKey.c_str())) {
     m_registry.Connect(kHKeyLocalMachine);
     m_registry.Create(adOptKey.c_str());
@@ -146,22 +148,22 @@ void CCfginfo::LoadOptions(const TextLookup& strings) {
     const std::string key = Numbered("szNet", n);
     std::string name;
     m_registry.GetValue(key.c_str(), name);
-    if (name.empty() && strings) name = strings("ADDisplay", key);
+    if (name.empty()) name = strings.GetValue("ADDisplay", key);
     if (name.empty()) name = key;
     szNet[n] = nv::core::FirstCharacters(name, kNetNameChars);
     m_registry.GetValue(Numbered("szNetDrv", n).c_str(), szNetDrv[n]);
   }
 }
 
-void CCfginfo::LoadAll(const TextLookup& strings) {
+void CCfginfo::LoadAll(CIniFile& strings) {
   LoadNetworks();
   LoadOptions(strings);
 }
 
 // ---- saving ----
 
-void CCfginfo::SaveNetworks(bool isNT5) {
-  if (isNT5 && OpenForWriting(baseKey)) {
+void CCfginfo::SaveNetworks(const COSversion& os) {
+  if (os.isNT() && os.isNT5() && OpenForWriting(baseKey)) {
     m_registry.SetValue("RgSvcType", std::string("1"));
     m_registry.Close();
   }

@@ -2,7 +2,6 @@
 // registry in the Windows run), below a scratch product key of its own.
 #include <gtest/gtest.h>
 
-#include <map>
 #include <string>
 #include <vector>
 
@@ -26,20 +25,27 @@ class Cfginfo : public ::testing::Test {
     return writer;
   }
 
-  // A fresh object loaded as the program loads it at start-up.
+  // A fresh object loaded as the program loads it at start-up, on a Korean system.
   void Load(CCfginfo& cfg) {
+    COSversion os;
+    os.m_language = "KOR";
     cfg.SetKeys(base);
-    cfg.LoadBase("KOR");
-    cfg.LoadAll([this](const std::string& section, const std::string& key) {
-      auto it = strings.find(section + "/" + key);
-      return it == strings.end() ? std::string() : it->second;
-    });
+    cfg.LoadBase(os);
+    cfg.LoadAll(strings);
   }
 
   const std::string base = cfgtest::ScratchBaseKey();
-  std::map<std::string, std::string> strings;  // "section/key" -> text of the string file
+  CIniFile strings;  // the string file, in memory
   CRegistry writer;
 };
+
+COSversion Windows(uint32_t platform, uint32_t major) {
+  COSversion os;
+  os.m_osvi.dwPlatformId = platform;
+  os.m_osvi.dwMajorVersion = major;
+  return os;
+}
+const COSversion kWindows2000 = Windows(kPlatformNT, 5);
 
 NetCfgRecord SampleRecord(uint32_t seed) {
   NetCfgRecord r;
@@ -87,7 +93,7 @@ TEST_F(Cfginfo, AFullConfigurationRoundTripsThroughTheRegistry) {
   saved.dwComport = 3;
   saved.dwAutoLogin = 2;
   saved.dwAutoChange = 15;
-  saved.SaveNetworks(true);
+  saved.SaveNetworks(kWindows2000);
   saved.SaveOptions();
 
   CCfginfo loaded;
@@ -111,11 +117,13 @@ TEST_F(Cfginfo, AFullConfigurationRoundTripsThroughTheRegistry) {
 }
 
 TEST_F(Cfginfo, RgSvcTypeIsWrittenOnlyOnWindows2000AndLater) {
-  CCfginfo cfg;
-  cfg.SetKeys(base);
-  cfg.SaveNetworks(false);
-  std::string svcType;
-  EXPECT_EQ(At("").GetValue("RgSvcType", svcType), 0);
+  for (const COSversion& os : {Windows(kPlatformNT, 4), Windows(kPlatformWindows, 4)}) {
+    CCfginfo cfg;
+    cfg.SetKeys(base);
+    cfg.SaveNetworks(os);
+    std::string svcType;
+    EXPECT_EQ(At("").GetValue("RgSvcType", svcType), 0);
+  }
 }
 
 TEST_F(Cfginfo, AFirstSaveOnAnEmptyTreeKeepsTheNetworkCount) {
@@ -124,7 +132,7 @@ TEST_F(Cfginfo, AFirstSaveOnAnEmptyTreeKeepsTheNetworkCount) {
   saved.SetKeys(base);
   saved.dwIPnum = 1;
   saved.net[0] = SampleRecord(3);
-  saved.SaveNetworks(true);
+  saved.SaveNetworks(kWindows2000);
 
   CCfginfo loaded;
   loaded.SetKeys(base);
@@ -203,7 +211,7 @@ TEST_F(Cfginfo, FlagsKeepOnlyDhcpAndSameGateway) {
     cfg.LoadNetworks();
     EXPECT_EQ(cfg.net[0].useDhcp, c.dhcp);
     EXPECT_EQ(cfg.net[0].sameGateway, c.sameGateway);
-    cfg.SaveNetworks(true);
+    cfg.SaveNetworks(kWindows2000);
     uint32_t flags = 0xFFFF;
     EXPECT_TRUE(At("IPCfg\\info0").GetValue("dwFlags", flags));
     EXPECT_EQ(flags, c.saved);
@@ -272,8 +280,8 @@ TEST_F(Cfginfo, NetworkNamesFallBackAndAreCutToTenCharacters) {
     CRegistry& adopt = At("AdOpt");
     adopt.DeleteValue("szNet0");
     if (!c.stored.empty()) adopt.SetValue("szNet0", c.stored);
-    strings.clear();
-    if (!c.fileText.empty()) strings["ADDisplay/szNet0"] = c.fileText;
+    strings.Reset();
+    if (!c.fileText.empty()) strings.SetValue("ADDisplay", "szNet0", c.fileText);
     CCfginfo cfg;
     Load(cfg);
     EXPECT_EQ(cfg.szNet[0], c.shown);

@@ -12,9 +12,10 @@
 #include <array>
 #include <cstdint>
 #include <ctime>
-#include <functional>
 #include <string>
 
+#include "corekit/ini_file.h"
+#include "corekit/os_version.h"
 #include "corekit/registry.h"
 
 // One network's TCP/IP settings.
@@ -33,9 +34,6 @@ struct NetCfgRecord {
 
 class CCfginfo {
  public:
-  // Looks up a user text of the string file by section and key; empty when it has none.
-  using TextLookup = std::function<std::string(const std::string& section, const std::string& key)>;
-
   static constexpr uint32_t kDefaultOpt = 11;
   static constexpr uint32_t kOptReverse = 0x10;
   static constexpr uint32_t kMaxComport = 5;
@@ -49,22 +47,22 @@ class CCfginfo {
   // Base key = path; IPCfg key = path + "\IPCfg"; AdOpt key = path + "\AdOpt".
   void SetKeys(const std::string& basePath);
 
-  // InstalledPath, UseLang (empty: `systemLanguage`; always written back), UseDll, username,
-  // then LoadTuning and LoadSchedule.
-  void LoadBase(const std::string& systemLanguage);
+  // InstalledPath, UseLang (empty: the system language of `os`; always written back), UseDll,
+  // username, then LoadTuning and LoadSchedule.
+  void LoadBase(const COSversion& os);
   // The six dw... tuning values of the base key; closes the key afterwards.
   void LoadTuning();
   // The five AutoChange texts and the schedule derived from them.
   void LoadSchedule();
   // dwIPnum and, when it is 1 or 2, both network records.
   void LoadNetworks();
-  // The advanced options and the network names (missing names come from `strings`, section
-  // "ADDisplay", key "szNet0"/"szNet1", else the key name itself).
-  void LoadOptions(const TextLookup& strings);
-  void LoadAll(const TextLookup& strings);
+  // The advanced options and the network names (a missing name comes from the string file,
+  // section "ADDisplay", key "szNet0"/"szNet1", else it is the key name itself).
+  void LoadOptions(CIniFile& strings);
+  void LoadAll(CIniFile& strings);
 
   // RgSvcType (Windows 2000 and later only), dwIPnum and both records.
-  void SaveNetworks(bool isNT5);
+  void SaveNetworks(const COSversion& os);
   void SaveOptions();
   // Status key: dwNet = network + 1.
   void SaveStatus(uint32_t network);
