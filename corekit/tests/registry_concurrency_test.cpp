@@ -6,6 +6,7 @@
 #include <string>
 
 #include "corekit/registry.h"
+#include "platform/testing/child_process.h"
 #include "support/registry_test_support.h"
 
 namespace {
@@ -26,14 +27,14 @@ int RunWriter(const char* path, const std::string& prefix, int count) {
 class RegistryConcurrency : public regtest::ScratchKeyTest {};
 
 TEST_F(RegistryConcurrency, TwoWritingProcessesLoseNothing) {
-  const uintptr_t first =
-      regtest::StartSelf({kWriterFlag, regtest::ScratchPath(), "a", std::to_string(kValuesPerWriter)});
-  const uintptr_t second =
-      regtest::StartSelf({kWriterFlag, regtest::ScratchPath(), "b", std::to_string(kValuesPerWriter)});
-  ASSERT_NE(first, 0u);
-  ASSERT_NE(second, 0u);
-  EXPECT_EQ(regtest::WaitChild(first), 0);
-  EXPECT_EQ(regtest::WaitChild(second), 0);
+  const std::string self = nv::testing::SelfPath();
+  const std::string count = std::to_string(kValuesPerWriter);
+  nv::testing::ChildProcess first({self, kWriterFlag, regtest::ScratchPath(), "a", count});
+  nv::testing::ChildProcess second({self, kWriterFlag, regtest::ScratchPath(), "b", count});
+  ASSERT_TRUE(first.started());
+  ASSERT_TRUE(second.started());
+  EXPECT_EQ(first.Wait(), 0);
+  EXPECT_EQ(second.Wait(), 0);
 
   CRegistry check;
   ASSERT_TRUE(check.uOpenKey(corekit::kHKeyCurrentUser, regtest::ScratchPath().c_str()));

@@ -31,9 +31,4 @@ class ScratchKeyTest : public ::testing::Test {
 // True under Wine (which lists values by name rather than in creation order).
 bool RunningUnderWine();
 
-// Starts this test program again with `args`; returns an opaque child id (0 on failure).
-uintptr_t StartSelf(const std::vector<std::string>& args);
-// Waits for a child started by StartSelf; its exit code, or -1.
-int WaitChild(uintptr_t child);
-
 }  // namespace regtest

@@ -5,8 +5,8 @@
 
 #include "config_text.h"
 #include "corekit/debug.h"
-#include "local_time.h"
 #include "netvane/product_key.h"
+#include "platform/local_time.h"
 #include "platform/text.h"
 
 using corekit::kHKeyLocalMachine;
@@ -212,7 +212,7 @@ time_t CCfginfo::ComputeStartTime() { return ComputeStartTime(std::time(nullptr)
 
 time_t CCfginfo::ComputeStartTime(time_t now) {
   std::tm local{};
-  if (!nv::core::ToLocalCalendar(now, local)) return nextStart;
+  if (!nv::ToLocalTime(now, local)) return nextStart;
   local.tm_hour = startHour;
   local.tm_min = startMinute;
   local.tm_sec = 0;
