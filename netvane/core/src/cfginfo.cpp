@@ -6,6 +6,7 @@
 #include "config_text.h"
 #include "corekit/debug.h"
 #include "netvane/product_key.h"
+#include "netvane/string_keys.h"
 #include "platform/local_time.h"
 #include "platform/text.h"
 
@@ -148,7 +149,8 @@ void CCfginfo::LoadOptions(CIniFile& strings) {
     const std::string key = Numbered("szNet", n);
     std::string name;
     m_registry.GetValue(key.c_str(), name);
-    if (name.empty()) name = strings.GetValue("ADDisplay", key);
+    if (name.empty())
+      name = strings.GetValue(nv::strings::kDefaultNetName[n].section, nv::strings::kDefaultNetName[n].key);
     if (name.empty()) name = key;
     szNet[n] = nv::core::FirstCharacters(name, kNetNameChars);
     m_registry.GetValue(Numbered("szNetDrv", n).c_str(), szNetDrv[n]);
