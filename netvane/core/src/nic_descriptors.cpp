@@ -67,7 +67,8 @@ std::optional<NicDescriptorMatch> FindNtDescriptor(const tagADAPTER_DESC* table,
     if (name.empty()) continue;
     const std::string description = DescriptionOf(table[i]);
     CDebug::dprintf("(%s)\n(%s)\n(%s)\n", description.c_str(), name.c_str(), service_name.c_str());
-    if (name.size() <= kServiceNameOffset || name.compare(kServiceNameOffset, std::string::npos, service_name) != 0)
+    if (name.size() <= kServiceNameOffset ||
+        name.compare(kServiceNameOffset, std::string::npos, service_name) != 0)
       continue;
     return NicDescriptorMatch{ShortenNicDescription(description), RightTrimmed(name), MacOf(table[i])};
   }

@@ -58,7 +58,8 @@ std::vector<std::string> SubkeyNames(CRegistry& key) {
 
 }  // namespace
 
-CNicList::CNicList() : CNicList(nv::core::NicListSetup{nv::core::NicFamilyOf(COSversion()), {}, nullptr, {}, {}}) {}
+CNicList::CNicList()
+    : CNicList(nv::core::NicListSetup{nv::core::NicFamilyOf(COSversion()), {}, nullptr, {}, {}}) {}
 
 CNicList::CNicList(nv::core::NicListSetup setup)
     : m_family(setup.family),
@@ -140,7 +141,8 @@ void CNicList::ScanWin9x(const std::string& path, int depth) {
     std::string driver;
     key.GetValue("Driver", driver);
     const auto match = nv::core::FindWin9xDescriptor(m_adapters.data(), kMaxDriverAdapters, driver);
-    if (match) AddWin9xBindings(path, match->mac, DisplayNameOf(match->description, match->name), match->name);
+    if (match)
+      AddWin9xBindings(path, match->mac, DisplayNameOf(match->description, match->name), match->name);
     return;  // an adapter's subkeys are never visited
   }
   if (depth >= kMaxWalkDepth) return;

@@ -22,7 +22,8 @@ constexpr char kNoAddress[] = "0.0.0.0";
 
 void CNicList::OpenForWrite(CRegistry& reg, const std::string& path) const noexcept {
   // The writes go on regardless; into a key that did not open they fail without effect.
-  if (!OpenKey(reg, path)) CDebug::dprintf("SetAdapterDhcp: %s not opened (%d)\n", path.c_str(), reg.GetErrorCode());
+  if (!OpenKey(reg, path))
+    CDebug::dprintf("SetAdapterDhcp: %s not opened (%d)\n", path.c_str(), reg.GetErrorCode());
 }
 
 bool CNicList::SetAdapterDhcp(int index) noexcept {

@@ -15,7 +15,8 @@ using nv::core::ShortenNicDescription;
 
 using Table = std::array<tagADAPTER_DESC, 20>;
 
-void Put(tagADAPTER_DESC& desc, const std::string& name, const std::string& description, unsigned char mac_last) {
+void Put(tagADAPTER_DESC& desc, const std::string& name, const std::string& description,
+         unsigned char mac_last) {
   std::memset(&desc, 0, sizeof(desc));
   std::strncpy(desc.szAdapterName, name.c_str(), sizeof(desc.szAdapterName) - 1);
   std::strncpy(desc.szDescription, description.c_str(), sizeof(desc.szDescription) - 1);
@@ -29,8 +30,8 @@ TEST(NicDescription, LongDescriptionsAreCutTo22CharactersTrimmedWithDots) {
     const char* out;
   } cases[] = {
       {"", ""},
-      {"Intel PRO/1000 MT Desk", "Intel PRO/1000 MT Desk"},       // exactly 22: whole
-      {"Intel PRO/1000 MT Deskt", "Intel PRO/1000 MT Desk..."},   // 23
+      {"Intel PRO/1000 MT Desk", "Intel PRO/1000 MT Desk"},      // exactly 22: whole
+      {"Intel PRO/1000 MT Deskt", "Intel PRO/1000 MT Desk..."},  // 23
       {"Realtek RTL8139 Family PCI", "Realtek RTL8139 Family..."},
       {"Realtek   RTL8139     Family", "Realtek   RTL8139..."},  // the cut ends in blanks
       // Characters, not bytes: 22 two-byte letters stay whole, the 23rd starts the cut.
@@ -113,7 +114,7 @@ TEST(NicDescriptor, ServiceNameOfAdapterName) {
   } cases[] = {
       {"\\Device\\RgateII_{6A3C-11}", "{6A3C-11}"},
       {"\\Device\\RgateII_E100B1", "E100B1"},
-      {"\\Device\\RgateII_RgateII_X", "RgateII_X"},   // the first marker counts
+      {"\\Device\\RgateII_RgateII_X", "RgateII_X"},  // the first marker counts
       {"\\Device\\XXXXXXX_E100B1", "E100B1"},        // no marker: from character 16 on
       {"short", ""},
   };

@@ -14,12 +14,12 @@
 
 namespace {
 
-using nv::core::MacAddress;
-using nv::core::NicFamily;
 using nictest::HasValue;
 using nictest::ReadNumber;
 using nictest::ReadString;
 using nictest::ReadStrings;
+using nv::core::MacAddress;
+using nv::core::NicFamily;
 using Strings = std::vector<std::string>;
 
 const std::string kProduct = "SOFTWARE\\Tarn\\Netvane-H";
@@ -272,13 +272,15 @@ TEST_F(NicList, NtWithoutRegisteredCardsTellsTheUser) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     ASSERT_TRUE(nictest::DeleteScratchTree());
-    if (c.cardsKey) ASSERT_TRUE(nictest::CreateKey(kCards));
+    if (c.cardsKey) {
+      ASSERT_TRUE(nictest::CreateKey(kCards));
+    }
     if (c.oneCard) Card("1", kGuidB);
     notice = {};
     CNicList list = Make(NicFamily::kNT5, descsNT5);
     EXPECT_EQ(list.Scan("Enum"), 0);
     EXPECT_EQ(notice.count, c.notices);
-    if (c.notices) EXPECT_EQ(notice.last, "Check Lan Card(NIC) was installed at your PC");
+    EXPECT_EQ(notice.last, c.notices ? "Check Lan Card(NIC) was installed at your PC" : "");
   }
 }
 
@@ -356,11 +358,27 @@ TEST_F(NicList, WriterRunsEveryStepWhenAKeyIsMissingAndCreatesNone) {
 TEST_F(NicList, WriterTouchesTheKeysInItsFixedOrder) {
   const std::string product = "open " + kProduct;
   const Strings nt4 = {
-      product,       "set szBindPath1",   "open " + nt4First,  "set IPAddress",      "set SubnetMask",
-      "delete DefaultGateway", "set EnableDHCP", product,     "set szBindPath2",    "open " + nt4Second,
-      "set IPAddress",         "set SubnetMask", "delete DefaultGateway", "set EnableDHCP", "open " + kTcpIp,
-      "delete NameServer",     "delete SearchList", "open " + kTcpIp, "set DisableDHCPMediaSense",
-      "open " + kDhcp,         "set Start",
+      product,
+      "set szBindPath1",
+      "open " + nt4First,
+      "set IPAddress",
+      "set SubnetMask",
+      "delete DefaultGateway",
+      "set EnableDHCP",
+      product,
+      "set szBindPath2",
+      "open " + nt4Second,
+      "set IPAddress",
+      "set SubnetMask",
+      "delete DefaultGateway",
+      "set EnableDHCP",
+      "open " + kTcpIp,
+      "delete NameServer",
+      "delete SearchList",
+      "open " + kTcpIp,
+      "set DisableDHCPMediaSense",
+      "open " + kDhcp,
+      "set Start",
   };
   const Strings win9x = {
       product,

@@ -44,7 +44,9 @@ struct TemporaryStore {
 };
 #endif
 
-std::string Full(const std::string& path) { return path.empty() ? ScratchRoot() : ScratchRoot() + "\\" + path; }
+std::string Full(const std::string& path) {
+  return path.empty() ? ScratchRoot() : ScratchRoot() + "\\" + path;
+}
 
 bool OpenScratch(CRegistry& reg, const std::string& path) {
   return reg.uOpenKey(kHKeyLocalMachine, Full(path).c_str()) != 0;
@@ -96,7 +98,9 @@ class LoggingRegistry final : public corekit::RegistryApi {
                      uint32_t* size) noexcept override {
     return inner_->QueryValue(key, name, type, data, size);
   }
-  int32_t DeleteKey(RegKey parent, const char* path) noexcept override { return inner_->DeleteKey(parent, path); }
+  int32_t DeleteKey(RegKey parent, const char* path) noexcept override {
+    return inner_->DeleteKey(parent, path);
+  }
   int32_t EnumKey(RegKey key, uint32_t index, char* name, uint32_t* nameLen, char* cls, uint32_t* classLen,
                   uint64_t* lastWrite) noexcept override {
     return inner_->EnumKey(key, index, name, nameLen, cls, classLen, lastWrite);
@@ -105,15 +109,19 @@ class LoggingRegistry final : public corekit::RegistryApi {
                     uint32_t* size) noexcept override {
     return inner_->EnumValue(key, index, name, nameLen, type, data, size);
   }
-  int32_t QueryInfoKey(RegKey key, char* cls, uint32_t* classLen, corekit::RegKeyInfo* info) noexcept override {
+  int32_t QueryInfoKey(RegKey key, char* cls, uint32_t* classLen,
+                       corekit::RegKeyInfo* info) noexcept override {
     return inner_->QueryInfoKey(key, cls, classLen, info);
   }
   int32_t FlushKey(RegKey key) noexcept override { return inner_->FlushKey(key); }
   int32_t LoadKey(RegKey key, const char* subkey, const char* file) noexcept override {
     return inner_->LoadKey(key, subkey, file);
   }
-  int32_t UnLoadKey(RegKey key, const char* subkey) noexcept override { return inner_->UnLoadKey(key, subkey); }
-  int32_t ReplaceKey(RegKey key, const char* subkey, const char* newFile, const char* oldFile) noexcept override {
+  int32_t UnLoadKey(RegKey key, const char* subkey) noexcept override {
+    return inner_->UnLoadKey(key, subkey);
+  }
+  int32_t ReplaceKey(RegKey key, const char* subkey, const char* newFile,
+                     const char* oldFile) noexcept override {
     return inner_->ReplaceKey(key, subkey, newFile, oldFile);
   }
   int32_t SaveKey(RegKey key, const char* file, void* security) noexcept override {
