@@ -1,6 +1,5 @@
 #include "netvane/nic_list.h"
 
-#include <cstdio>
 #include <exception>
 #include <utility>
 
@@ -79,12 +78,6 @@ CNicList::CNicList(nv::core::NicListSetup setup)
 }
 
 CNicList::~CNicList() = default;
-
-std::string CNicList::ProductKey() {
-  char key[64];
-  std::snprintf(key, sizeof(key), "SOFTWARE\\%s\\Netvane-H", "Tarn");
-  return key;
-}
 
 int CNicList::OpenKey(CRegistry& reg, const std::string& path) const noexcept {
   try {

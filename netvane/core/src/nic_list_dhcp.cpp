@@ -10,6 +10,7 @@
 #include "corekit/registry.h"
 #include "netvane/nic_descriptors.h"
 #include "netvane/nic_list.h"
+#include "netvane/product_key.h"
 #include "nic_registry_paths.h"
 
 namespace paths = nv::core::nic_paths;
@@ -44,7 +45,7 @@ bool CNicList::SetAdapterDhcp(int index) noexcept {
 void CNicList::SetDhcpNT(const Entry& entry) {
   const auto record = [&](const char* name, const std::string& path) {
     CRegistry product(m_registry);
-    OpenForWrite(product, ProductKey());
+    OpenForWrite(product, nv::core::ProductKeyPath());
     product.SetValue(name, path);
   };
   const auto no_fixed_address = [&](const std::string& path) {
@@ -88,7 +89,7 @@ void CNicList::SetDhcpWin9x(const Entry& entry) {
   const std::string key = paths::Join(paths::kWin9xClass, entry.tcpIpKey);
   {
     CRegistry product(m_registry);
-    OpenForWrite(product, ProductKey());
+    OpenForWrite(product, nv::core::ProductKeyPath());
     product.SetValue("szBindPath", key);
   }
   {

@@ -78,9 +78,6 @@ class CNicList {
   // changes nothing and gives false; otherwise true, whatever the registry said.
   bool SetAdapterDhcp(int index) noexcept;
 
-  // The product key that records the changed paths.
-  static std::string ProductKey();
-
  private:
   struct Entry {
     std::string displayName;

@@ -1,48 +1,15 @@
 #include "nic_test_registry.h"
 
-#include <cstdlib>
-#include <filesystem>
 #include <utility>
 
 #include "corekit/registry.h"
-
-#ifdef _WIN32
-#include "platform/windows_api.h"
-#else
-#include <unistd.h>
-#endif
+#include "corekit/testing/registry_sandbox.h"
 
 namespace nictest {
 namespace {
 
 using corekit::kHKeyLocalMachine;
 using corekit::RegKey;
-
-unsigned long CurrentPid() {
-#ifdef _WIN32
-  return ::GetCurrentProcessId();
-#else
-  return static_cast<unsigned long>(::getpid());
-#endif
-}
-
-#ifndef _WIN32
-// A store file of this process's own, removed at exit.
-struct TemporaryStore {
-  std::string dir;
-  TemporaryStore() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "nv-nictest-XXXXXX").string();
-    if (::mkdtemp(pattern.data())) {
-      dir = pattern;
-      ::setenv("NV_REGISTRY_DB", (dir + "/registry.db").c_str(), 1);
-    }
-  }
-  ~TemporaryStore() {
-    std::error_code ec;
-    if (!dir.empty()) std::filesystem::remove_all(dir, ec);
-  }
-};
-#endif
 
 std::string Full(const std::string& path) {
   return path.empty() ? ScratchRoot() : ScratchRoot() + "\\" + path;
@@ -150,19 +117,11 @@ class LoggingRegistry final : public corekit::RegistryApi {
 
 }  // namespace
 
-void UseTemporaryStore() {
-#ifndef _WIN32
-  static TemporaryStore store;
-#endif
-}
+void UseTemporaryStore() { corekit::testing::UseTemporaryRegistryStore(); }
 
-std::string ScratchRoot() { return "SOFTWARE\\NetvaneTest-" + std::to_string(CurrentPid()); }
+std::string ScratchRoot() { return corekit::testing::ProcessScratchName("SOFTWARE\\NetvaneTest"); }
 
-bool DeleteScratchTree() {
-  CRegistry machine;
-  if (!machine.Connect(kHKeyLocalMachine)) return false;
-  return machine.DeleteKey(ScratchRoot().c_str()) || machine.GetErrorCode() == 2;
-}
+bool DeleteScratchTree() { return corekit::testing::DeleteTree(kHKeyLocalMachine, ScratchRoot()); }
 
 bool CreateKey(const std::string& path) {
   CRegistry reg;
