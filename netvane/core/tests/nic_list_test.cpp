@@ -52,8 +52,7 @@ class NicList : public ::testing::Test {
   }
   void TearDown() override { EXPECT_TRUE(nictest::DeleteScratchTree()); }
 
-  CNicList Make(NicFamily family, const std::vector<Desc>& descs,
-                std::shared_ptr<corekit::RegistryApi> registry = nullptr) {
+  CNicList Make(NicFamily family, const std::vector<Desc>& descs) {
     std::array<tagADAPTER_DESC, 20> table{};
     for (std::size_t i = 0; i < descs.size(); ++i) {
       std::strncpy(table[i].szAdapterName, descs[i].name.c_str(), sizeof(table[i].szAdapterName) - 1);
@@ -68,7 +67,6 @@ class NicList : public ::testing::Test {
     };
     setup.notice = &notice;
     setup.registryRoot = nictest::ScratchRoot();
-    setup.registry = std::move(registry);
     return CNicList(std::move(setup));
   }
 
@@ -201,7 +199,7 @@ void ExpectLists(const CNicList& list, const std::vector<Expected>& expected) {
   }
 }
 
-TEST_F(NicList, Nt5ListsServedCardsWithTheirInterfaceKeys) {
+TEST_F(NicList, Nt5ListsServedCardsAndSwitchesTheChosenInterfaceToDhcp) {
   BuildNT5();
   CNicList list = Make(NicFamily::kNT5, descsNT5);
   ASSERT_EQ(list.Scan("Enum"), 2);
@@ -217,14 +215,13 @@ TEST_F(NicList, Nt5ListsServedCardsWithTheirInterfaceKeys) {
   EXPECT_EQ(list.GetDisplayName(2), "");
   EXPECT_EQ(list.GetAdapterName(-1), "");
   EXPECT_EQ(list.GetMac(2), MacAddress{});
-}
 
-TEST_F(NicList, Nt5DhcpWriterClearsTheInterfaceAndRecordsItTwice) {
-  BuildNT5();
-  CNicList list = Make(NicFamily::kNT5, descsNT5);
-  ASSERT_EQ(list.Scan("Enum"), 2);
+  // An index outside the list changes nothing.
+  for (int index : {-1, 2, INT_MAX, INT_MIN}) EXPECT_FALSE(list.SetAdapterDhcp(index)) << index;
+  EXPECT_FALSE(HasValue(kProduct, "szBindPath1"));
+  EXPECT_EQ(ReadNumber(kDhcp, "Start"), 3u);
+
   ASSERT_TRUE(list.SetAdapterDhcp(0));
-
   // First and second path coincide on Windows 2000 and later.
   EXPECT_EQ(ReadString(kProduct, "szBindPath1"), kIfA);
   EXPECT_EQ(ReadString(kProduct, "szBindPath2"), kIfA);
@@ -284,7 +281,7 @@ TEST_F(NicList, NtWithoutRegisteredCardsTellsTheUser) {
   }
 }
 
-TEST_F(NicList, Win9xWalksEnumForNetClassAdaptersAndTheirTcpIpBindings) {
+TEST_F(NicList, Win9xWalksEnumForNetAdaptersAndWritesStringsUnderTheBindingsClassKey) {
   BuildWin9x();
   CNicList list = Make(NicFamily::kWin9x, descsWin9x);
   ASSERT_EQ(list.Scan("Enum"), 4);
@@ -298,12 +295,7 @@ TEST_F(NicList, Win9xWalksEnumForNetClassAdaptersAndTheirTcpIpBindings) {
                          "Enum\\Root\\Display\\0000\\Deep\\Nic", Mac(0x04)},
                     });
   EXPECT_EQ(notice.count, 0);
-}
 
-TEST_F(NicList, Win9xDhcpWriterUsesStringsUnderTheBindingsClassKey) {
-  BuildWin9x();
-  CNicList list = Make(NicFamily::kWin9x, descsWin9x);
-  ASSERT_EQ(list.Scan("Enum"), 4);
   ASSERT_TRUE(list.SetAdapterDhcp(1));
 
   const std::string key = kClass + "\\NetTrans\\0001";
@@ -325,21 +317,6 @@ TEST_F(NicList, Win9xDhcpWriterUsesStringsUnderTheBindingsClassKey) {
   EXPECT_EQ(ReadString(kMstcp, "NameServer"), "192.168.0.2");
 }
 
-TEST_F(NicList, IndexOutsideTheListChangesNothing) {
-  BuildNT5();
-  CNicList list = Make(NicFamily::kNT5, descsNT5);
-  ASSERT_EQ(list.Scan("Enum"), 2);
-  for (int index : {-1, 2, INT_MAX, INT_MIN}) {
-    SCOPED_TRACE(index);
-    EXPECT_FALSE(list.SetAdapterDhcp(index));
-  }
-  EXPECT_FALSE(HasValue(kProduct, "szBindPath1"));
-  EXPECT_FALSE(HasValue(kProduct, "szBindPath2"));
-  EXPECT_EQ(ReadStrings(kIfA, "IPAddress"), Strings{"192.168.10.5"});
-  EXPECT_EQ(ReadNumber(kDhcp, "Start"), 3u);
-  EXPECT_FALSE(HasValue(kTcpIp, "DisableDHCPMediaSense"));
-}
-
 TEST_F(NicList, WriterRunsEveryStepWhenAKeyIsMissingAndCreatesNone) {
   Card("1", kGuidA);  // no Interfaces key for it
   ASSERT_TRUE(nictest::SetNumber(kDhcp, "Start", 4));
@@ -353,66 +330,6 @@ TEST_F(NicList, WriterRunsEveryStepWhenAKeyIsMissingAndCreatesNone) {
   EXPECT_FALSE(HasValue(kIfA, "EnableDHCP"));
   EXPECT_EQ(ReadNumber(kTcpIp, "DisableDHCPMediaSense"), 1u);
   EXPECT_EQ(ReadNumber(kDhcp, "Start"), 2u);
-}
-
-TEST_F(NicList, WriterTouchesTheKeysInItsFixedOrder) {
-  const std::string product = "open " + kProduct;
-  const Strings nt4 = {
-      product,
-      "set szBindPath1",
-      "open " + nt4First,
-      "set IPAddress",
-      "set SubnetMask",
-      "delete DefaultGateway",
-      "set EnableDHCP",
-      product,
-      "set szBindPath2",
-      "open " + nt4Second,
-      "set IPAddress",
-      "set SubnetMask",
-      "delete DefaultGateway",
-      "set EnableDHCP",
-      "open " + kTcpIp,
-      "delete NameServer",
-      "delete SearchList",
-      "open " + kTcpIp,
-      "set DisableDHCPMediaSense",
-      "open " + kDhcp,
-      "set Start",
-  };
-  const Strings win9x = {
-      product,
-      "set szBindPath",
-      "open " + kClass + "\\NetTrans\\0000",
-      "set IPAddress",
-      "set IPMask",
-      "delete DefaultGateway",
-      "set DisableDHCPMediaSense",
-      "set ForceDisableDHCPMediaSense",
-      "open " + kMstcp,
-      "delete NameServer",
-      "delete SearchList",
-  };
-  const struct {
-    NicFamily family;
-    const Strings& expected;
-  } cases[] = {{NicFamily::kNT4, nt4}, {NicFamily::kWin9x, win9x}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.family == NicFamily::kNT4 ? "NT 4" : "95/98");
-    ASSERT_TRUE(nictest::DeleteScratchTree());
-    ASSERT_TRUE(nictest::CreateKey(kProduct));
-    if (c.family == NicFamily::kNT4)
-      BuildNT4();
-    else
-      BuildWin9x();
-    Strings log;
-    CNicList list = Make(c.family, c.family == NicFamily::kNT4 ? descsNT4 : descsWin9x,
-                         nictest::MakeLoggingRegistry(log));
-    ASSERT_GE(list.Scan("Enum"), 1);
-    log.clear();
-    ASSERT_TRUE(list.SetAdapterDhcp(0));
-    EXPECT_EQ(log, c.expected);
-  }
 }
 
 }  // namespace

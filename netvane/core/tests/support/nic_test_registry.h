@@ -4,12 +4,10 @@
 // store is pointed at a temporary file first (NV_REGISTRY_DB); under Wine it is Wine's registry.
 #pragma once
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "corekit/registry_api.h"
 #include "netvane/nic_notice.h"
 
 namespace nictest {
@@ -44,9 +42,5 @@ class RecordingNotice final : public nv::core::INicNotice {
   int count = 0;
   std::string last;
 };
-
-// Forwards to the platform's registry and logs, in call order, each key opened ("open <path>",
-// the scratch root cut off) and each value set or deleted ("set <name>", "delete <name>").
-std::shared_ptr<corekit::RegistryApi> MakeLoggingRegistry(std::vector<std::string>& log);
 
 }  // namespace nictest
