@@ -1,0 +1,34 @@
+// The one operation that moves the workstation from one network to the other.
+// It runs to its end on the caller's thread and blocks it for the waits of its steps.
+#pragma once
+#include "netvane/change_steps.h"
+
+class CCfginfo;
+
+namespace netvane {
+
+// The frame's state that a change reads and writes.
+struct ChangeState {
+  int current = 0;        // target network on entry; back to `previous` after a refusal or switch failure
+  int previous = 0;
+  int busy = 0;           // cleared by the success and switch-failure paths
+  int sessionEnding = 0;  // Windows is ending the session: addresses are left alone
+};
+
+struct ChangeSteps {
+  IChangeDisplay& display;
+  IPrinterStep& printers;
+  IDriveStep& drives;
+  ISwitchCommand& switchBox;
+  IAddressRenewal& address;
+  ITrayView& tray;
+};
+
+// Progress texts the change display shows, on its 0 to 100 scale.
+inline constexpr const char* kProgressPrinters = "Change Printer Status";
+inline constexpr const char* kProgressDrives = "Disconnecting network drive";
+inline constexpr const char* kProgressSwitch = "Preparering to Packet....";
+
+void doChange(int showProgress, ChangeState& state, const CCfginfo& cfg, const ChangeSteps& steps);
+
+}  // namespace netvane

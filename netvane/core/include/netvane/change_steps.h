@@ -1,0 +1,69 @@
+// The steps a network change drives, as the change sequence sees them.  Each is
+// implemented by the object that owns the step (change display, drives and logon
+// with its printer helper, switch control, address renewal, tray icon), so the
+// sequence itself stays free of Windows types and can be tested with recorders.
+#pragma once
+#include <cstdint>
+#include <string>
+
+struct NetCfgRecord;
+
+namespace netvane {
+
+// Receives progress on the change display's 0 to 100 scale.
+class IProgressSink {
+ public:
+  virtual ~IProgressSink() = default;
+  virtual void SetProgress(int position, const std::string& text) = 0;
+};
+
+// Progress window, desktop display window and network shortcut.
+class IChangeDisplay : public IProgressSink {
+ public:
+  // Prepares the display for the target network; shows the progress window unless changes are silent.
+  virtual void SetNetwork(int network) = 0;
+  virtual void CloseProgress() = 0;
+  // Closes the progress window, refreshes the desktop display and shortcut; returns the text for the tray tip.
+  virtual std::string Finish() = 0;
+};
+
+// The printer helper's hook around a change: phase 1 before the switch (0 refuses), phase 0 after it.
+class IPrinterStep {
+ public:
+  virtual ~IPrinterStep() = default;
+  virtual int PrinterStep(int network, int phase) = 0;
+};
+
+// Drive letters, logon, folder guard, idle monitor and the log line around a change.
+class IDriveStep {
+ public:
+  virtual ~IDriveStep() = default;
+  virtual void BeforeSwitch(int network) = 0;
+  virtual void AfterSwitch(int network) = 0;
+};
+
+// Commands the switch box; non-zero when it was commanded.
+class ISwitchCommand {
+ public:
+  virtual ~ISwitchCommand() = default;
+  virtual int ChangeRG(int network, int wait, IProgressSink* indicator) = 0;
+};
+
+// Default route, address-resolution entry and the adapter's address.
+class IAddressRenewal {
+ public:
+  virtual ~IAddressRenewal() = default;
+  virtual int DelGateway() = 0;
+  virtual int DelArp(uint32_t gateway) = 0;
+  virtual int AddGateway(uint32_t gateway) = 0;
+  virtual int ChangeIPbyDHCP(const NetCfgRecord& record) = 0;
+};
+
+// The tray icon and its tool tip.
+class ITrayView {
+ public:
+  virtual ~ITrayView() = default;
+  virtual void ShowNetwork(int network, const std::string& tip) = 0;
+};
+
+}  // namespace netvane

@@ -1,0 +1,72 @@
+#include "netvane/change_sequence.h"
+
+#include "corekit/debug.h"
+#include "netvane/cfginfo.h"
+
+namespace netvane {
+namespace {
+
+void UpdateTray(int network, const ChangeSteps& steps) {
+  const std::string tip = steps.display.Finish();
+  steps.tray.ShowNetwork(network, tip);
+}
+
+}  // namespace
+
+void doChange(int showProgress, ChangeState& state, const CCfginfo& cfg, const ChangeSteps& steps) {
+  const int target = state.current;
+  const int previous = state.previous;
+  const bool silent = cfg.dwSilentChng != 0;
+
+  if (showProgress) steps.display.SetNetwork(target);
+
+  steps.display.SetProgress(4, kProgressPrinters);
+  if (steps.printers.PrinterStep(target, 1) == 0) {
+    // The printer helper refused: nothing has changed yet, so stay where we were.
+    state.current = previous;
+    steps.display.CloseProgress();
+    return;
+  }
+
+  steps.display.SetProgress(6, kProgressDrives);
+  steps.drives.BeforeSwitch(target);
+
+  steps.display.SetProgress(10, kProgressSwitch);
+  // Without a progress window the tray is the only sign that a change is under way.
+  if (silent) UpdateTray(target, steps);
+
+  if (steps.switchBox.ChangeRG(target, 1, &steps.display) == 0) {
+    CDebug::dprintf("Fail ChangeRG\n");
+    state.current = previous;
+    steps.display.CloseProgress();
+    steps.printers.PrinterStep(previous, 1);
+    state.busy = 0;
+    return;
+  }
+
+  CDebug::dprintf("Change IPconfig(%d)\n", target);
+  const NetCfgRecord* record = &cfg.net[target];
+  if (!state.sessionEnding) {
+    steps.address.DelGateway();
+    if (cfg.dwIPnum == 1 && !record->useDhcp) {
+      // One fixed configuration serves both networks: only the default route moves.
+      if (record->sameGateway) record = &cfg.net[0];
+      steps.address.DelArp(record->Gateway);
+      steps.address.AddGateway(record->Gateway);
+    } else {
+      steps.address.DelArp(record->Gateway);
+      steps.address.ChangeIPbyDHCP(*record);
+    }
+  }
+
+  steps.drives.AfterSwitch(target);
+
+  if (showProgress && !silent) {
+    steps.display.SetProgress(100, "");
+    UpdateTray(target, steps);
+  }
+  steps.printers.PrinterStep(target, 0);
+  state.busy = 0;
+}
+
+}  // namespace netvane

@@ -1,0 +1,182 @@
+#include <gtest/gtest.h>
+
+#include "netvane/change_sequence.h"
+#include "support/recording_steps.h"
+
+using netvane::ChangeState;
+using netvane::doChange;
+using netvane::testing::RecordingSteps;
+using Calls = std::vector<std::string>;
+
+namespace {
+
+constexpr uint32_t kGwA = 0x0A5B0101;  // 10.91.1.1
+constexpr uint32_t kGwB = 0x0A5C0101;  // 10.92.1.1
+constexpr uint32_t kIpB = 0x0A5C0132;
+
+CCfginfo TwoNetworks() {
+  CCfginfo cfg;
+  cfg.dwIPnum = 2;
+  cfg.net[0].useDhcp = 1;
+  cfg.net[0].Gateway = kGwA;
+  cfg.net[1].useDhcp = 0;
+  cfg.net[1].IPAddr = kIpB;
+  cfg.net[1].Gateway = kGwB;
+  return cfg;
+}
+
+ChangeState AToB() {
+  ChangeState s;
+  s.previous = 0;
+  s.current = 1;
+  s.busy = 1;
+  return s;
+}
+
+}  // namespace
+
+TEST(ChangeSequence, NormalChangeFromAToBRunsEveryStepInOrder) {
+  RecordingSteps rec;
+  rec.framesReported = 2;
+  ChangeState state = AToB();
+  doChange(1, state, TwoNetworks(), rec.Steps());
+
+  const Calls expected = {
+      "display.SetNetwork 1",
+      "progress 4 'Change Printer Status'",
+      "printer 1 phase 1",
+      "progress 6 'Disconnecting network drive'",
+      "drives.BeforeSwitch 1",
+      "progress 10 'Preparering to Packet....'",
+      "switch.ChangeRG 1 wait 1",
+      "progress 50 'frame'",  // the switch control continues the scale through the display
+      "progress 51 'frame'",
+      "address.DelGateway",
+      "address.DelArp " + std::to_string(kGwB),
+      "address.ChangeIPbyDHCP " + std::to_string(kIpB),
+      "drives.AfterSwitch 1",
+      "progress 100 ''",
+      "display.Finish",
+      "tray.ShowNetwork 1 tip",
+      "printer 1 phase 0",
+  };
+  EXPECT_EQ(rec.calls, expected);
+  EXPECT_EQ(state.current, 1);
+  EXPECT_EQ(state.busy, 0);
+}
+
+TEST(ChangeSequence, PrinterRefusalLeavesEverythingOnThePreviousNetwork) {
+  RecordingSteps rec;
+  rec.printerRefusesPhase1 = 1;
+  ChangeState state = AToB();
+  doChange(1, state, TwoNetworks(), rec.Steps());
+
+  const Calls expected = {"display.SetNetwork 1", "progress 4 'Change Printer Status'", "printer 1 phase 1",
+                          "display.CloseProgress"};
+  EXPECT_EQ(rec.calls, expected);
+  EXPECT_EQ(state.current, 0);
+  EXPECT_EQ(state.busy, 1) << "after a refusal the caller clears busy";
+}
+
+TEST(ChangeSequence, SwitchFailureRestoresPrintersForTheNetworkThatStays) {
+  RecordingSteps rec;
+  rec.switchFails = 1;
+  ChangeState state = AToB();
+  doChange(1, state, TwoNetworks(), rec.Steps());
+
+  const Calls expected = {"display.SetNetwork 1",
+                          "progress 4 'Change Printer Status'",
+                          "printer 1 phase 1",
+                          "progress 6 'Disconnecting network drive'",
+                          "drives.BeforeSwitch 1",
+                          "progress 10 'Preparering to Packet....'",
+                          "switch.ChangeRG 1 wait 1",
+                          "display.CloseProgress",
+                          "printer 0 phase 1"};
+  EXPECT_EQ(rec.calls, expected);
+  EXPECT_EQ(state.current, 0);
+  EXPECT_EQ(state.busy, 0);
+}
+
+TEST(ChangeSequence, SilentModeUpdatesTrayBeforeTheSwitchAndShowsNoFinalProgress) {
+  RecordingSteps rec;
+  CCfginfo cfg = TwoNetworks();
+  cfg.dwSilentChng = 1;
+  ChangeState state = AToB();
+  doChange(0, state, cfg, rec.Steps());
+
+  const Calls expected = {"progress 4 'Change Printer Status'",
+                          "printer 1 phase 1",
+                          "progress 6 'Disconnecting network drive'",
+                          "drives.BeforeSwitch 1",
+                          "progress 10 'Preparering to Packet....'",
+                          "display.Finish",
+                          "tray.ShowNetwork 1 tip",
+                          "switch.ChangeRG 1 wait 1",
+                          "address.DelGateway",
+                          "address.DelArp " + std::to_string(kGwB),
+                          "address.ChangeIPbyDHCP " + std::to_string(kIpB),
+                          "drives.AfterSwitch 1",
+                          "printer 1 phase 0"};
+  EXPECT_EQ(rec.calls, expected);
+}
+
+TEST(ChangeSequence, SessionEndingCommandsTheSwitchButLeavesAddressesAlone) {
+  RecordingSteps rec;
+  ChangeState state;
+  state.previous = 1;
+  state.current = 0;
+  state.sessionEnding = 1;
+  doChange(0, state, TwoNetworks(), rec.Steps());
+
+  const Calls expected = {"progress 4 'Change Printer Status'",
+                          "printer 0 phase 1",
+                          "progress 6 'Disconnecting network drive'",
+                          "drives.BeforeSwitch 0",
+                          "progress 10 'Preparering to Packet....'",
+                          "switch.ChangeRG 0 wait 1",
+                          "drives.AfterSwitch 0",
+                          "printer 0 phase 0"};
+  EXPECT_EQ(rec.calls, expected);
+  EXPECT_EQ(state.current, 0);
+}
+
+TEST(ChangeSequence, OneFixedNetworkOnlyMovesTheDefaultRoute) {
+  struct Case {
+    int sameGateway;
+    uint32_t expectedGateway;
+  } cases[] = {{1, kGwA}, {0, kGwB}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sameGateway);
+    RecordingSteps rec;
+    CCfginfo cfg = TwoNetworks();
+    cfg.dwIPnum = 1;
+    cfg.net[1].sameGateway = c.sameGateway;
+    ChangeState state = AToB();
+    doChange(0, state, cfg, rec.Steps());
+
+    const Calls expected = {"progress 4 'Change Printer Status'",
+                            "printer 1 phase 1",
+                            "progress 6 'Disconnecting network drive'",
+                            "drives.BeforeSwitch 1",
+                            "progress 10 'Preparering to Packet....'",
+                            "switch.ChangeRG 1 wait 1",
+                            "address.DelGateway",
+                            "address.DelArp " + std::to_string(c.expectedGateway),
+                            "address.AddGateway " + std::to_string(c.expectedGateway),
+                            "drives.AfterSwitch 1",
+                            "printer 1 phase 0"};
+    EXPECT_EQ(rec.calls, expected);
+  }
+}
+
+TEST(ChangeSequence, DhcpTargetWithOneNetworkRenewsTheAddress) {
+  RecordingSteps rec;
+  CCfginfo cfg = TwoNetworks();
+  cfg.dwIPnum = 1;
+  cfg.net[1].useDhcp = 1;
+  ChangeState state = AToB();
+  doChange(0, state, cfg, rec.Steps());
+  EXPECT_NE(std::find(rec.calls.begin(), rec.calls.end(), "address.ChangeIPbyDHCP " + std::to_string(kIpB)),
+            rec.calls.end());
+}

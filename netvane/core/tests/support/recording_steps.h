@@ -1,0 +1,69 @@
+// Records every call the change sequence makes on its steps, in order, as text.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "netvane/cfginfo.h"
+#include "netvane/change_sequence.h"
+
+namespace netvane::testing {
+
+class RecordingSteps : public IChangeDisplay,
+                       public IPrinterStep,
+                       public IDriveStep,
+                       public ISwitchCommand,
+                       public IAddressRenewal,
+                       public ITrayView {
+ public:
+  std::vector<std::string> calls;
+  int printerRefusesPhase1 = 0;  // PrinterStep(.., 1) answers 0 when set
+  int switchFails = 0;           // ChangeRG answers 0 when set
+  int framesReported = 0;        // ChangeRG reports this many progress positions
+
+  ChangeSteps Steps() { return ChangeSteps{*this, *this, *this, *this, *this, *this}; }
+
+  void SetNetwork(int n) override { Log("display.SetNetwork", n); }
+  void SetProgress(int pos, const std::string& text) override {
+    calls.push_back("progress " + std::to_string(pos) + " '" + text + "'");
+  }
+  void CloseProgress() override { calls.push_back("display.CloseProgress"); }
+  std::string Finish() override {
+    calls.push_back("display.Finish");
+    return "tip";
+  }
+  int PrinterStep(int n, int phase) override {
+    calls.push_back("printer " + std::to_string(n) + " phase " + std::to_string(phase));
+    return (phase == 1 && printerRefusesPhase1) ? 0 : 1;
+  }
+  void BeforeSwitch(int n) override { Log("drives.BeforeSwitch", n); }
+  void AfterSwitch(int n) override { Log("drives.AfterSwitch", n); }
+  int ChangeRG(int n, int wait, IProgressSink* sink) override {
+    calls.push_back("switch.ChangeRG " + std::to_string(n) + " wait " + std::to_string(wait));
+    for (int i = 0; i < framesReported && sink; ++i) sink->SetProgress(50 + i, "frame");
+    return switchFails ? 0 : 1;
+  }
+  int DelGateway() override {
+    calls.push_back("address.DelGateway");
+    return 1;
+  }
+  int DelArp(uint32_t gw) override {
+    Log("address.DelArp", gw);
+    return 1;
+  }
+  int AddGateway(uint32_t gw) override {
+    Log("address.AddGateway", gw);
+    return 1;
+  }
+  int ChangeIPbyDHCP(const NetCfgRecord& r) override {
+    Log("address.ChangeIPbyDHCP", r.IPAddr);
+    return 0;
+  }
+  void ShowNetwork(int n, const std::string& tip) override {
+    calls.push_back("tray.ShowNetwork " + std::to_string(n) + " " + tip);
+  }
+
+ private:
+  void Log(const char* what, long long v) { calls.push_back(std::string(what) + " " + std::to_string(v)); }
+};
+
+}  // namespace netvane::testing
