@@ -3,7 +3,7 @@
 #include "corekit/debug.h"
 #include "netvane/cfginfo.h"
 
-namespace netvane {
+namespace nv::core {
 namespace {
 
 void UpdateTray(int network, const ChangeSteps& steps) {
@@ -69,4 +69,4 @@ void doChange(int showProgress, ChangeState& state, const CCfginfo& cfg, const C
   state.busy = 0;
 }
 
-}  // namespace netvane
+}  // namespace nv::core

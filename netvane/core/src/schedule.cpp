@@ -1,6 +1,6 @@
 #include "netvane/schedule.h"
 
-namespace netvane {
+namespace nv::core {
 
 ScheduleArm ComputeScheduleArm(int64_t msSinceMidnight, int startHour, int startMinute, int startSecond,
                                uint32_t intervalMs, int startNetwork) noexcept {
@@ -25,4 +25,4 @@ ScheduleArm ComputeScheduleArm(int64_t msSinceMidnight, int startHour, int start
   return result;
 }
 
-}  // namespace netvane
+}  // namespace nv::core

@@ -3,9 +3,9 @@
 #include "netvane/change_sequence.h"
 #include "support/recording_steps.h"
 
-using netvane::ChangeState;
-using netvane::doChange;
-using netvane::testing::RecordingSteps;
+using nv::core::ChangeState;
+using nv::core::doChange;
+using nv::core::testing::RecordingSteps;
 using Calls = std::vector<std::string>;
 
 namespace {

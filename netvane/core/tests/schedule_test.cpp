@@ -2,7 +2,7 @@
 
 #include "netvane/schedule.h"
 
-using netvane::ComputeScheduleArm;
+using nv::core::ComputeScheduleArm;
 
 namespace {
 constexpr int64_t At(int h, int m) { return (int64_t{h} * 60 + m) * 60000; }

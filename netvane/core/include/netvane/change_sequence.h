@@ -5,7 +5,7 @@
 
 class CCfginfo;
 
-namespace netvane {
+namespace nv::core {
 
 // The frame's state that a change reads and writes.
 struct ChangeState {
@@ -31,4 +31,4 @@ inline constexpr const char* kProgressSwitch = "Preparering to Packet....";
 
 void doChange(int showProgress, ChangeState& state, const CCfginfo& cfg, const ChangeSteps& steps);
 
-}  // namespace netvane
+}  // namespace nv::core

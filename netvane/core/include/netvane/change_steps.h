@@ -8,7 +8,7 @@
 
 struct NetCfgRecord;
 
-namespace netvane {
+namespace nv::core {
 
 // Receives progress on the change display's 0 to 100 scale.
 class IProgressSink {
@@ -66,4 +66,4 @@ class ITrayView {
   virtual void ShowNetwork(int network, const std::string& tip) = 0;
 };
 
-}  // namespace netvane
+}  // namespace nv::core

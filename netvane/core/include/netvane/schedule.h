@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-namespace netvane {
+namespace nv::core {
 
 struct ScheduleArm {
   bool arm = false;     // false: before today's start time, or no interval
@@ -16,4 +16,4 @@ struct ScheduleArm {
 ScheduleArm ComputeScheduleArm(int64_t msSinceMidnight, int startHour, int startMinute, int startSecond,
                                uint32_t intervalMs, int startNetwork) noexcept;
 
-}  // namespace netvane
+}  // namespace nv::core

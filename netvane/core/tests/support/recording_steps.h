@@ -6,7 +6,7 @@
 #include "netvane/cfginfo.h"
 #include "netvane/change_sequence.h"
 
-namespace netvane::testing {
+namespace nv::core::testing {
 
 class RecordingSteps : public IChangeDisplay,
                        public IPrinterStep,
@@ -66,4 +66,4 @@ class RecordingSteps : public IChangeDisplay,
   void Log(const char* what, long long v) { calls.push_back(std::string(what) + " " + std::to_string(v)); }
 };
 
-}  // namespace netvane::testing
+}  // namespace nv::core::testing
