@@ -1,0 +1,91 @@
+// The tray frame's decisions, free of window types: which trigger runs a change,
+// the busy rule, the timers, start-up and shutdown order.  The window procedure
+// only forwards messages here and carries out what the host interface asks.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "netvane/change_sequence.h"
+
+class CCfginfo;
+
+namespace nv::core {
+
+enum FrameTimer : unsigned {
+  TIMER_CHANGE_REPEAT = 1,
+  TIMER_IDLE_CHECK = 10,
+  TIMER_STARTUP = 110,
+  TIMER_TRAY_REFRESH = 111,
+  TIMER_SCHEDULE = 1001,
+};
+
+enum FrameCommand : unsigned {
+  ID_TRAY_ABOUT = 5001,
+  ID_TRAY_UPDATE = 5002,
+  ID_TRAY_CHANGE = 5003,
+  ID_TRAY_CONFIG = 5004,
+  ID_TRAY_ADCONFIG = 5005,
+  ID_TRAY_HELP = 5006,
+  ID_TRAY_EXIT = 5007,
+};
+
+inline constexpr unsigned kWmNvChange = 0x0400 + 100;  // WM_USER + 100
+
+// What the frame window and its member objects do for the controller.
+class IFrameHost {
+ public:
+  virtual ~IFrameHost() = default;
+  virtual bool TrayIconRemoved() = 0;
+  virtual void AddTrayIcon() = 0;
+  virtual void SetTimer(unsigned id, uint32_t ms) = 0;
+  virtual void KillTimer(unsigned id) = 0;
+  virtual void Sleep(uint32_t ms) = 0;
+
+  virtual void OpenConfiguration() = 0;  // the IP configuration dialogs
+  virtual int OpenDhcpEmu() = 0;
+  virtual int ConnectSwitch() = 0;
+  virtual void DisconnectSwitch() = 0;
+  virtual void CloseDhcpEmu() = 0;
+  virtual void ApplySettings() = 0;  // drives and logon, change display
+  virtual void LogLine(const std::string& text) = 0;
+  virtual void StartSchedule() = 0;
+  virtual void RegisterRunOnce() = 0;
+  virtual void ShowApplicationName() = 0;  // the change display's text at exit
+  virtual void StopIdleMonitor() = 0;
+  virtual void PostClose() = 0;
+  virtual bool IdleReturnDue() = 0;
+  virtual void SaveStatus(int network) = 0;
+  virtual void ReloadTuning() = 0;
+};
+
+class FrameController {
+ public:
+  FrameController(CCfginfo& cfg, IFrameHost& host, const ChangeSteps& steps) noexcept;
+
+  ChangeState& State() noexcept { return state_; }
+  const ChangeState& State() const noexcept { return state_; }
+
+  void ToggleNetSTat(int network) noexcept;
+  void OnTrayChange();
+  void OnDllChange(int network);
+  // Copy-data from another program: acts only with UseDll set and no payload.
+  void OnCopyData(std::size_t dataLength, uint32_t command);
+  // Returns false for timer ids the frame does not own.
+  bool OnTimer(unsigned id);
+  void StartUp();
+  void ShutDown();
+  void OnEndSession();
+  // The schedule's arming, carried out on the frame's thread.
+  void ArmSchedule(int network, uint32_t delayMs);
+
+ private:
+  void RunChange(int showProgress);
+
+  CCfginfo& cfg_;
+  IFrameHost& host_;
+  ChangeSteps steps_;
+  ChangeState state_;
+};
+
+}  // namespace nv::core

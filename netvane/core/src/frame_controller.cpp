@@ -1,0 +1,135 @@
+#include "netvane/frame_controller.h"
+
+#include "corekit/debug.h"
+#include "netvane/cfginfo.h"
+
+namespace nv::core {
+
+FrameController::FrameController(CCfginfo& cfg, IFrameHost& host, const ChangeSteps& steps) noexcept
+    : cfg_(cfg), host_(host), steps_(steps) {
+  state_.busy = 1;  // until start-up has run
+}
+
+void FrameController::ToggleNetSTat(int network) noexcept {
+  if (network < 0) {
+    state_.previous = state_.current;
+    state_.current = 1 - state_.current;
+  } else {
+    CDebug::dprintf("ToggleNetSTat(%d)\n", network);
+    state_.current = network;
+  }
+}
+
+void FrameController::RunChange(int showProgress) { doChange(showProgress, state_, cfg_, steps_); }
+
+void FrameController::OnTrayChange() {
+  CDebug::dprintf("OnTrayChange\n");
+  if (host_.TrayIconRemoved()) host_.AddTrayIcon();
+  if (state_.busy) return;  // one change at a time; the request is dropped
+  state_.busy = 1;
+  ToggleNetSTat(-1);
+  RunChange(1);
+  if (cfg_.dwChngTimer != 0 && (cfg_.dwDebug & 0x02) != 0) {
+    host_.ReloadTuning();
+    if (cfg_.dwChngTimer != 0) host_.SetTimer(TIMER_CHANGE_REPEAT, cfg_.dwChngTimer);
+  }
+  CDebug::dprintf("OnTrayChange End\n");
+  state_.busy = 0;
+}
+
+void FrameController::OnDllChange(int network) {
+  CDebug::dprintf("OnDllChange\n");
+  if (host_.TrayIconRemoved()) host_.AddTrayIcon();
+  state_.busy = 1;
+  ToggleNetSTat(network);
+  RunChange(cfg_.dwSilentChng != 0 ? 0 : 1);
+  CDebug::dprintf("OnDllChange End\n");
+  state_.busy = 0;
+}
+
+void FrameController::OnCopyData(std::size_t dataLength, uint32_t command) {
+  CDebug::dprintf("Receive onCopyData\n");
+  if (cfg_.UseDll == 0) return;
+  CDebug::dprintf("UseDll\n");
+  if (dataLength != 0) return;
+  CDebug::dprintf("doChange(%d)\n", static_cast<int>(command));
+  if (command == 0) {
+    host_.SaveStatus(state_.current);
+  } else if (command == 1 || command == 2) {
+    const int wanted = static_cast<int>(command) - 1;
+    if (wanted != state_.current) OnDllChange(wanted);
+  }
+}
+
+bool FrameController::OnTimer(unsigned id) {
+  CDebug::dprintf("OnTimer(%d)\n", static_cast<int>(id));
+  switch (id) {
+    case TIMER_STARTUP:
+      host_.KillTimer(TIMER_STARTUP);
+      StartUp();
+      return true;
+    case TIMER_TRAY_REFRESH:
+      host_.KillTimer(TIMER_TRAY_REFRESH);
+      if (host_.TrayIconRemoved()) host_.AddTrayIcon();
+      return true;
+    case TIMER_CHANGE_REPEAT:
+      host_.KillTimer(TIMER_CHANGE_REPEAT);
+      OnTrayChange();
+      return true;
+    case TIMER_IDLE_CHECK:
+      CDebug::dprintf("OnChange Timer\n");
+      if (host_.IdleReturnDue()) OnTrayChange();
+      return true;
+    case TIMER_SCHEDULE:
+      host_.KillTimer(TIMER_SCHEDULE);
+      host_.SetTimer(TIMER_SCHEDULE, cfg_.interval);
+      OnTrayChange();
+      return true;
+    default:
+      return false;
+  }
+}
+
+void FrameController::StartUp() {
+  if (cfg_.net[0].szNetDev.empty()) {
+    host_.OpenConfiguration();
+  } else {
+    // The emulation driver may come up after us; the design waits for it.
+    while (host_.OpenDhcpEmu() == 0) host_.Sleep(1000);
+  }
+  host_.ConnectSwitch();
+  host_.ApplySettings();
+  host_.LogLine("START");
+  state_.current = 0;
+  state_.busy = 0;
+  RunChange(0);  // always start on network A
+  host_.SetTimer(TIMER_TRAY_REFRESH, 30000);
+  if (cfg_.scheduleOn) host_.StartSchedule();
+}
+
+void FrameController::ShutDown() {
+  host_.RegisterRunOnce();
+  if (state_.current != 0) {
+    state_.previous = state_.current;
+    state_.current = 0;
+    RunChange(0);  // always leave the machine on network A
+  }
+  host_.CloseDhcpEmu();
+  host_.DisconnectSwitch();
+  host_.ShowApplicationName();
+  host_.LogLine("SHUTDOWN");
+  host_.StopIdleMonitor();
+  host_.PostClose();
+}
+
+void FrameController::OnEndSession() {
+  state_.sessionEnding = 1;
+  ShutDown();
+}
+
+void FrameController::ArmSchedule(int network, uint32_t delayMs) {
+  state_.current = network;
+  host_.SetTimer(TIMER_SCHEDULE, delayMs);
+}
+
+}  // namespace nv::core
