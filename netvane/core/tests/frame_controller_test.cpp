@@ -1,0 +1,233 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "netvane/frame_controller.h"
+#include "support/recording_steps.h"
+
+using namespace nv::core;
+using nv::core::testing::RecordingSteps;
+
+namespace {
+
+class RecordingHost : public IFrameHost {
+ public:
+  explicit RecordingHost(std::vector<std::string>& log) : log_(log) {}
+  bool trayRemoved = false;
+  int dhcpEmuFailures = 0;
+  bool idleDue = false;
+  int savedStatus = -1;
+
+  bool TrayIconRemoved() override { return trayRemoved; }
+  void AddTrayIcon() override { log_.push_back("host.AddTrayIcon"); }
+  void SetTimer(unsigned id, uint32_t ms) override {
+    log_.push_back("host.SetTimer " + std::to_string(id) + " " + std::to_string(ms));
+  }
+  void KillTimer(unsigned id) override { log_.push_back("host.KillTimer " + std::to_string(id)); }
+  void Sleep(uint32_t ms) override { log_.push_back("host.Sleep " + std::to_string(ms)); }
+  void OpenConfiguration() override { log_.push_back("host.OpenConfiguration"); }
+  int OpenDhcpEmu() override {
+    log_.push_back("host.OpenDhcpEmu");
+    return dhcpEmuFailures-- > 0 ? 0 : 1;
+  }
+  int ConnectSwitch() override {
+    log_.push_back("host.ConnectSwitch");
+    return 1;
+  }
+  void DisconnectSwitch() override { log_.push_back("host.DisconnectSwitch"); }
+  void CloseDhcpEmu() override { log_.push_back("host.CloseDhcpEmu"); }
+  void ApplySettings() override { log_.push_back("host.ApplySettings"); }
+  void LogLine(const std::string& t) override { log_.push_back("log " + t); }
+  void StartSchedule() override { log_.push_back("host.StartSchedule"); }
+  void RegisterRunOnce() override { log_.push_back("host.RegisterRunOnce"); }
+  void ShowApplicationName() override { log_.push_back("host.ShowApplicationName"); }
+  void StopIdleMonitor() override { log_.push_back("host.StopIdleMonitor"); }
+  void PostClose() override { log_.push_back("host.PostClose"); }
+  bool IdleReturnDue() override { return idleDue; }
+  void SaveStatus(int n) override { savedStatus = n; }
+  void ReloadTuning() override { log_.push_back("host.ReloadTuning"); }
+
+ private:
+  std::vector<std::string>& log_;
+};
+
+struct Fixture {
+  RecordingSteps rec;
+  RecordingHost host{rec.calls};
+  CCfginfo cfg;
+  FrameController frame{cfg, host, rec.Steps()};
+
+  Fixture() {
+    cfg.dwIPnum = 2;
+    cfg.net[0].szNetDev = "adapter";
+    cfg.net[0].useDhcp = 1;
+    cfg.net[1].useDhcp = 1;
+  }
+  size_t Count(const std::string& call) const { return std::count(rec.calls.begin(), rec.calls.end(), call); }
+  size_t Changes() const {
+    return std::count_if(rec.calls.begin(), rec.calls.end(),
+                         [](const std::string& c) { return c.rfind("switch.ChangeRG", 0) == 0; });
+  }
+};
+
+}  // namespace
+
+TEST(FrameController, StartUpWaitsForTheEmulationThenBringsTheMachineToA) {
+  Fixture f;
+  f.host.dhcpEmuFailures = 2;
+  f.frame.State().current = 1;
+  f.frame.OnTimer(TIMER_STARTUP);
+
+  const std::vector<std::string> head = {"host.KillTimer 110",  "host.OpenDhcpEmu", "host.Sleep 1000",
+                                         "host.OpenDhcpEmu",    "host.Sleep 1000",  "host.OpenDhcpEmu",
+                                         "host.ConnectSwitch",  "host.ApplySettings", "log START"};
+  ASSERT_GE(f.rec.calls.size(), head.size());
+  EXPECT_TRUE(std::equal(head.begin(), head.end(), f.rec.calls.begin()));
+  EXPECT_EQ(f.Count("switch.ChangeRG 0 wait 1"), 1u);
+  EXPECT_EQ(f.rec.calls.back(), "host.SetTimer 111 30000");
+  EXPECT_EQ(f.frame.State().current, 0);
+  EXPECT_EQ(f.frame.State().busy, 0);
+}
+
+TEST(FrameController, UnconfiguredAdapterOpensTheConfigurationAndSchedulesWhenOn) {
+  Fixture f;
+  f.cfg.net[0].szNetDev.clear();
+  f.cfg.scheduleOn = 1;
+  f.frame.StartUp();
+  EXPECT_EQ(f.rec.calls.front(), "host.OpenConfiguration");
+  EXPECT_EQ(f.Count("host.OpenDhcpEmu"), 0u);
+  EXPECT_EQ(f.rec.calls.back(), "host.StartSchedule");
+}
+
+TEST(FrameController, TrayChangeTogglesAndABusyFrameDropsTheRequest) {
+  Fixture f;
+  f.frame.StartUp();
+  f.rec.calls.clear();
+
+  f.frame.OnTrayChange();
+  EXPECT_EQ(f.frame.State().current, 1);
+  EXPECT_EQ(f.frame.State().previous, 0);
+  EXPECT_EQ(f.Changes(), 1u);
+
+  f.frame.State().busy = 1;  // a change is running
+  f.frame.OnTrayChange();
+  EXPECT_EQ(f.Changes(), 1u);
+  EXPECT_EQ(f.frame.State().current, 1);
+}
+
+TEST(FrameController, RepeatTimerIsArmedOnlyInDebugModeAfterReloadingTuning) {
+  Fixture f;
+  f.frame.StartUp();
+  f.cfg.dwChngTimer = 5000;
+  f.frame.OnTrayChange();
+  EXPECT_EQ(f.Count("host.SetTimer 1 5000"), 0u);
+
+  f.cfg.dwDebug = 0x02;
+  f.frame.OnTrayChange();
+  EXPECT_EQ(f.Count("host.ReloadTuning"), 1u);
+  EXPECT_EQ(f.Count("host.SetTimer 1 5000"), 1u);
+}
+
+TEST(FrameController, CopyDataActsOnlyWithUseDllAndNoPayload) {
+  struct Case {
+    uint32_t useDll;
+    size_t length;
+    uint32_t command;
+    int current;
+    size_t changes;
+    int status;
+    int afterwards;
+  } cases[] = {
+      {1, 0, 0, 0, 0, 0, 0},   // status on A
+      {1, 0, 0, 1, 0, 1, 1},   // status on B
+      {1, 0, 2, 0, 1, -1, 1},  // to B from A
+      {1, 0, 2, 1, 0, -1, 1},  // already on B
+      {1, 0, 1, 1, 1, -1, 0},  // to A from B
+      {1, 0, 1, 0, 0, -1, 0},  // already on A
+      {1, 0, 7, 0, 0, -1, 0},  // unknown command
+      {1, 4, 2, 0, 0, -1, 0},  // a payload is ignored
+      {0, 0, 2, 0, 0, -1, 0},  // UseDll off
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "useDll " << c.useDll << " len " << c.length << " cmd " << c.command
+                                    << " on " << c.current);
+    Fixture f;
+    f.cfg.UseDll = c.useDll;
+    f.frame.StartUp();
+    f.frame.State().current = c.current;
+    f.rec.calls.clear();
+    f.frame.OnCopyData(c.length, c.command);
+    EXPECT_EQ(f.Changes(), c.changes);
+    EXPECT_EQ(f.host.savedStatus, c.status);
+    EXPECT_EQ(f.frame.State().current, c.afterwards);
+  }
+}
+
+TEST(FrameController, CopyDataHonoursSilentMode) {
+  Fixture f;
+  f.cfg.UseDll = 1;
+  f.cfg.dwSilentChng = 1;
+  f.frame.StartUp();
+  f.rec.calls.clear();
+  f.frame.OnCopyData(0, 2);
+  EXPECT_EQ(f.Count("display.SetNetwork 1"), 0u) << "no progress window in silent mode";
+  EXPECT_EQ(f.frame.State().current, 1);
+}
+
+TEST(FrameController, ExitOnBReturnsToABeforeClosing) {
+  Fixture f;
+  f.frame.StartUp();
+  f.frame.OnTrayChange();  // now on B
+  f.rec.calls.clear();
+  f.frame.ShutDown();
+
+  const std::vector<std::string>& c = f.rec.calls;
+  auto pos = [&](const std::string& s) { return std::find(c.begin(), c.end(), s) - c.begin(); };
+  EXPECT_EQ(c.front(), "host.RegisterRunOnce");
+  EXPECT_LT(pos("switch.ChangeRG 0 wait 1"), pos("log SHUTDOWN"));
+  EXPECT_LT(pos("log SHUTDOWN"), pos("host.PostClose"));
+  EXPECT_EQ(c.back(), "host.PostClose");
+  EXPECT_EQ(f.frame.State().current, 0);
+}
+
+TEST(FrameController, ExitOnAChangesNothing) {
+  Fixture f;
+  f.frame.StartUp();
+  f.rec.calls.clear();
+  f.frame.ShutDown();
+  EXPECT_EQ(f.Changes(), 0u);
+}
+
+TEST(FrameController, EndOfSessionLeavesAddressesAlone) {
+  Fixture f;
+  f.frame.StartUp();
+  f.frame.OnTrayChange();
+  f.rec.calls.clear();
+  f.frame.OnEndSession();
+  EXPECT_EQ(f.Changes(), 1u);
+  EXPECT_EQ(f.Count("address.DelGateway"), 0u);
+}
+
+TEST(FrameController, TimersDriveTheirTriggers) {
+  Fixture f;
+  f.frame.StartUp();
+  f.cfg.interval = 3600000;
+  f.rec.calls.clear();
+
+  f.frame.ArmSchedule(0, 1800000);
+  EXPECT_TRUE(f.frame.OnTimer(TIMER_SCHEDULE));
+  EXPECT_EQ(f.Count("host.SetTimer 1001 3600000"), 1u);
+  EXPECT_EQ(f.frame.State().current, 1);
+
+  f.host.idleDue = false;
+  f.frame.OnTimer(TIMER_IDLE_CHECK);
+  EXPECT_EQ(f.frame.State().current, 1);
+  f.host.idleDue = true;
+  f.frame.OnTimer(TIMER_IDLE_CHECK);
+  EXPECT_EQ(f.frame.State().current, 0);
+
+  f.host.trayRemoved = true;
+  f.frame.OnTimer(TIMER_TRAY_REFRESH);
+  EXPECT_EQ(f.Count("host.AddTrayIcon"), 1u);
+  EXPECT_FALSE(f.frame.OnTimer(4242));
+}
