@@ -149,7 +149,7 @@ TEST(FrameController, CopyDataActsOnlyWithUseDllAndNoPayload) {
       {0, 0, 2, 0, 0, -1, 0},  // UseDll off
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << "useDll " << c.useDll << " len " << c.length << " cmd " << c.command
+    SCOPED_TRACE(::testing::Message() << "useDll " << c.useDll << " len " << c.length << " cmd " << c.command
                                     << " on " << c.current);
     Fixture f;
     f.cfg.UseDll = c.useDll;
