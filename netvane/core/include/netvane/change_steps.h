@@ -14,6 +14,9 @@ namespace nv::core {
 class IProgressSink {
  public:
   virtual ~IProgressSink() = default;
+  // Moves the bar; the text shows only while debugging (dwDebug bit 0x02).
+  virtual void Progress(int position, const std::string& text) = 0;
+  // Moves the bar and always shows the text.
   virtual void SetProgress(int position, const std::string& text) = 0;
 };
 

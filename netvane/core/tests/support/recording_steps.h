@@ -26,6 +26,9 @@ class RecordingSteps : public IChangeDisplay,
   void SetProgress(int pos, const std::string& text) override {
     calls.push_back("progress " + std::to_string(pos) + " '" + text + "'");
   }
+  void Progress(int pos, const std::string& text) override {
+    calls.push_back("progress " + std::to_string(pos) + " '" + text + "'");
+  }
   void CloseProgress() override { calls.push_back("display.CloseProgress"); }
   std::string Finish() override {
     calls.push_back("display.Finish");
@@ -39,7 +42,7 @@ class RecordingSteps : public IChangeDisplay,
   void AfterSwitch(int n) override { Log("drives.AfterSwitch", n); }
   int ChangeRG(int n, int wait, IProgressSink* sink) override {
     calls.push_back("switch.ChangeRG " + std::to_string(n) + " wait " + std::to_string(wait));
-    for (int i = 0; i < framesReported && sink; ++i) sink->SetProgress(50 + i, "frame");
+    for (int i = 0; i < framesReported && sink; ++i) sink->Progress(50 + i, "frame");
     return switchFails ? 0 : 1;
   }
   int DelGateway() override {
