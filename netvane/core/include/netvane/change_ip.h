@@ -1,0 +1,104 @@
+// Gives the workstation the addresses of the network in force: default route,
+// the gateway's address-resolution entry, and a DHCP release and renew that the
+// network's own server answers, or, for a network with fixed settings, the DHCP
+// emulation running on this machine.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "netvane/change_steps.h"
+#include "nvserv/ipinfo.h"
+
+class CCfginfo;
+class CNetUtil;
+struct NetCfgRecord;
+
+namespace nv::core {
+
+// The DHCP emulation as the address renewal uses it.
+class IDhcpEmulation {
+ public:
+  virtual ~IDhcpEmulation() = default;
+  virtual int DrvOpen() noexcept = 0;
+  virtual int SetStartDHCP(const _uIPINFO& info) noexcept = 0;
+  virtual int SetEndDHCP() noexcept = 0;
+  virtual int DrvClose() noexcept = 0;
+};
+std::unique_ptr<IDhcpEmulation> MakeDhcpEmulation();
+
+// The Windows 95 address tool's window, driven through its controls.
+class IWinIpCfgWindow {
+ public:
+  virtual ~IWinIpCfgWindow() = default;
+  // Finds the tool's window, starting the tool hidden when it is not running; false when none appears.
+  virtual bool Open() = 0;
+  virtual int AdapterCount() = 0;
+  virtual void SelectAdapter(int index) = 0;  // selects and notifies the window of the change
+  virtual std::string AdapterAddress() = 0;   // the shown adapter's MAC text
+  virtual std::string IpAddress() = 0;
+  virtual bool ReleaseEnabled() = 0;
+  virtual void PressRelease() = 0;
+  virtual void PressRenew() = 0;
+};
+
+// What the address renewal needs of the system besides the two outside libraries.
+class ChangeIpEnvironment {
+ public:
+  virtual ~ChangeIpEnvironment() = default;
+  virtual void Sleep(uint32_t ms) noexcept = 0;
+  // Runs a system tool hidden, ending it at the time limit; false when it did not start.
+  virtual bool RunTool(const std::string& program, const std::string& arguments, uint32_t waitMs) noexcept = 0;
+  virtual IWinIpCfgWindow* WinIpCfg() noexcept = 0;
+};
+ChangeIpEnvironment& SystemChangeIpEnvironment() noexcept;
+
+// Version facts that choose the release/renew method and the route call.
+struct OsFacts {
+  std::string name;  // "WIN95", "WINNT", "WINXP", ...
+  uint32_t major = 0;
+};
+
+std::string DottedAddress(uint32_t address);
+
+}  // namespace nv::core
+
+class CChangeIP : public nv::core::IAddressRenewal {
+ public:
+  // Release/renew through the given collaborators (the tray program passes the real ones).
+  CChangeIP(const CCfginfo& cfg, nv::core::OsFacts os, std::unique_ptr<CNetUtil> net,
+            std::unique_ptr<nv::core::IDhcpEmulation> emu,
+            nv::core::ChangeIpEnvironment& env = nv::core::SystemChangeIpEnvironment());
+  ~CChangeIP() override;
+  CChangeIP(const CChangeIP&) = delete;
+  CChangeIP& operator=(const CChangeIP&) = delete;
+
+  int OpenDhcpEmu();
+  int CloseDhcpEmu();
+  int DelArp(uint32_t gateway) override;
+  int AddGateway(uint32_t gateway) override;
+  int DelGateway() override;
+  int ChangeIPbyDHCP(const NetCfgRecord& record) override;
+
+  uint32_t interfaceNumber() const noexcept { return m_interface; }
+  bool emulating() const noexcept { return m_emulating != 0; }
+
+  enum class DhcpMode { Server, Emulated, End };
+  void DhcpRequest(DhcpMode mode);
+
+ private:
+  int ReleaseTool(int network);
+  int RenewStep(int network);
+  int DriveWinIpCfg(bool releaseOnly);
+  std::string ServiceName() const;
+
+  int m_emulating = 0;
+  const CCfginfo& m_cfg;
+  nv::core::OsFacts m_os;
+  std::unique_ptr<CNetUtil> m_net;
+  std::unique_ptr<nv::core::IDhcpEmulation> m_emu;
+  nv::core::ChangeIpEnvironment& m_env;
+  _uIPINFO m_info{};
+  uint32_t m_interface = 0;
+  std::string m_macText;
+};

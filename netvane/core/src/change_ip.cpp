@@ -1,0 +1,183 @@
+#include "netvane/change_ip.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "corekit/debug.h"
+#include "netvane/cfginfo.h"
+#include "nvutil/net_util.h"
+#include "platform/text.h"
+
+namespace nv::core {
+
+std::string DottedAddress(uint32_t a) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%u.%u.%u.%u", (a >> 24) & 0xFF, (a >> 16) & 0xFF, (a >> 8) & 0xFF, a & 0xFF);
+  return text;
+}
+
+}  // namespace nv::core
+
+namespace {
+
+constexpr uint32_t kReleaseWaitMs = 10000;
+constexpr uint32_t kRenewWaitMs = 60000;
+constexpr uint32_t kDhcpStepPauseMs = 1500;
+constexpr size_t kServiceNameOffset = 16;  // "\Device\RgateII_" precedes the service name
+
+bool IsWin95(const std::string& name) { return nv::text::EqualsNoCase(name, "WIN95"); }
+bool IsWinNT(const std::string& name) { return nv::text::EqualsNoCase(name, "WINNT"); }
+
+}  // namespace
+
+CChangeIP::CChangeIP(const CCfginfo& cfg, nv::core::OsFacts os, std::unique_ptr<CNetUtil> net,
+                     std::unique_ptr<nv::core::IDhcpEmulation> emu, nv::core::ChangeIpEnvironment& env)
+    : m_cfg(cfg), m_os(std::move(os)), m_net(std::move(net)), m_emu(std::move(emu)), m_env(env) {}
+
+CChangeIP::~CChangeIP() {
+  if (m_emu) m_emu->DrvClose();
+}
+
+int CChangeIP::OpenDhcpEmu() {
+  if (m_cfg.dwIPnum < 2) return 1;  // only a second network can need the emulation
+  return m_emu->DrvOpen();
+}
+
+int CChangeIP::CloseDhcpEmu() {
+  m_emu->DrvClose();
+  return 1;
+}
+
+int CChangeIP::DelArp(uint32_t gateway) {
+  m_net->DelArpEnt(nv::core::DottedAddress(gateway).c_str(), nullptr);
+  return 1;
+}
+
+int CChangeIP::AddGateway(uint32_t gateway) {
+  CDebug::dprintf("osversion(%d)\n", static_cast<int>(m_os.major));
+  const std::string gw = nv::core::DottedAddress(gateway);
+  if (m_os.major == 6) {
+    m_net->AddGWEntryVista("0.0.0.0", "0.0.0.0", gw.c_str(), nullptr, 1);
+  } else {
+    m_net->AddGWEntry("0.0.0.0", "0.0.0.0", gw.c_str(), nullptr, 1);
+  }
+  return 1;
+}
+
+int CChangeIP::DelGateway() {
+  m_net->DelGWEntry("0.0.0.0");
+  return 1;
+}
+
+int CChangeIP::ChangeIPbyDHCP(const NetCfgRecord& record) {
+  CDebug::dprintf("ChangeIPbyDHCP Entry\n");
+  const uint8_t* mac = record.ucMacAddr;
+  char text[18];
+  std::snprintf(text, sizeof text, "%02x-%02x-%02x-%02x-%02x-%02x", mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]);
+  m_macText = text;
+
+  if (!IsWinNT(m_os.name) && !IsWin95(m_os.name) && m_interface == 0) {
+    CDebug::dprintf("GetIntNUM Entry\n");
+    m_interface = m_net->GetInterfaceNum(nvutil::MacAddress{mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]});
+    CDebug::dprintf("End GetIntNum\n");
+    if (m_interface == 0) {
+      CDebug::dprintf("GetInterFaceNum Fail(%s)\n", m_macText.c_str());
+      return 1;
+    }
+  }
+
+  DhcpMode mode = DhcpMode::Server;
+  if (record.useDhcp) {
+    CDebug::dprintf("CChangeIP : Get IP from Server\n");
+  } else {
+    m_info = _uIPINFO{};
+    m_info.dwIPAddr = record.IPAddr;
+    m_info.dwSubnetMask = record.NetMask;
+    m_info.dwGateway = record.Gateway;
+    const std::string dns = nv::core::DottedAddress(record.dns[0]);
+    std::snprintf(m_info.szDns, sizeof m_info.szDns, "%s", dns.c_str());
+    std::memcpy(m_info.ucMacAddr, mac, sizeof m_info.ucMacAddr);
+    CDebug::dprintf("DNS-(%s)", m_info.szDns);
+    mode = DhcpMode::Emulated;
+  }
+  DhcpRequest(mode);
+  DhcpRequest(DhcpMode::End);
+  return 0;
+}
+
+void CChangeIP::DhcpRequest(DhcpMode mode) {
+  switch (mode) {
+    case DhcpMode::Emulated:
+      m_emulating = 1;
+      CDebug::dprintf("DHCP IP Set\n");
+      m_emu->SetStartDHCP(m_info);
+      break;
+    case DhcpMode::Server:
+      m_emulating = 0;
+      break;
+    case DhcpMode::End:
+      m_emulating = 0;
+      m_emu->SetEndDHCP();
+      return;
+  }
+  m_env.Sleep(kDhcpStepPauseMs);
+  int released = 0;
+  if (IsWinNT(m_os.name)) {
+    released = ReleaseTool(0);
+  } else if (!IsWin95(m_os.name)) {
+    released = m_net->LeaseIP(m_interface, 0);
+  }
+  m_env.Sleep(kDhcpStepPauseMs);
+  CDebug::dprintf("Start Renew\n");
+  int renewed = 0;
+  if (IsWinNT(m_os.name) || IsWin95(m_os.name)) {
+    renewed = RenewStep(0);
+  } else {
+    renewed = m_net->LeaseIP(m_interface, 1);
+  }
+  CDebug::dprintf("-- End Dhcp Req Thread idx(%d)(%x,%d)(%x,%d)\n", static_cast<int>(m_interface), released,
+                  released, renewed, renewed);
+}
+
+std::string CChangeIP::ServiceName() const {
+  const std::string& bind = m_cfg.net[0].szBindName;
+  return bind.size() > kServiceNameOffset ? bind.substr(kServiceNameOffset) : std::string();
+}
+
+int CChangeIP::ReleaseTool(int network) {
+  if (network < 0) return 0;
+  if (IsWin95(m_os.name)) return DriveWinIpCfg(true);
+  const std::string service = ServiceName();
+  CDebug::dprintf("NT AdapterName(%s)", service.c_str());
+  m_env.RunTool("IPCONFIG.EXE", "/RELEASE " + service, kReleaseWaitMs);
+  return 1;
+}
+
+int CChangeIP::RenewStep(int network) {
+  if (network < 0) return 0;
+  if (IsWin95(m_os.name)) return DriveWinIpCfg(false);
+  const std::string service = ServiceName();
+  CDebug::dprintf("NT AdapterName(%s)", service.c_str());
+  m_env.RunTool("IPCONFIG.EXE", "/RENEW " + service, kRenewWaitMs);
+  return 1;
+}
+
+int CChangeIP::DriveWinIpCfg(bool releaseOnly) {
+  nv::core::IWinIpCfgWindow* window = m_env.WinIpCfg();
+  if (window == nullptr || !window->Open()) return 0;
+  const int count = window->AdapterCount();
+  CDebug::dprintf("AdapterCnt(%d)\n", count);
+  // Step through the adapter list until the tool shows our adapter; give up after the last one.
+  for (int next = 0;; ++next) {
+    const std::string shown = window->AdapterAddress();
+    CDebug::dprintf("------>GetAddr(%s) Addr(%s)<------\n", shown.c_str(), m_macText.c_str());
+    if (nv::text::EqualsNoCase(shown, m_macText)) break;
+    if (next >= count) break;
+    window->SelectAdapter(next);
+  }
+  if (window->ReleaseEnabled()) {
+    if (window->IpAddress() != "0.0.0.0") window->PressRelease();
+    if (!releaseOnly) window->PressRenew();
+  }
+  return 1;
+}
