@@ -168,14 +168,19 @@ int CChangeIP::DriveWinIpCfg(bool releaseOnly) {
   const int count = window->AdapterCount();
   CDebug::dprintf("AdapterCnt(%d)\n", count);
   // Step through the adapter list until the tool shows our adapter; give up after the last one.
+  bool found = false;
   for (int next = 0;; ++next) {
     const std::string shown = window->AdapterAddress();
     CDebug::dprintf("------>GetAddr(%s) Addr(%s)<------\n", shown.c_str(), m_macText.c_str());
-    if (nv::text::EqualsNoCase(shown, m_macText)) break;
+    if (nv::text::EqualsNoCase(shown, m_macText)) {
+      found = true;
+      break;
+    }
     if (next >= count) break;
     window->SelectAdapter(next);
   }
-  if (window->ReleaseEnabled()) {
+  // Never release or renew another adapter's address.
+  if (found && window->ReleaseEnabled()) {
     if (window->IpAddress() != "0.0.0.0") window->PressRelease();
     if (!releaseOnly) window->PressRenew();
   }
