@@ -1,0 +1,128 @@
+// nvchange: one network change without the tray, for Linux (see README.md).
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "corekit/debug.h"
+#include "gateway_check.h"
+#include "headless_steps.h"
+#include "lab_defaults.h"
+#include "netvane/cfginfo.h"
+#include "netvane/change_ip.h"
+#include "netvane/change_sequence.h"
+#include "netvane/log_file.h"
+#include "netvane/switch_ctrl.h"
+#include "runner_options.h"
+#include "timed_helpers.h"
+
+namespace {
+
+using nv::headless::RunnerOptions;
+using Clock = std::chrono::steady_clock;
+
+int ConfigureLab(const RunnerOptions& o) {
+  nv::headless::LabEnvironment env;
+  env.adapter = o.adapter;
+  env.installDir = o.installDir;
+  std::string error;
+  if (!nv::headless::ReadInterfaceMac(o.adapter, env.mac, error) ||
+      !nv::headless::WriteLabConfiguration(env, error)) {
+    std::fprintf(stderr, "nvchange: %s\n", error.c_str());
+    return 1;
+  }
+  std::printf("configured %s for the lab\n", o.adapter.c_str());
+  return 0;
+}
+
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+int RunChange(const RunnerOptions& o) {
+  CCfginfo cfg;
+  cfg.LoadBase();
+  cfg.LoadAll();
+  if (cfg.net[0].szBindName.empty()) {
+    std::fprintf(stderr, "nvchange: no adapter is configured (run nvchange --configure-lab first)\n");
+    return 1;
+  }
+
+  nv::headless::ConsoleReport report(stdout, o.quiet);
+  nv::headless::WaitMeter waits;
+  nv::headless::TimedSwitchEnvironment switchEnv(nv::core::SystemSwitchEnvironment(), waits);
+  nv::headless::TimedChangeIpEnvironment ipEnv(nv::core::SystemChangeIpEnvironment(), waits);
+
+  COSversion os;
+  CSwitchCtrl switchBox(cfg, switchEnv);
+  CChangeIP address(cfg, nv::core::OsFacts{os.m_name, os.m_osvi.dwMajorVersion},
+                    std::make_unique<nv::headless::TimedNetUtil>(waits), nv::core::MakeDhcpEmulation(), ipEnv);
+  std::unique_ptr<CLogFile> log;
+  if (cfg.dwOpt & 0x04) log = std::make_unique<CLogFile>(cfg.InstalledPath + "/Log", "", 90);
+
+  nv::headless::ConsoleDisplay display(report, cfg.szNet[0], cfg.szNet[1]);
+  nv::headless::UnavailablePrinters printers(report);
+  nv::headless::HeadlessAfterChange after(report, [&](const std::string& line) {
+    if (log) log->Write("%s", line.c_str());
+  });
+  nv::headless::ConsoleTray tray(report);
+  const nv::core::ChangeSteps steps{display, printers, after, switchBox, address, tray};
+
+  if (!address.OpenDhcpEmu()) {
+    std::fprintf(stderr, "nvchange: the DHCP emulation does not open (port 67 in use, or not root?)\n");
+    return 1;
+  }
+
+  nv::core::ChangeState state;
+  state.previous = 1 - o.target;
+  state.current = o.target;
+  state.busy = 1;
+  waits.Reset();
+  const auto start = Clock::now();
+  nv::core::doChange(1, state, cfg, steps);
+  const auto took = Clock::now() - start;
+  address.CloseDhcpEmu();
+
+  const char* letter = o.target == 0 ? "A" : "B";
+  const bool switched = state.current == o.target;
+  std::printf("change to network %s: %s in %.0f ms (prescribed waits %.0f ms, own work %.1f ms)\n", letter,
+              switched ? "done" : "abandoned (the switch box could not be commanded)", Ms(took), Ms(waits.Waited()),
+              Ms(took - waits.Waited()));
+  if (!switched) return 2;
+
+  const uint32_t gateway = cfg.net[o.target].Gateway;
+  const auto answer = nv::headless::CheckGateway(gateway, o.gatewayWaitMs);
+  if (answer.answered) {
+    std::printf("network %s's gateway %s answers (%.1f ms)\n", letter, nv::core::DottedAddress(gateway).c_str(),
+                answer.rttMs);
+    return 0;
+  }
+  std::printf("network %s's gateway %s does not answer: %s\n", letter, nv::core::DottedAddress(gateway).c_str(),
+              answer.detail.c_str());
+  return 3;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  std::string error;
+  const auto options = nv::headless::ParseRunnerOptions(args, error);
+  if (!options) {
+    std::fprintf(stderr, "nvchange: %s\n\n%s", error.c_str(), nv::headless::kRunnerUsage);
+    return 64;
+  }
+  switch (options->action) {
+    case RunnerOptions::Action::Help:
+      std::fputs(nv::headless::kRunnerUsage, stdout);
+      return 0;
+    case RunnerOptions::Action::ConfigureLab:
+      return ConfigureLab(*options);
+    case RunnerOptions::Action::Change:
+      break;
+  }
+  try {
+    return RunChange(*options);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "nvchange: %s\n", e.what());
+    return 1;
+  }
+}

@@ -1,0 +1,81 @@
+#include "runner_options.h"
+
+#include <cstdlib>
+
+namespace nv::headless {
+
+const char* const kRunnerUsage =
+    "usage: nvchange [--quiet] [--gateway-wait MS] A|B\n"
+    "       nvchange --configure-lab ADAPTER INSTALL_DIR\n"
+    "       nvchange --help\n"
+    "\n"
+    "Runs one network change to network A or B with the configuration in the registry store\n"
+    "(NV_REGISTRY_DB), then checks that the new network's gateway answers.\n"
+    "--configure-lab writes the lab's default configuration: ADAPTER by DHCP on network A,\n"
+    "fixed settings on network B, Ethernet control frames, logging into INSTALL_DIR/Log.\n";
+
+namespace {
+
+std::optional<int> ParseNetwork(const std::string& s) {
+  if (s == "A" || s == "a") return 0;
+  if (s == "B" || s == "b") return 1;
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<RunnerOptions> ParseRunnerOptions(const std::vector<std::string>& args, std::string& error) {
+  RunnerOptions o;
+  std::vector<std::string> positional;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--help" || a == "-h") {
+      o.action = RunnerOptions::Action::Help;
+      return o;
+    } else if (a == "--quiet") {
+      o.quiet = true;
+    } else if (a == "--configure-lab") {
+      o.action = RunnerOptions::Action::ConfigureLab;
+    } else if (a == "--gateway-wait") {
+      if (i + 1 >= args.size()) {
+        error = "--gateway-wait needs a number of milliseconds";
+        return std::nullopt;
+      }
+      const std::string& v = args[++i];
+      char* end = nullptr;
+      const unsigned long ms = std::strtoul(v.c_str(), &end, 10);
+      if (v.empty() || *end != '\0' || ms > 60000) {
+        error = "--gateway-wait takes 0 to 60000 milliseconds, not '" + v + "'";
+        return std::nullopt;
+      }
+      o.gatewayWaitMs = static_cast<unsigned>(ms);
+    } else if (!a.empty() && a[0] == '-') {
+      error = "unknown option '" + a + "'";
+      return std::nullopt;
+    } else {
+      positional.push_back(a);
+    }
+  }
+  if (o.action == RunnerOptions::Action::ConfigureLab) {
+    if (positional.size() != 2 || positional[0].empty() || positional[1].empty()) {
+      error = "--configure-lab takes ADAPTER and INSTALL_DIR";
+      return std::nullopt;
+    }
+    o.adapter = positional[0];
+    o.installDir = positional[1];
+    return o;
+  }
+  if (positional.size() != 1) {
+    error = positional.empty() ? "name the network to change to: A or B" : "only one network can be named";
+    return std::nullopt;
+  }
+  const auto network = ParseNetwork(positional[0]);
+  if (!network) {
+    error = "the network is A or B, not '" + positional[0] + "'";
+    return std::nullopt;
+  }
+  o.target = *network;
+  return o;
+}
+
+}  // namespace nv::headless
