@@ -71,7 +71,7 @@ int CChangeIP::DelGateway() {
 
 int CChangeIP::ChangeIPbyDHCP(const NetCfgRecord& record) {
   CDebug::dprintf("ChangeIPbyDHCP Entry\n");
-  const uint8_t* mac = record.ucMacAddr;
+  const uint8_t* mac = record.ucMacAddr.data();
   char text[18];
   std::snprintf(text, sizeof text, "%02x-%02x-%02x-%02x-%02x-%02x", mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]);
   m_macText = text;

@@ -82,7 +82,7 @@ bool FrameController::OnTimer(unsigned id) {
       return true;
     case TIMER_SCHEDULE:
       host_.KillTimer(TIMER_SCHEDULE);
-      host_.SetTimer(TIMER_SCHEDULE, cfg_.interval);
+      host_.SetTimer(TIMER_SCHEDULE, cfg_.scheduleInterval);
       OnTrayChange();
       return true;
     default:

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "netvane/cfginfo.h"
 #include "netvane/change_ip.h"
 #include "nvutil/net_util.h"
@@ -135,7 +137,7 @@ NetCfgRecord FixedRecord() {
   r.Gateway = 0x0A5C0101;  // 10.92.1.1
   r.dns[0] = 0x0A5C0135;   // 10.92.1.53
   r.dns[1] = 0x08080808;
-  std::copy(std::begin(kMac), std::end(kMac), r.ucMacAddr);
+  std::copy(std::begin(kMac), std::end(kMac), r.ucMacAddr.begin());
   return r;
 }
 

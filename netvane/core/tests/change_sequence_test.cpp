@@ -14,15 +14,13 @@ constexpr uint32_t kGwA = 0x0A5B0101;  // 10.91.1.1
 constexpr uint32_t kGwB = 0x0A5C0101;  // 10.92.1.1
 constexpr uint32_t kIpB = 0x0A5C0132;
 
-CCfginfo TwoNetworks() {
-  CCfginfo cfg;
+void TwoNetworks(CCfginfo& cfg) {
   cfg.dwIPnum = 2;
   cfg.net[0].useDhcp = 1;
   cfg.net[0].Gateway = kGwA;
   cfg.net[1].useDhcp = 0;
   cfg.net[1].IPAddr = kIpB;
   cfg.net[1].Gateway = kGwB;
-  return cfg;
 }
 
 ChangeState AToB() {
@@ -39,7 +37,9 @@ TEST(ChangeSequence, NormalChangeFromAToBRunsEveryStepInOrder) {
   RecordingSteps rec;
   rec.framesReported = 2;
   ChangeState state = AToB();
-  doChange(1, state, TwoNetworks(), rec.Steps());
+  CCfginfo cfg;
+  TwoNetworks(cfg);
+  doChange(1, state, cfg, rec.Steps());
 
   const Calls expected = {
       "display.SetNetwork 1",
@@ -69,7 +69,9 @@ TEST(ChangeSequence, PrinterRefusalLeavesEverythingOnThePreviousNetwork) {
   RecordingSteps rec;
   rec.printerRefusesPhase1 = 1;
   ChangeState state = AToB();
-  doChange(1, state, TwoNetworks(), rec.Steps());
+  CCfginfo cfg;
+  TwoNetworks(cfg);
+  doChange(1, state, cfg, rec.Steps());
 
   const Calls expected = {"display.SetNetwork 1", "progress 4 'Change Printer Status'", "printer 1 phase 1",
                           "display.CloseProgress"};
@@ -82,7 +84,9 @@ TEST(ChangeSequence, SwitchFailureRestoresPrintersForTheNetworkThatStays) {
   RecordingSteps rec;
   rec.switchFails = 1;
   ChangeState state = AToB();
-  doChange(1, state, TwoNetworks(), rec.Steps());
+  CCfginfo cfg;
+  TwoNetworks(cfg);
+  doChange(1, state, cfg, rec.Steps());
 
   const Calls expected = {"display.SetNetwork 1",
                           "progress 4 'Change Printer Status'",
@@ -100,7 +104,8 @@ TEST(ChangeSequence, SwitchFailureRestoresPrintersForTheNetworkThatStays) {
 
 TEST(ChangeSequence, SilentModeUpdatesTrayBeforeTheSwitchAndShowsNoFinalProgress) {
   RecordingSteps rec;
-  CCfginfo cfg = TwoNetworks();
+  CCfginfo cfg;
+    TwoNetworks(cfg);
   cfg.dwSilentChng = 1;
   ChangeState state = AToB();
   doChange(0, state, cfg, rec.Steps());
@@ -127,7 +132,9 @@ TEST(ChangeSequence, SessionEndingCommandsTheSwitchButLeavesAddressesAlone) {
   state.previous = 1;
   state.current = 0;
   state.sessionEnding = 1;
-  doChange(0, state, TwoNetworks(), rec.Steps());
+  CCfginfo cfg;
+  TwoNetworks(cfg);
+  doChange(0, state, cfg, rec.Steps());
 
   const Calls expected = {"progress 4 'Change Printer Status'",
                           "printer 0 phase 1",
@@ -149,7 +156,8 @@ TEST(ChangeSequence, OneFixedNetworkOnlyMovesTheDefaultRoute) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.sameGateway);
     RecordingSteps rec;
-    CCfginfo cfg = TwoNetworks();
+    CCfginfo cfg;
+    TwoNetworks(cfg);
     cfg.dwIPnum = 1;
     cfg.net[1].sameGateway = c.sameGateway;
     ChangeState state = AToB();
@@ -172,7 +180,8 @@ TEST(ChangeSequence, OneFixedNetworkOnlyMovesTheDefaultRoute) {
 
 TEST(ChangeSequence, DhcpTargetWithOneNetworkRenewsTheAddress) {
   RecordingSteps rec;
-  CCfginfo cfg = TwoNetworks();
+  CCfginfo cfg;
+    TwoNetworks(cfg);
   cfg.dwIPnum = 1;
   cfg.net[1].useDhcp = 1;
   ChangeState state = AToB();

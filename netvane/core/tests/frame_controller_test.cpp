@@ -211,7 +211,7 @@ TEST(FrameController, EndOfSessionLeavesAddressesAlone) {
 TEST(FrameController, TimersDriveTheirTriggers) {
   Fixture f;
   f.frame.StartUp();
-  f.cfg.interval = 3600000;
+  f.cfg.scheduleInterval = 3600000;
   f.rec.calls.clear();
 
   f.frame.ArmSchedule(0, 1800000);

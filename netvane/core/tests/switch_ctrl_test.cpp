@@ -90,12 +90,10 @@ class TestSwitch : public CSwitchCtrl {
         }) {}
 };
 
-CCfginfo EthernetConfig(uint32_t count) {
-  CCfginfo cfg;
+void EthernetConfig(CCfginfo& cfg, uint32_t count) {
   cfg.dwComport = 0;
   cfg.dwPktCnt = count;
   cfg.net[0].szBindName = "\\Device\\RgateII_eth0";
-  return cfg;
 }
 
 }  // namespace
@@ -105,7 +103,8 @@ TEST(SwitchCtrl, EthernetChangeSendsTheCommandFrameCountTimesAndRecordsTheBurst)
     SCOPED_TRACE(network);
     FakeEnv env;
     Wire wire;
-    CCfginfo cfg = EthernetConfig(3);
+    CCfginfo cfg;
+    EthernetConfig(cfg, 3);
     TestSwitch sw(cfg, env, wire);
     ASSERT_EQ(sw.ChangeRG(network, 1, nullptr), 1);
     ASSERT_EQ(wire.frames.size(), 3u);
@@ -121,7 +120,8 @@ TEST(SwitchCtrl, EthernetChangeSendsTheCommandFrameCountTimesAndRecordsTheBurst)
 TEST(SwitchCtrl, ReversedFrameCarriesTheLeadAndCommandAfterIt) {
   FakeEnv env;
   Wire wire;
-  CCfginfo cfg = EthernetConfig(1);
+  CCfginfo cfg;
+    EthernetConfig(cfg, 1);
   cfg.reverse = 1;
   TestSwitch sw(cfg, env, wire);
   ASSERT_EQ(sw.ChangeRG(1, 1, nullptr), 1);
@@ -144,7 +144,8 @@ TEST(SwitchCtrl, IntervalWaitUsesTheInjectedClock) {
     env.haveLast = c.haveLast;
     env.last = env.now - c.agoMs;
     Wire wire;
-    CCfginfo cfg = EthernetConfig(1);
+    CCfginfo cfg;
+    EthernetConfig(cfg, 1);
     cfg.dwInterval = 30;
     TestSwitch sw(cfg, env, wire);
     ASSERT_EQ(sw.ChangeRG(1, 1, nullptr), 1);
@@ -157,7 +158,8 @@ TEST(SwitchCtrl, WaitFlagOffSkipsIntervalAndFrameDelays) {
   env.haveLast = true;
   env.last = env.now - 1000;
   Wire wire;
-  CCfginfo cfg = EthernetConfig(2);
+  CCfginfo cfg;
+    EthernetConfig(cfg, 2);
   cfg.dwInterval = 30;
   cfg.dwPktDly = 50;
   TestSwitch sw(cfg, env, wire);
@@ -173,7 +175,8 @@ TEST(SwitchCtrl, WaitFlagOffSkipsIntervalAndFrameDelays) {
 TEST(SwitchCtrl, ProgressRunsFromFiftyFiveToOneHundredForTenFrames) {
   FakeEnv env;
   Wire wire;
-  CCfginfo cfg = EthernetConfig(10);
+  CCfginfo cfg;
+    EthernetConfig(cfg, 10);
   TestSwitch sw(cfg, env, wire);
   nv::core::testing::RecordingSteps rec;
   ASSERT_EQ(sw.ChangeRG(1, 1, &rec), 1);
@@ -195,7 +198,8 @@ TEST(SwitchCtrl, NothingSentFailsAndKeepsTheLastBurstTime) {
     Wire wire;
     wire.failSends = c.failSends;
     wire.mac = c.mac;
-    CCfginfo cfg = EthernetConfig(c.count);
+    CCfginfo cfg;
+    EthernetConfig(cfg, c.count);
     TestSwitch sw(cfg, env, wire);
     EXPECT_EQ(sw.ChangeRG(1, 1, nullptr), 0);
     EXPECT_TRUE(wire.frames.empty());
@@ -207,7 +211,8 @@ TEST(SwitchCtrl, OneSentFrameOfSeveralIsEnough) {
   FakeEnv env;
   Wire wire;
   wire.failSends = 2;
-  CCfginfo cfg = EthernetConfig(3);
+  CCfginfo cfg;
+    EthernetConfig(cfg, 3);
   TestSwitch sw(cfg, env, wire);
   EXPECT_EQ(sw.ChangeRG(0, 1, nullptr), 1);
   EXPECT_EQ(wire.frames.size(), 1u);

@@ -1,0 +1,81 @@
+#include "lab_defaults.h"
+
+#include <cstdio>
+#include <fstream>
+
+#include "corekit/os_version.h"
+#include "corekit/registry.h"
+#include "netvane/cfginfo.h"
+#include "netvane/product_key.h"
+
+namespace nv::headless {
+
+bool ReadInterfaceMac(const std::string& adapter, std::array<uint8_t, 6>& mac, std::string& error) {
+  if (adapter.empty() || adapter.find('/') != std::string::npos || adapter == "." || adapter == "..") {
+    error = "'" + adapter + "' is not an interface name";
+    return false;
+  }
+  std::ifstream in("/sys/class/net/" + adapter + "/address");
+  std::string text;
+  unsigned b[6];
+  char tail = 0;
+  if (!in || !std::getline(in, text) ||
+      std::sscanf(text.c_str(), "%2x:%2x:%2x:%2x:%2x:%2x%c", &b[0], &b[1], &b[2], &b[3], &b[4], &b[5], &tail) != 6) {
+    error = "interface '" + adapter + "' has no Ethernet address here";
+    return false;
+  }
+  for (int i = 0; i < 6; ++i) mac[i] = static_cast<uint8_t>(b[i]);
+  return true;
+}
+
+bool WriteLabConfiguration(const LabEnvironment& env, std::string& error) {
+  CRegistry reg;
+  const std::string base = nv::core::ProductKeyPath();
+  if (!reg.Connect(corekit::kHKeyLocalMachine) || !reg.Create(base.c_str())) {
+    error = "cannot create the product key (error " + std::to_string(reg.GetErrorCode()) + ")";
+    return false;
+  }
+  const bool baseWritten = reg.SetValue("InstalledPath", env.installDir) && reg.SetValue("UseLang", std::string("ENG")) &&
+                           reg.SetValue("dwPktCnt", env.packetCount) && reg.SetValue("dwPktDly", uint32_t{0}) &&
+                           reg.SetValue("dwInterval", uint32_t{0}) && reg.SetValue("dwSilentChng", uint32_t{0});
+  if (!baseWritten) {
+    error = "cannot write the product key (error " + std::to_string(reg.GetErrorCode()) + ")";
+    return false;
+  }
+  reg.Close();
+
+  CCfginfo cfg;
+  const std::string bindName = "\\Device\\RgateII_" + env.adapter;
+  cfg.dwIPnum = 2;
+  for (NetCfgRecord& r : cfg.net) {
+    r.szNetDev = env.adapter + " [" + bindName + "]";
+    r.szBindName = bindName;
+    r.ucMacAddr = env.mac;
+  }
+  cfg.net[0].useDhcp = 1;
+  cfg.net[1].useDhcp = 0;
+  cfg.net[1].IPAddr = env.addressB;
+  cfg.net[1].NetMask = env.maskB;
+  cfg.net[1].Gateway = env.gatewayB;
+  cfg.net[1].dns[0] = env.dnsB;
+  // Network A's gateway comes from its DHCP server; it is kept for the runner's check.
+  cfg.net[0].Gateway = env.gatewayA;
+  cfg.dwOpt = CCfginfo::kDefaultOpt | 0x04;  // the log on
+  cfg.dwComport = 0;                         // Ethernet control frames
+  cfg.szNet[0] = "INTRANET";
+  cfg.szNet[1] = "INTERNET";
+  COSversion os;
+  cfg.SaveNetworks(os);
+  cfg.SaveOptions();
+
+  // Read back: a store that silently lost the writes must not look configured.
+  CCfginfo check;
+  check.LoadNetworks();
+  if (check.dwIPnum != 2 || check.net[1].IPAddr != env.addressB || check.net[0].szBindName != bindName) {
+    error = "the configuration did not read back as written";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace nv::headless
