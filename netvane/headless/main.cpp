@@ -1,4 +1,5 @@
 // nvchange: one network change without the tray, for Linux (see README.md).
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -35,7 +36,35 @@ int ConfigureLab(const RunnerOptions& o) {
   return 0;
 }
 
+// Lab fault injection: arms the emulation with other settings than the configuration's.
+class FaultyEmulation : public nv::core::IDhcpEmulation {
+ public:
+  FaultyEmulation(std::unique_ptr<nv::core::IDhcpEmulation> inner, const RunnerOptions& o)
+      : inner_(std::move(inner)), mac_(o.faultEmulationMac), gateway_(o.faultEmulationGateway) {}
+  int DrvOpen() noexcept override { return inner_->DrvOpen(); }
+  int SetStartDHCP(const _uIPINFO& info) noexcept override {
+    _uIPINFO changed = info;
+    if (mac_) std::copy(mac_->begin(), mac_->end(), changed.ucMacAddr);
+    if (gateway_) changed.dwGateway = *gateway_;
+    return inner_->SetStartDHCP(changed);
+  }
+  int SetEndDHCP() noexcept override { return inner_->SetEndDHCP(); }
+  int DrvClose() noexcept override { return inner_->DrvClose(); }
+
+ private:
+  std::unique_ptr<nv::core::IDhcpEmulation> inner_;
+  std::optional<std::array<uint8_t, 6>> mac_;
+  std::optional<uint32_t> gateway_;
+};
+
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+std::unique_ptr<nv::core::IDhcpEmulation> MakeEmulation(const RunnerOptions& o) {
+  auto emulation = nv::core::MakeDhcpEmulation();
+  if (!o.faultEmulationMac && !o.faultEmulationGateway) return emulation;
+  std::fprintf(stderr, "nvchange: fault injection: the DHCP emulation gets altered settings\n");
+  return std::make_unique<FaultyEmulation>(std::move(emulation), o);
+}
 
 int RunChange(const RunnerOptions& o) {
   CCfginfo cfg;
@@ -54,7 +83,7 @@ int RunChange(const RunnerOptions& o) {
   COSversion os;
   CSwitchCtrl switchBox(cfg, switchEnv);
   CChangeIP address(cfg, nv::core::OsFacts{os.m_name, os.m_osvi.dwMajorVersion},
-                    std::make_unique<nv::headless::TimedNetUtil>(waits), nv::core::MakeDhcpEmulation(), ipEnv);
+                    std::make_unique<nv::headless::TimedNetUtil>(waits), MakeEmulation(o), ipEnv);
   std::unique_ptr<CLogFile> log;
   if (cfg.dwOpt & 0x04) log = std::make_unique<CLogFile>(cfg.InstalledPath + "/Log", "", 90);
 

@@ -1,5 +1,6 @@
 #include "runner_options.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace nv::headless {
@@ -8,6 +9,7 @@ const char* const kRunnerUsage =
     "usage: nvchange [--quiet] [--gateway-wait MS] A|B\n"
     "       nvchange --configure-lab ADAPTER INSTALL_DIR\n"
     "       nvchange --help\n"
+    "Lab fault injection: --fault-emulation-mac MAC, --fault-emulation-gateway A.B.C.D\n"
     "\n"
     "Runs one network change to network A or B with the configuration in the registry store\n"
     "(NV_REGISTRY_DB), then checks that the new network's gateway answers.\n"
@@ -23,6 +25,25 @@ std::optional<int> ParseNetwork(const std::string& s) {
 }
 
 }  // namespace
+
+std::optional<std::array<uint8_t, 6>> ParseMac(const std::string& text) {
+  std::array<uint8_t, 6> mac{};
+  unsigned b[6];
+  char tail = 0;
+  if (std::sscanf(text.c_str(), "%2x:%2x:%2x:%2x:%2x:%2x%c", &b[0], &b[1], &b[2], &b[3], &b[4], &b[5], &tail) != 6)
+    return std::nullopt;
+  for (int i = 0; i < 6; ++i) mac[i] = static_cast<uint8_t>(b[i]);
+  return mac;
+}
+
+std::optional<uint32_t> ParseDotted(const std::string& text) {
+  unsigned a, b, c, d;
+  char tail = 0;
+  if (std::sscanf(text.c_str(), "%3u.%3u.%3u.%3u%c", &a, &b, &c, &d, &tail) != 4 || a > 255 || b > 255 ||
+      c > 255 || d > 255)
+    return std::nullopt;
+  return (a << 24) | (b << 16) | (c << 8) | d;
+}
 
 std::optional<RunnerOptions> ParseRunnerOptions(const std::vector<std::string>& args, std::string& error) {
   RunnerOptions o;
@@ -49,6 +70,25 @@ std::optional<RunnerOptions> ParseRunnerOptions(const std::vector<std::string>& 
         return std::nullopt;
       }
       o.gatewayWaitMs = static_cast<unsigned>(ms);
+    } else if (a == "--fault-emulation-mac" || a == "--fault-emulation-gateway") {
+      if (i + 1 >= args.size()) {
+        error = a + " needs a value";
+        return std::nullopt;
+      }
+      const std::string& v = args[++i];
+      if (a == "--fault-emulation-mac") {
+        o.faultEmulationMac = ParseMac(v);
+        if (!o.faultEmulationMac) {
+          error = "'" + v + "' is not a MAC address like 02:00:00:00:00:01";
+          return std::nullopt;
+        }
+      } else {
+        o.faultEmulationGateway = ParseDotted(v);
+        if (!o.faultEmulationGateway) {
+          error = "'" + v + "' is not an IPv4 address";
+          return std::nullopt;
+        }
+      }
     } else if (!a.empty() && a[0] == '-') {
       error = "unknown option '" + a + "'";
       return std::nullopt;

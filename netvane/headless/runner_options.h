@@ -1,5 +1,7 @@
 // Command line of the headless change runner.
 #pragma once
+#include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,7 +16,14 @@ struct RunnerOptions {
   std::string installDir;   // --configure-lab: where the log folder lives
   unsigned gatewayWaitMs = 3000;
   bool quiet = false;
+  // Fault injection for the lab's own tests: the DHCP emulation answers another MAC, or
+  // hands out another router, than the configuration says.
+  std::optional<std::array<uint8_t, 6>> faultEmulationMac;
+  std::optional<uint32_t> faultEmulationGateway;
 };
+
+std::optional<std::array<uint8_t, 6>> ParseMac(const std::string& text);
+std::optional<uint32_t> ParseDotted(const std::string& text);
 
 // Parses argv[1..]; on a mistake returns nothing and sets `error` to a one-line reason.
 std::optional<RunnerOptions> ParseRunnerOptions(const std::vector<std::string>& args, std::string& error);

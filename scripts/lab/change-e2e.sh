@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# A real change in the lab: the workstation goes from network A to network B and back to A,
+# through the headless runner (switch box frame, route, DHCP release and renew answered by the
+# real server on A and by our DHCP emulation on B).  After each change it prints what the
+# switch box obeyed, the workstation's address, mask and default route, a ping of the new
+# gateway and the log lines written.
+#
+#   change-e2e.sh [--check] [--fault switchbox-off|emulation-mac|emulation-route]
+# --check turns the report into assertions (the run fails when any of them fails).
+# --fault breaks one thing on purpose, to show that --check notices: the switch box is off,
+# the DHCP emulation answers another MAC, or it hands out another router.
+# Needs root; the lab is built and torn down here (also on Ctrl-C).
+set -u
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+check=0
+fault=""
+while [ $# -gt 0 ]; do
+  case $1 in
+    --check) check=1 ;;
+    --fault) fault=${2:-}; shift ;;
+    *) echo "usage: $0 [--check] [--fault switchbox-off|emulation-mac|emulation-route]" >&2; exit 64 ;;
+  esac
+  shift
+done
+case $fault in ""|switchbox-off|emulation-mac|emulation-route) ;; *) echo "unknown fault '$fault'" >&2; exit 64 ;; esac
+
+if [ "$(id -u)" != 0 ]; then
+  echo "change-e2e: needs root (it builds network namespaces)" >&2
+  exit 77
+fi
+
+export NV_LAB_PREFIX=${NV_LAB_PREFIX:-nve$$}
+export NV_LAB_DIR=${NV_LAB_DIR:-$(mktemp -d /tmp/nvlab-e2e.XXXXXX)}
+export NV_BIN_DIR=${NV_BIN_DIR:-$ROOT/build/host/bin}
+export NV_REGISTRY_DB=$NV_LAB_DIR/registry.db
+LAB="bash $ROOT/scripts/lab.sh"
+RUNNER=$NV_BIN_DIR/nvchange
+INSTALL=$NV_LAB_DIR/install
+failures=0
+
+cleanup() { $LAB down >/dev/null 2>&1; }
+trap cleanup EXIT
+trap 'echo "interrupted" >&2; exit 130' INT TERM
+
+say() { printf '%s\n' "$*"; }
+expect() {  # expect DESCRIPTION COMMAND...: with --check, a failed command is a failed run
+  local what=$1; shift
+  if "$@"; then
+    [ $check = 1 ] && say "  ok: $what"
+  else
+    say "  FAILED: $what"
+    failures=$((failures + 1))
+  fi
+}
+
+[ -x "$RUNNER" ] || { echo "change-e2e: $RUNNER is not built" >&2; exit 1; }
+$LAB up >"$NV_LAB_DIR/lab-up.log" 2>&1 || { cat "$NV_LAB_DIR/lab-up.log" >&2; exit 1; }
+eval "$($LAB env)"
+mkdir -p "$INSTALL"
+ws() { $LAB exec WS "$@"; }
+
+ws "$RUNNER" --configure-lab "$NV_LAB_WS_IF" "$INSTALL" || exit 1
+fault_args=()
+case $fault in
+  switchbox-off) $LAB switchbox stop >/dev/null ;;
+  emulation-mac) fault_args=(--fault-emulation-mac 02:00:00:00:00:99) ;;
+  emulation-route) fault_args=(--fault-emulation-gateway 10.92.1.99) ;;
+esac
+
+box_log=$NV_LAB_SWITCHBOX_LOG
+log_lines() { cat "$INSTALL"/Log/*.log 2>/dev/null | tr -d '\r'; }
+
+change() {  # change A|B GATEWAY ADDRESS_PREFIX
+  local to=$1 gw=$2 want=$3
+  local box_before log_before
+  box_before=$(wc -l <"$box_log" 2>/dev/null || echo 0)
+  log_before=$(log_lines | wc -l)
+  say ""
+  say "=== change to network $to"
+  ws "$RUNNER" --gateway-wait 3000 "${fault_args[@]}" "$to"
+  local rc=$?
+  say "--- the switch box obeyed:"
+  local obeyed
+  obeyed=$(tail -n +"$((box_before + 1))" "$box_log" 2>/dev/null | grep 'switchbox:' || true)
+  say "${obeyed:-  (nothing)}"
+  say "--- the workstation:"
+  local addr route
+  addr=$(ws ip -4 -o addr show dev "$NV_LAB_WS_IF" | awk '{print $4}')
+  route=$(ws ip -4 route show default)
+  say "  address/mask: ${addr:-none}"
+  say "  default route: ${route:-none}"
+  say "--- ping $gw:"
+  local ping_ok=0
+  if ws busybox ping -c 1 -W 2 "$gw" >/dev/null 2>&1; then ping_ok=1; say "  answers"; else say "  no answer"; fi
+  say "--- log lines written:"
+  log_lines | tail -n +"$((log_before + 1))" | sed 's/^/  /'
+  local cmd=$([ "$to" = B ] && echo "55 55" || echo "AA AA")
+  if [ $check = 1 ]; then
+    expect "runner reports the change and the gateway" [ $rc = 0 ]
+    expect "switch box obeyed $cmd" grep -q "$cmd" <<<"$obeyed"
+    expect "address is $want" grep -q "^$want" <<<"$addr"
+    expect "default route via $gw" grep -q "via $gw " <<<"$route "
+    expect "gateway $gw answers ping" [ $ping_ok = 1 ]
+    expect "log line ID$([ "$to" = B ] && echo 2 || echo 1)" \
+      grep -q ",ID$([ "$to" = B ] && echo 2 || echo 1)\$" <<<"$(log_lines | tail -n +"$((log_before + 1))")"
+  fi
+}
+
+change B "$NV_LAB_B_GATEWAY" "$NV_LAB_B_ADDRESS/"
+change A "$NV_LAB_A_GATEWAY" "${NV_LAB_A_NET%.*}."
+
+if [ $check = 1 ]; then
+  say ""
+  if [ $failures = 0 ]; then say "change-e2e: all checks passed"; else say "change-e2e: $failures check(s) failed"; fi
+  exit $((failures > 0))
+fi
