@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "corekit/debug.h"
+#include "corekit/ini_file.h"
+#include "corekit/os_version.h"
 #include "gateway_check.h"
 #include "headless_steps.h"
 #include "lab_defaults.h"
@@ -67,9 +69,11 @@ std::unique_ptr<nv::core::IDhcpEmulation> MakeEmulation(const RunnerOptions& o) 
 }
 
 int RunChange(const RunnerOptions& o) {
+  COSversion os;
   CCfginfo cfg;
-  cfg.LoadBase();
-  cfg.LoadAll();
+  cfg.LoadBase(os);
+  CIniFile strings;  // the runner has no string file: names come from the registry or their keys
+  cfg.LoadAll(strings);
   if (cfg.net[0].szBindName.empty()) {
     std::fprintf(stderr, "nvchange: no adapter is configured (run nvchange --configure-lab first)\n");
     return 1;
@@ -80,7 +84,6 @@ int RunChange(const RunnerOptions& o) {
   nv::headless::TimedSwitchEnvironment switchEnv(nv::core::SystemSwitchEnvironment(), waits);
   nv::headless::TimedChangeIpEnvironment ipEnv(nv::core::SystemChangeIpEnvironment(), waits);
 
-  COSversion os;
   CSwitchCtrl switchBox(cfg, switchEnv);
   CChangeIP address(cfg, nv::core::OsFacts{os.m_name, os.m_osvi.dwMajorVersion},
                     std::make_unique<nv::headless::TimedNetUtil>(waits), MakeEmulation(o), ipEnv);

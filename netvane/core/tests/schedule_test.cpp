@@ -21,7 +21,7 @@ TEST(Schedule, WorkedExamplesWithStartEightAndHourlyInterval) {
       {At(8, 20), true, kB, 40 * 60000},  // E = 20 min: B now, brings A at 09:00
       {At(7, 0), false, 0, 0},            // before the start time nothing is armed
       {At(8, 0), true, kB, kHour},        // exactly at the start: first change after one interval
-      {At(9, 0), true, kB, kHour},        // E == I still counts as the first interval
+      {At(9, 0), true, kB, 0},            // E == I: the boundary is now
       {At(10, 15), true, kB, 45 * 60000}, // q = 2 (even)
   };
   for (const auto& c : cases) {
