@@ -1,9 +1,10 @@
 // Drives the Windows 95 address tool "WINIPCFG.EXE" through its controls.
+#include "platform/windows_api.h"
+
 #include <shellapi.h>
 
 #include "netvane/change_ip.h"
 #include "platform/text.h"
-#include "platform/windows_api.h"
 
 namespace nv::core {
 namespace {
