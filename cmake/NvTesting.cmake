@@ -25,11 +25,16 @@ if(CMAKE_CROSSCOMPILING)
   set(NV_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
   add_test(NAME wine_setup COMMAND ${NV_TOOLS_DIR}/wine-fixture.sh setup ${NV_WINEPREFIX})
   add_test(NAME wine_cleanup COMMAND ${NV_TOOLS_DIR}/wine-fixture.sh cleanup ${NV_WINEPREFIX})
-  set_tests_properties(wine_setup PROPERTIES FIXTURES_SETUP wine)
-  set_tests_properties(wine_cleanup PROPERTIES FIXTURES_CLEANUP wine)
+  # The fixture's Xvfb display; NV_XVFB_DISPLAY (at configure time) keeps parallel runs apart.
+  set(NV_XVFB_DISPLAY $ENV{NV_XVFB_DISPLAY})
+  if(NOT NV_XVFB_DISPLAY)
+    set(NV_XVFB_DISPLAY :97)
+  endif()
+  set_tests_properties(wine_setup PROPERTIES FIXTURES_SETUP wine ENVIRONMENT "NV_XVFB_DISPLAY=${NV_XVFB_DISPLAY}")
+  set_tests_properties(wine_cleanup PROPERTIES FIXTURES_CLEANUP wine ENVIRONMENT "NV_XVFB_DISPLAY=${NV_XVFB_DISPLAY}")
   # CTest runs test programs through the emulator with this environment.
   set(NV_TEST_ENV "WINEPREFIX=${NV_WINEPREFIX}" "WINEARCH=win64" "WINEDEBUG=-all"
-                  "WINEDLLOVERRIDES=mscoree,mshtml=" "DISPLAY=:97")
+                  "WINEDLLOVERRIDES=mscoree,mshtml=" "DISPLAY=${NV_XVFB_DISPLAY}" "NV_XVFB_DISPLAY=${NV_XVFB_DISPLAY}")
 endif()
 
 function(nv_add_test)
