@@ -40,6 +40,12 @@ void FrameController::OnTrayChange() {
 void FrameController::OnDllChange(int network) {
   CDebug::dprintf("OnDllChange\n");
   if (host_.TrayIconRemoved()) host_.AddTrayIcon();
+  // A request that arrives while a change runs (the frame answers sent messages during one)
+  // would start a second change inside the first and leave the frame's networks wrong.
+  if (state_.busy) {
+    CDebug::dprintf("OnDllChange dropped: a change runs\n");
+    return;
+  }
   state_.busy = 1;
   ToggleNetSTat(network);
   RunChange(cfg_.dwSilentChng != 0 ? 0 : 1);

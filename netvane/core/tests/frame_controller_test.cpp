@@ -163,6 +163,20 @@ TEST(FrameController, CopyDataActsOnlyWithUseDllAndNoPayload) {
   }
 }
 
+TEST(FrameController, CopyDataDuringAChangeIsDroppedButStatusIsAnswered) {
+  Fixture f;
+  f.cfg.UseDll = 1;
+  f.frame.StartUp();
+  f.frame.State().busy = 1;  // a change to A is running
+  f.rec.calls.clear();
+  f.frame.OnCopyData(0, 2);
+  EXPECT_EQ(f.Changes(), 0u);
+  EXPECT_EQ(f.frame.State().current, 0);
+  EXPECT_EQ(f.frame.State().busy, 1) << "the running change clears busy, not the dropped request";
+  f.frame.OnCopyData(0, 0);
+  EXPECT_EQ(f.host.savedStatus, 0);
+}
+
 TEST(FrameController, CopyDataHonoursSilentMode) {
   Fixture f;
   f.cfg.UseDll = 1;
