@@ -1,0 +1,228 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "corekit/registry.h"
+#include "netvane/cfginfo.h"
+#include "netvane/drive_logon.h"
+#include "netvane/frame_controller.h"
+#include "support/scratch_registry.h"
+
+namespace fs = std::filesystem;
+using nv::core::IFrameHost;
+
+namespace {
+
+class FakeIdle : public nv::core::IIdleMonitor {
+ public:
+  bool startSucceeds = true;
+  bool running = false;
+  uint32_t lastInput = 0;
+  uint32_t now = 1'000'000;
+  int resets = 0;
+
+  bool Start() noexcept override { return running = startSucceeds; }
+  void Stop() noexcept override { running = false; }
+  void Reset() noexcept override {
+    ++resets;
+    lastInput = 0;
+  }
+  uint32_t LastInputTime() noexcept override { return lastInput; }
+  uint32_t Now() noexcept override { return now; }
+};
+
+// Records the frame timers the object arms and stops.
+class TimerHost : public IFrameHost {
+ public:
+  std::vector<std::string> timers;
+  bool TrayIconRemoved() override { return false; }
+  void AddTrayIcon() override {}
+  void SetTimer(unsigned id, uint32_t ms) override {
+    timers.push_back("set " + std::to_string(id) + " " + std::to_string(ms));
+  }
+  void KillTimer(unsigned id) override { timers.push_back("kill " + std::to_string(id)); }
+  void Sleep(uint32_t) override {}
+  void OpenConfiguration() override {}
+  int OpenDhcpEmu() override { return 1; }
+  int ConnectSwitch() override { return 1; }
+  void DisconnectSwitch() override {}
+  void CloseDhcpEmu() override {}
+  void ApplySettings() override {}
+  void LogLine(const std::string&) override {}
+  void StartSchedule() override {}
+  void RegisterRunOnce() override {}
+  void ShowApplicationName() override {}
+  void StopIdleMonitor() override {}
+  void PostClose() override {}
+  bool IdleReturnDue() override { return false; }
+  void SaveStatus(int) override {}
+  void ReloadTuning() override {}
+};
+
+// The messages of every log entry in the folder's files, in order ("2006-12-07, 9: 5: 7,ID2" -> "ID2").
+std::vector<std::string> LogMessages(const fs::path& folder) {
+  std::vector<std::string> messages;
+  if (!fs::exists(folder)) return messages;
+  for (const auto& file : fs::directory_iterator(folder)) {
+    std::ifstream in(file.path(), std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      const size_t first = line.find(',');
+      const size_t second = first == std::string::npos ? first : line.find(',', first + 1);
+      if (second != std::string::npos) messages.push_back(line.substr(second + 1));
+    }
+  }
+  return messages;
+}
+
+class DriveLogonTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("nvdrive-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    cfg_.InstalledPath = dir_.u8string();
+    cfg_.dwOpt = CDriveLogon::kOptLog;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  fs::path dir_;
+  CCfginfo cfg_;
+  FakeIdle idle_;
+  TimerHost host_;
+};
+
+TEST_F(DriveLogonTest, LogLinesOnlyWhileTheLogOptionIsSet) {
+  struct Case {
+    uint32_t opt;
+    std::vector<std::string> expected;
+  };
+  const Case cases[] = {
+      {CDriveLogon::kOptLog, {"START", "ID2", "ID1", "SHUTDOWN"}},
+      {0x01 | 0x02 | 0x08 | 0x10, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("dwOpt " + std::to_string(c.opt));
+    fs::remove_all(dir_ / "Log");
+    cfg_.dwOpt = c.opt;
+    CDriveLogon drives(cfg_, idle_);
+    drives.ApplySettings(&host_);
+    drives.LogLine("START");
+    drives.BeforeSwitch(1);
+    drives.AfterSwitch(1);
+    drives.BeforeSwitch(0);
+    drives.AfterSwitch(0);
+    drives.LogLine("SHUTDOWN");
+    EXPECT_EQ(LogMessages(dir_ / "Log"), c.expected);
+  }
+}
+
+TEST_F(DriveLogonTest, LogOptionSwitchedOffByLaterSettingsStopsTheLog) {
+  CDriveLogon drives(cfg_, idle_);
+  drives.ApplySettings(&host_);
+  drives.LogLine("START");
+  cfg_.dwOpt = 0;
+  drives.ApplySettings(nullptr);
+  drives.LogLine("SHUTDOWN");
+  drives.AfterSwitch(1);
+  EXPECT_FALSE(drives.logging());
+  EXPECT_EQ(LogMessages(dir_ / "Log"), std::vector<std::string>{"START"});
+}
+
+TEST_F(DriveLogonTest, NoInstallationFolderMeansNoLog) {
+  cfg_.InstalledPath.clear();
+  CDriveLogon drives(cfg_, idle_);
+  drives.ApplySettings(&host_);
+  drives.LogLine("START");
+  EXPECT_FALSE(drives.logging());
+}
+
+TEST_F(DriveLogonTest, IdleTimerRunsOnlyOnNetworkBWithIdleReturnConfigured) {
+  struct Case {
+    uint32_t autoChange;
+    int network;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {5, 1, "set 10 300000"},
+      {5, 0, "kill 10"},
+      {0, 1, "kill 10"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("dwAutoChange " + std::to_string(c.autoChange) + " network " + std::to_string(c.network));
+    cfg_.dwAutoChange = c.autoChange;
+    host_.timers.clear();
+    CDriveLogon drives(cfg_, idle_);
+    drives.ApplySettings(&host_);
+    drives.AfterSwitch(c.network);
+    EXPECT_EQ(host_.timers, std::vector<std::string>{c.expected});
+  }
+}
+
+TEST_F(DriveLogonTest, SettingsStartAndStopTheIdleMonitor) {
+  cfg_.dwAutoChange = 5;
+  CDriveLogon drives(cfg_, idle_);
+  drives.ApplySettings(&host_);
+  EXPECT_TRUE(idle_.running);
+  cfg_.dwAutoChange = 0;
+  drives.ApplySettings(nullptr);
+  EXPECT_FALSE(idle_.running);
+}
+
+TEST_F(DriveLogonTest, IdleReturnIsDueAfterTheConfiguredMinutesOnNetworkB) {
+  struct Case {
+    const char* name;
+    int network;
+    bool monitorStarts;
+    int64_t lastInputAgoMs;  // negative: no input since the last reset
+    int64_t resetAgoMs;
+    bool due;
+  };
+  const Case cases[] = {
+      {"network A never returns", 0, true, 400'000, 400'000, false},
+      {"299 idle seconds", 1, true, 299'999, 400'000, false},
+      {"300 idle seconds", 1, true, 300'000, 400'000, true},
+      {"no input since the change, 300 s ago", 1, true, -1, 300'000, true},
+      {"no input since the change, 200 s ago", 1, true, -1, 200'000, false},
+      {"monitor could not start", 1, false, -1, 400'000, false},
+  };
+  cfg_.dwAutoChange = 5;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeIdle idle;
+    idle.startSucceeds = c.monitorStarts;
+    idle.now = 10'000'000 - static_cast<uint32_t>(c.resetAgoMs);
+    CDriveLogon drives(cfg_, idle);
+    drives.ApplySettings(&host_);
+    drives.BeforeSwitch(c.network);
+    drives.AfterSwitch(c.network);  // resets the idle time at the change
+    idle.now = 10'000'000;
+    if (c.lastInputAgoMs >= 0) idle.lastInput = idle.now - static_cast<uint32_t>(c.lastInputAgoMs);
+    const int resetsBefore = idle.resets;
+    EXPECT_EQ(drives.IdleReturnDue(), c.due);
+    // A return restarts the measurement.
+    EXPECT_EQ(idle.resets - resetsBefore, c.due ? 1 : 0);
+  }
+}
+
+TEST_F(DriveLogonTest, RunOnceNamesTheHelperInTheInstallationFolder) {
+  nv::core::testing::ScratchValueGuard guard(nv::core::kRunOnceKey, nv::core::kRunOnceValue);
+  cfg_.InstalledPath = "C:\\Program Files\\Netvane";
+  CDriveLogon drives(cfg_, idle_);
+  ASSERT_TRUE(drives.RegisterRunOnce());
+
+  CRegistry key;
+  ASSERT_TRUE(key.uOpenKey(corekit::kHKeyLocalMachine, nv::core::kRunOnceKey));
+  std::string value;
+  ASSERT_TRUE(key.GetValue(nv::core::kRunOnceValue, value));
+  EXPECT_EQ(value, "C:\\Program Files\\Netvane\\LDNvChng.EXE");
+}
+
+}  // namespace
