@@ -188,22 +188,44 @@ TEST_F(TrayProgramTest, SecondStartMakesTheRunningInstanceChangeAndEnds) {
   EXPECT_EQ(::FindWindowW(L"Netvane_CLASS", nullptr), frame_);
 }
 
+// A tray change to network B, stopped at its log line "ID2": the program waits for the log's
+// mutex, which this object holds until Release, so requests meet a busy frame meanwhile.
+class ChangeHeldAtItsLogLine {
+ public:
+  ChangeHeldAtItsLogLine(const TrayProcess& tray, HWND frame)
+      : m_mutex(::CreateMutexW(nullptr, TRUE, L"NETVANE_LOG_MUTEX")) {
+    ::PostMessageW(frame, kWmNvChange, 0, 0);
+    m_holding = m_mutex != nullptr && tray.WaitForTrace("Change IPconfig(1)");
+  }
+  ~ChangeHeldAtItsLogLine() { Release(); }
+  ChangeHeldAtItsLogLine(const ChangeHeldAtItsLogLine&) = delete;
+  ChangeHeldAtItsLogLine& operator=(const ChangeHeldAtItsLogLine&) = delete;
+
+  bool holding() const { return m_holding; }
+  void Release() {
+    if (m_mutex == nullptr) return;
+    ::ReleaseMutex(m_mutex);
+    ::CloseHandle(m_mutex);
+    m_mutex = nullptr;
+  }
+
+ private:
+  HANDLE m_mutex;
+  bool m_holding = false;
+};
+
 TEST_F(TrayProgramTest, SecondStartWhileAChangeRunsIsDropped) {
   NeedSwitch();
   auto tray = StartTray();
   ASSERT_TRUE(WaitForLog({"START", "ID1"}));
 
-  // Holding the log's mutex stops the running change at its log line "ID2".
-  HANDLE logMutex = ::CreateMutexW(nullptr, TRUE, L"NETVANE_LOG_MUTEX");
-  ASSERT_NE(logMutex, nullptr);
-  ::PostMessageW(frame_, kWmNvChange, 0, 0);
-  ASSERT_TRUE(tray->WaitForTrace("Change IPconfig(1)")) << tray->Trace();
+  ChangeHeldAtItsLogLine held(*tray, frame_);
+  ASSERT_TRUE(held.holding()) << tray->Trace();
 
   TrayProcess second(install_);
   ASSERT_TRUE(second.WaitForTrace("Second start: asking the running instance to change network"));
   EXPECT_FALSE(second.Wait(500).has_value()) << "the second start must wait for the busy instance";
-  ::ReleaseMutex(logMutex);
-  ::CloseHandle(logMutex);
+  held.Release();
 
   EXPECT_EQ(second.Wait(), kExitSecondInstance);
   ASSERT_TRUE(tray->WaitForTrace("OnTrayChange End"));
@@ -218,15 +240,12 @@ TEST_F(TrayProgramTest, CopyDataDuringAChangeIsDropped) {
   auto tray = StartTray();
   ASSERT_TRUE(WaitForLog({"START", "ID1"}));
 
-  HANDLE logMutex = ::CreateMutexW(nullptr, TRUE, L"NETVANE_LOG_MUTEX");
-  ASSERT_NE(logMutex, nullptr);
-  ::PostMessageW(frame_, kWmNvChange, 0, 0);  // to B, held at its log line
-  ASSERT_TRUE(tray->WaitForTrace("Change IPconfig(1)")) << tray->Trace();
+  ChangeHeldAtItsLogLine held(*tray, frame_);
+  ASSERT_TRUE(held.holding()) << tray->Trace();
   const HWND frame = frame_;
   std::thread backToA([frame] { SendCopyData(frame, 1); });
   ::Sleep(500);  // the request waits in the frame's queue of sent messages
-  ::ReleaseMutex(logMutex);
-  ::CloseHandle(logMutex);
+  held.Release();
   backToA.join();
 
   ASSERT_TRUE(tray->WaitForTrace("OnTrayChange End"));
