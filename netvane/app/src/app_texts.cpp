@@ -38,18 +38,4 @@ std::string StringFilePath(std::string_view installedPath, std::string_view lang
   return path;
 }
 
-std::string ExpandLineBreaks(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == 'n') {
-      out += '\n';
-      ++i;
-    } else {
-      out += text[i];
-    }
-  }
-  return out;
-}
-
 }  // namespace nv::app

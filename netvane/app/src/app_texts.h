@@ -32,7 +32,4 @@ CommonTexts ReadCommonTexts(CIniFile& strings);
 // there is no installation folder (the texts then come from the resource library alone).
 std::string StringFilePath(std::string_view installedPath, std::string_view language);
 
-// Message texts write a line break as the two characters backslash and n.
-std::string ExpandLineBreaks(std::string_view text);
-
 }  // namespace nv::app

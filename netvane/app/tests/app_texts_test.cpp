@@ -103,11 +103,4 @@ TEST_F(StringFileTest, TrayMenuHasSevenCommandsWithChangeAsDefault) {
   EXPECT_EQ(menu[nv::app::kDefaultMenuPosition].command, 5003u);
 }
 
-TEST(LineBreakTest, BackslashNBecomesALineBreak) {
-  EXPECT_EQ(nv::app::ExpandLineBreaks("Restart now?\\nSettings apply after a restart."),
-            "Restart now?\nSettings apply after a restart.");
-  EXPECT_EQ(nv::app::ExpandLineBreaks("a\\\\nb\\"), "a\\\nb\\");
-  EXPECT_EQ(nv::app::ExpandLineBreaks("C:\\Net"), "C:\\Net");
-}
-
 }  // namespace

@@ -10,7 +10,6 @@
 #include "netvane/cfginfo.h"
 #include "netvane/drive_logon.h"
 #include "netvane/frame_controller.h"
-#include "support/scratch_registry.h"
 
 namespace fs = std::filesystem;
 using nv::core::IFrameHost;
@@ -99,49 +98,37 @@ class DriveLogonTest : public ::testing::Test {
   TimerHost host_;
 };
 
-TEST_F(DriveLogonTest, LogLinesOnlyWhileTheLogOptionIsSet) {
+TEST_F(DriveLogonTest, LogLinesOnlyWhileTheLogIsOnAndHasAFolder) {
   struct Case {
+    const char* what;
     uint32_t opt;
+    bool folder;
+    uint32_t optAfterTwoLines;  // the option sheet's new dwOpt, applied after "START" and "ID2"
     std::vector<std::string> expected;
   };
   const Case cases[] = {
-      {CDriveLogon::kOptLog, {"START", "ID2", "ID1", "SHUTDOWN"}},
-      {0x01 | 0x02 | 0x08 | 0x10, {}},
+      {"log on", CDriveLogon::kOptLog, true, CDriveLogon::kOptLog, {"START", "ID2", "ID1", "SHUTDOWN"}},
+      {"every other option", 0x01 | 0x02 | 0x08 | 0x10, true, 0x1B, {}},
+      {"switched off on the way", CDriveLogon::kOptLog, true, 0, {"START", "ID2"}},
+      {"no installation folder", CDriveLogon::kOptLog, false, CDriveLogon::kOptLog, {}},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE("dwOpt " + std::to_string(c.opt));
+    SCOPED_TRACE(c.what);
     fs::remove_all(dir_ / "Log");
     cfg_.dwOpt = c.opt;
+    cfg_.InstalledPath = c.folder ? dir_.u8string() : "";
     CDriveLogon drives(cfg_, idle_);
     drives.ApplySettings(&host_);
     drives.LogLine("START");
     drives.BeforeSwitch(1);
     drives.AfterSwitch(1);
+    cfg_.dwOpt = c.optAfterTwoLines;
+    drives.ApplySettings(nullptr);
     drives.BeforeSwitch(0);
     drives.AfterSwitch(0);
     drives.LogLine("SHUTDOWN");
     EXPECT_EQ(LogMessages(dir_ / "Log"), c.expected);
   }
-}
-
-TEST_F(DriveLogonTest, LogOptionSwitchedOffByLaterSettingsStopsTheLog) {
-  CDriveLogon drives(cfg_, idle_);
-  drives.ApplySettings(&host_);
-  drives.LogLine("START");
-  cfg_.dwOpt = 0;
-  drives.ApplySettings(nullptr);
-  drives.LogLine("SHUTDOWN");
-  drives.AfterSwitch(1);
-  EXPECT_FALSE(drives.logging());
-  EXPECT_EQ(LogMessages(dir_ / "Log"), std::vector<std::string>{"START"});
-}
-
-TEST_F(DriveLogonTest, NoInstallationFolderMeansNoLog) {
-  cfg_.InstalledPath.clear();
-  CDriveLogon drives(cfg_, idle_);
-  drives.ApplySettings(&host_);
-  drives.LogLine("START");
-  EXPECT_FALSE(drives.logging());
 }
 
 TEST_F(DriveLogonTest, IdleTimerRunsOnlyOnNetworkBWithIdleReturnConfigured) {
@@ -213,7 +200,6 @@ TEST_F(DriveLogonTest, IdleReturnIsDueAfterTheConfiguredMinutesOnNetworkB) {
 }
 
 TEST_F(DriveLogonTest, RunOnceNamesTheHelperInTheInstallationFolder) {
-  nv::core::testing::ScratchValueGuard guard(nv::core::kRunOnceKey, nv::core::kRunOnceValue);
   cfg_.InstalledPath = "C:\\Program Files\\Netvane";
   CDriveLogon drives(cfg_, idle_);
   ASSERT_TRUE(drives.RegisterRunOnce());
@@ -223,6 +209,10 @@ TEST_F(DriveLogonTest, RunOnceNamesTheHelperInTheInstallationFolder) {
   std::string value;
   ASSERT_TRUE(key.GetValue(nv::core::kRunOnceValue, value));
   EXPECT_EQ(value, "C:\\Program Files\\Netvane\\LDNvChng.EXE");
+  key.DeleteValue(nv::core::kRunOnceValue);  // Wine's start-up would run it
+
+  cfg_.InstalledPath.clear();
+  EXPECT_FALSE(drives.RegisterRunOnce()) << "no helper to name without an installation folder";
 }
 
 }  // namespace
