@@ -10,8 +10,11 @@ namespace {
 
 nv::core::OsFacts OsFactsOf(const COSversion& os) { return {os.m_name, os.m_osvi.dwMajorVersion}; }
 
-HICON LoadIconFrom(HMODULE module, UINT id) {
-  return static_cast<HICON>(::LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
+// The notification area shows small icons; the image of that size is taken from the icon.
+HICON LoadTrayIcon(HMODULE module, UINT id) {
+  return static_cast<HICON>(::LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_ICON,
+                                         ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON),
+                                         LR_DEFAULTCOLOR));
 }
 
 }  // namespace
@@ -117,9 +120,9 @@ bool CMainFrame::OnCreate() {
   ::SetWindowTextW(m_hwnd, nv::text::Widen(m_app.appName()).c_str());
 
   const HMODULE resources = m_app.resources();
-  m_appIcon.reset(LoadIconFrom(resources, kTrayIconId));
-  m_icons[0].reset(LoadIconFrom(resources, kIconNetA));
-  m_icons[1].reset(LoadIconFrom(resources, kIconNetB));
+  m_appIcon.reset(LoadTrayIcon(resources, kTrayIconId));
+  m_icons[0].reset(LoadTrayIcon(resources, kIconNetA));
+  m_icons[1].reset(LoadTrayIcon(resources, kIconNetB));
   SetUpTrayMenu();
   if (!m_tray.Create(reinterpret_cast<std::uintptr_t>(m_hwnd), kTrayCallback, m_app.appName(),
                      reinterpret_cast<TrayIconHandle>(m_appIcon.get()), kTrayIconId)) {

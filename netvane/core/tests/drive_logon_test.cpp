@@ -10,9 +10,10 @@
 #include "netvane/cfginfo.h"
 #include "netvane/drive_logon.h"
 #include "netvane/frame_controller.h"
+#include "support/recording_host.h"
 
 namespace fs = std::filesystem;
-using nv::core::IFrameHost;
+using nv::core::testing::RecordingHost;
 
 namespace {
 
@@ -32,34 +33,6 @@ class FakeIdle : public nv::core::IIdleMonitor {
   }
   uint32_t LastInputTime() noexcept override { return lastInput; }
   uint32_t Now() noexcept override { return now; }
-};
-
-// Records the frame timers the object arms and stops.
-class TimerHost : public IFrameHost {
- public:
-  std::vector<std::string> timers;
-  bool TrayIconRemoved() override { return false; }
-  void AddTrayIcon() override {}
-  void SetTimer(unsigned id, uint32_t ms) override {
-    timers.push_back("set " + std::to_string(id) + " " + std::to_string(ms));
-  }
-  void KillTimer(unsigned id) override { timers.push_back("kill " + std::to_string(id)); }
-  void Sleep(uint32_t) override {}
-  void OpenConfiguration() override {}
-  int OpenDhcpEmu() override { return 1; }
-  int ConnectSwitch() override { return 1; }
-  void DisconnectSwitch() override {}
-  void CloseDhcpEmu() override {}
-  void ApplySettings() override {}
-  void LogLine(const std::string&) override {}
-  void StartSchedule() override {}
-  void RegisterRunOnce() override {}
-  void ShowApplicationName() override {}
-  void StopIdleMonitor() override {}
-  void PostClose() override {}
-  bool IdleReturnDue() override { return false; }
-  void SaveStatus(int) override {}
-  void ReloadTuning() override {}
 };
 
 // The messages of every log entry in the folder's files, in order ("2006-12-07, 9: 5: 7,ID2" -> "ID2").
@@ -95,7 +68,8 @@ class DriveLogonTest : public ::testing::Test {
   fs::path dir_;
   CCfginfo cfg_;
   FakeIdle idle_;
-  TimerHost host_;
+  std::vector<std::string> calls_;
+  RecordingHost host_{calls_};
 };
 
 TEST_F(DriveLogonTest, LogLinesOnlyWhileTheLogIsOnAndHasAFolder) {
@@ -138,18 +112,18 @@ TEST_F(DriveLogonTest, IdleTimerRunsOnlyOnNetworkBWithIdleReturnConfigured) {
     std::string expected;
   };
   const Case cases[] = {
-      {5, 1, "set 10 300000"},
-      {5, 0, "kill 10"},
-      {0, 1, "kill 10"},
+      {5, 1, "host.SetTimer 10 300000"},
+      {5, 0, "host.KillTimer 10"},
+      {0, 1, "host.KillTimer 10"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("dwAutoChange " + std::to_string(c.autoChange) + " network " + std::to_string(c.network));
     cfg_.dwAutoChange = c.autoChange;
-    host_.timers.clear();
+    calls_.clear();
     CDriveLogon drives(cfg_, idle_);
     drives.ApplySettings(&host_);
     drives.AfterSwitch(c.network);
-    EXPECT_EQ(host_.timers, std::vector<std::string>{c.expected});
+    EXPECT_EQ(calls_, std::vector<std::string>{c.expected});
   }
 }
 
