@@ -5,7 +5,8 @@
 # Wine runs inside the workstation namespace with a prefix of its own, so its packet-capture
 # adapter list is the workstation's and the test run's own wineserver is not disturbed.
 #   wine-tray-change.sh WINDOWS_BIN_DIR PREFIX      (exit 77: skipped)
-# Environment: DISPLAY (an X server for the tray), NV_HOST_BIN (the Linux switch-box build).
+# Environment: NV_HOST_BIN (the Linux switch-box build).  The tray gets an Xvfb display of its
+# own: two Wine servers on one display would fight over its notification area.
 set -u
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 bin=$(realpath -m "$1") prefix=$(realpath -m "$2")
@@ -16,15 +17,17 @@ for tool in wine64 wineserver busybox ip; do
 done
 export NV_BIN_DIR=${NV_HOST_BIN:-$ROOT/build/host/bin}
 [ -x "$NV_BIN_DIR/switchbox" ] || { echo "SKIP: no switch-box simulator in $NV_BIN_DIR (build the host preset)"; exit 77; }
-[ -n "${DISPLAY:-}" ] || { echo "SKIP: no X display for the tray"; exit 77; }
+command -v Xvfb >/dev/null || { echo "SKIP: Xvfb is not installed"; exit 77; }
 
 export NV_LAB_PREFIX=nvw$$ NV_LAB_DIR=$(mktemp -d /tmp/nvlab-wine.XXXXXX) NV_LAB_DHCP_CLIENT=0
 export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" NV_NO_MESSAGEBOX=1
 LAB="bash $ROOT/scripts/lab.sh"
 inst=$NV_LAB_DIR/install
 first_pid=
+xvfb_pid=
 cleanup() {
   [ -n "$first_pid" ] && kill "$first_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
   wineserver -k </dev/null >/dev/null 2>&1
   $LAB down >/dev/null 2>&1
   rm -rf "$NV_LAB_DIR"
@@ -37,6 +40,15 @@ fail() {
   done
   exit 1
 }
+for d in $(seq 160 199); do
+  [ -e "/tmp/.X11-unix/X$d" ] || [ -e "/tmp/.X$d-lock" ] || { display=:$d; break; }
+done
+[ -n "${display:-}" ] || fail "no free X display"
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp </dev/null >"$NV_LAB_DIR/xvfb.txt" 2>&1 &
+xvfb_pid=$!
+export DISPLAY=$display
+for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+
 $LAB up >"$NV_LAB_DIR/lab-up.txt" 2>&1 || fail "lab up"
 eval "$($LAB env)"
 ws() { $LAB exec WS "$@"; }
