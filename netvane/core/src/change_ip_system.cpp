@@ -8,8 +8,6 @@
 
 namespace nv::core {
 
-IWinIpCfgWindow* SystemWinIpCfgWindow() noexcept;  // per platform
-
 namespace {
 
 class SystemEnvironment : public ChangeIpEnvironment {

@@ -52,6 +52,8 @@ class ChangeIpEnvironment {
   virtual IWinIpCfgWindow* WinIpCfg() noexcept = 0;
 };
 ChangeIpEnvironment& SystemChangeIpEnvironment() noexcept;
+// The Windows 95 address tool's window on this system; null where the tool cannot exist.
+IWinIpCfgWindow* SystemWinIpCfgWindow() noexcept;
 
 // Version facts that choose the release/renew method and the route call.
 struct OsFacts {
