@@ -9,10 +9,10 @@
 #include <cstdlib>
 
 #include "corekit/registry.h"
-#include "netvane/product_key.h"
 #include "netvane/cfginfo.h"
 #include "netvane/change_ip.h"
 #include "netvane/change_sequence.h"
+#include "netvane/product_key.h"
 #include "netvane/switch_ctrl.h"
 #include "nvutil/net_util.h"
 
@@ -56,7 +56,9 @@ class BenchSwitch : public CSwitchCtrl {
 class InstantNet : public CNetUtil {
  public:
   int DelArpEnt(const char*, const char*) noexcept override { return 1; }
-  int AddGWEntry(const char*, const char*, const char*, const char*, std::uint32_t) noexcept override { return 1; }
+  int AddGWEntry(const char*, const char*, const char*, const char*, std::uint32_t) noexcept override {
+    return 1;
+  }
   int AddGWEntryVista(const char*, const char*, const char*, const char*, std::uint32_t) noexcept override {
     return 1;
   }

@@ -70,8 +70,14 @@ GatewayAnswer CheckGateway(uint32_t gateway, unsigned waitMs) noexcept {
   uint16_t seq = 0;
   do {
     ++seq;
-    uint8_t req[16] = {ICMP_ECHO, 0, 0, 0, static_cast<uint8_t>(id >> 8), static_cast<uint8_t>(id),
-                       static_cast<uint8_t>(seq >> 8), static_cast<uint8_t>(seq)};
+    uint8_t req[16] = {ICMP_ECHO,
+                       0,
+                       0,
+                       0,
+                       static_cast<uint8_t>(id >> 8),
+                       static_cast<uint8_t>(id),
+                       static_cast<uint8_t>(seq >> 8),
+                       static_cast<uint8_t>(seq)};
     const uint16_t sum = Checksum(req, sizeof req);
     req[2] = static_cast<uint8_t>(sum >> 8);
     req[3] = static_cast<uint8_t>(sum);

@@ -21,7 +21,8 @@ void ConsoleReport::NotAvailable(const char* step) {
 
 void ConsoleDisplay::SetNetwork(int network) {
   shown_ = network;
-  report_.Line("  change to network " + std::string(NetworkLetter(network)) + " (" + names_[network & 1] + ")");
+  report_.Line("  change to network " + std::string(NetworkLetter(network)) + " (" + names_[network & 1] +
+               ")");
 }
 
 void ConsoleDisplay::Progress(int position, const std::string& text) { SetProgress(position, text); }

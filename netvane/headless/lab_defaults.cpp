@@ -20,7 +20,8 @@ bool ReadInterfaceMac(const std::string& adapter, std::array<uint8_t, 6>& mac, s
   unsigned b[6];
   char tail = 0;
   if (!in || !std::getline(in, text) ||
-      std::sscanf(text.c_str(), "%2x:%2x:%2x:%2x:%2x:%2x%c", &b[0], &b[1], &b[2], &b[3], &b[4], &b[5], &tail) != 6) {
+      std::sscanf(text.c_str(), "%2x:%2x:%2x:%2x:%2x:%2x%c", &b[0], &b[1], &b[2], &b[3], &b[4], &b[5],
+                  &tail) != 6) {
     error = "interface '" + adapter + "' has no Ethernet address here";
     return false;
   }
@@ -35,9 +36,10 @@ bool WriteLabConfiguration(const LabEnvironment& env, std::string& error) {
     error = "cannot create the product key (error " + std::to_string(reg.GetErrorCode()) + ")";
     return false;
   }
-  const bool baseWritten = reg.SetValue("InstalledPath", env.installDir) && reg.SetValue("UseLang", std::string("ENG")) &&
-                           reg.SetValue("dwPktCnt", env.packetCount) && reg.SetValue("dwPktDly", uint32_t{0}) &&
-                           reg.SetValue("dwInterval", uint32_t{0}) && reg.SetValue("dwSilentChng", uint32_t{0});
+  const bool baseWritten =
+      reg.SetValue("InstalledPath", env.installDir) && reg.SetValue("UseLang", std::string("ENG")) &&
+      reg.SetValue("dwPktCnt", env.packetCount) && reg.SetValue("dwPktDly", uint32_t{0}) &&
+      reg.SetValue("dwInterval", uint32_t{0}) && reg.SetValue("dwSilentChng", uint32_t{0});
   if (!baseWritten) {
     error = "cannot write the product key (error " + std::to_string(reg.GetErrorCode()) + ")";
     return false;

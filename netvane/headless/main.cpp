@@ -116,19 +116,19 @@ int RunChange(const RunnerOptions& o) {
   const char* letter = o.target == 0 ? "A" : "B";
   const bool switched = state.current == o.target;
   std::printf("change to network %s: %s in %.0f ms (prescribed waits %.0f ms, own work %.1f ms)\n", letter,
-              switched ? "done" : "abandoned (the switch box could not be commanded)", Ms(took), Ms(waits.Waited()),
-              Ms(took - waits.Waited()));
+              switched ? "done" : "abandoned (the switch box could not be commanded)", Ms(took),
+              Ms(waits.Waited()), Ms(took - waits.Waited()));
   if (!switched) return 2;
 
   const uint32_t gateway = cfg.net[o.target].Gateway;
   const auto answer = nv::headless::CheckGateway(gateway, o.gatewayWaitMs);
   if (answer.answered) {
-    std::printf("network %s's gateway %s answers (%.1f ms)\n", letter, nv::core::DottedAddress(gateway).c_str(),
-                answer.rttMs);
+    std::printf("network %s's gateway %s answers (%.1f ms)\n", letter,
+                nv::core::DottedAddress(gateway).c_str(), answer.rttMs);
     return 0;
   }
-  std::printf("network %s's gateway %s does not answer: %s\n", letter, nv::core::DottedAddress(gateway).c_str(),
-              answer.detail.c_str());
+  std::printf("network %s's gateway %s does not answer: %s\n", letter,
+              nv::core::DottedAddress(gateway).c_str(), answer.detail.c_str());
   return 3;
 }
 

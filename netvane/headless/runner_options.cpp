@@ -30,7 +30,8 @@ std::optional<std::array<uint8_t, 6>> ParseMac(const std::string& text) {
   std::array<uint8_t, 6> mac{};
   unsigned b[6];
   char tail = 0;
-  if (std::sscanf(text.c_str(), "%2x:%2x:%2x:%2x:%2x:%2x%c", &b[0], &b[1], &b[2], &b[3], &b[4], &b[5], &tail) != 6)
+  if (std::sscanf(text.c_str(), "%2x:%2x:%2x:%2x:%2x:%2x%c", &b[0], &b[1], &b[2], &b[3], &b[4], &b[5],
+                  &tail) != 6)
     return std::nullopt;
   for (int i = 0; i < 6; ++i) mac[i] = static_cast<uint8_t>(b[i]);
   return mac;

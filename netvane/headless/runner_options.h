@@ -11,9 +11,9 @@ namespace nv::headless {
 struct RunnerOptions {
   enum class Action { Change, ConfigureLab, Help };
   Action action = Action::Change;
-  int target = 0;           // 0 = network A, 1 = network B
-  std::string adapter;      // --configure-lab: the workstation's interface
-  std::string installDir;   // --configure-lab: where the log folder lives
+  int target = 0;          // 0 = network A, 1 = network B
+  std::string adapter;     // --configure-lab: the workstation's interface
+  std::string installDir;  // --configure-lab: where the log folder lives
   unsigned gatewayWaitMs = 3000;
   bool quiet = false;
   // Fault injection for the lab's own tests: the DHCP emulation answers another MAC, or

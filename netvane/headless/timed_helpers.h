@@ -37,7 +37,8 @@ class WaitMeter {
 
 class TimedSwitchEnvironment : public nv::core::SwitchEnvironment {
  public:
-  TimedSwitchEnvironment(nv::core::SwitchEnvironment& inner, WaitMeter& meter) : inner_(inner), meter_(meter) {}
+  TimedSwitchEnvironment(nv::core::SwitchEnvironment& inner, WaitMeter& meter)
+      : inner_(inner), meter_(meter) {}
   uint32_t TickCount() noexcept override { return inner_.TickCount(); }
   void Sleep(uint32_t ms) noexcept override;
   bool ReadLastSend(uint32_t& tick) noexcept override { return inner_.ReadLastSend(tick); }

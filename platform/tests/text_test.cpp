@@ -16,13 +16,19 @@ TEST(Text, MalformedUtf8IsDetectedAndReplacedNotDropped) {
   struct Case {
     const char* bytes;
     bool valid;
-  } cases[] = {{"plain", true},         {"\xC3", false},         {"\xC0\xAF", false},
-               {"\xED\xA0\x80", false}, {"\xF4\x90\x80\x80", false}, {"\xEA\xB0\x80", true}};
+  } cases[] = {{"plain", true},
+               {"\xC3", false},
+               {"\xC0\xAF", false},
+               {"\xED\xA0\x80", false},
+               {"\xF4\x90\x80\x80", false},
+               {"\xEA\xB0\x80", true}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.bytes);
     EXPECT_EQ(IsValidUtf8(c.bytes), c.valid);
   }
-  EXPECT_EQ(Utf8ToUtf16("a\xFF" "b"), (std::u16string{u'a', 0xFFFD, u'b'}));
+  EXPECT_EQ(Utf8ToUtf16("a\xFF"
+                        "b"),
+            (std::u16string{u'a', 0xFFFD, u'b'}));
 }
 
 TEST(Text, CaseFoldingTouchesAsciiOnly) {

@@ -12,7 +12,8 @@ namespace nv::core {
 
 std::string DottedAddress(uint32_t a) {
   char text[16];
-  std::snprintf(text, sizeof text, "%u.%u.%u.%u", (a >> 24) & 0xFF, (a >> 16) & 0xFF, (a >> 8) & 0xFF, a & 0xFF);
+  std::snprintf(text, sizeof text, "%u.%u.%u.%u", (a >> 24) & 0xFF, (a >> 16) & 0xFF, (a >> 8) & 0xFF,
+                a & 0xFF);
   return text;
 }
 
@@ -73,7 +74,8 @@ int CChangeIP::ChangeIPbyDHCP(const NetCfgRecord& record) {
   CDebug::dprintf("ChangeIPbyDHCP Entry\n");
   const uint8_t* mac = record.ucMacAddr.data();
   char text[18];
-  std::snprintf(text, sizeof text, "%02x-%02x-%02x-%02x-%02x-%02x", mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]);
+  std::snprintf(text, sizeof text, "%02x-%02x-%02x-%02x-%02x-%02x", mac[0], mac[1], mac[2], mac[3], mac[4],
+                mac[5]);
   m_macText = text;
 
   if (!IsWinNT(m_os.name) && !IsWin95(m_os.name) && m_interface == 0) {

@@ -74,7 +74,8 @@ int CSwitchCtrl::PktDrvInit() noexcept {
     DrvClose();
     return 0;
   }
-  CDebug::dprintf("Open Mac(%x:%x:%x:%x:%x:%x)\n", m_mac[0], m_mac[1], m_mac[2], m_mac[3], m_mac[4], m_mac[5]);
+  CDebug::dprintf("Open Mac(%x:%x:%x:%x:%x:%x)\n", m_mac[0], m_mac[1], m_mac[2], m_mac[3], m_mac[4],
+                  m_mac[5]);
   if (!SetFilter()) {
     DrvClose();
     CDebug::dprintf("Fail Set Filter\n");

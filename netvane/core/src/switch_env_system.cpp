@@ -24,7 +24,8 @@ class SystemEnvironment : public SwitchEnvironment {
   }
   void WriteLastSend(uint32_t tick) noexcept override {
     CRegistry reg;
-    if (reg.uOpenKey(corekit::kHKeyLocalMachine, ProductKeyPath().c_str())) reg.SetValue(kLastSendValue, tick);
+    if (reg.uOpenKey(corekit::kHKeyLocalMachine, ProductKeyPath().c_str()))
+      reg.SetValue(kLastSendValue, tick);
   }
   std::unique_ptr<nv::serial::SerialPort> OpenComPort(unsigned number) noexcept override {
     return nv::serial::OpenComPort(number);

@@ -20,11 +20,13 @@ class FakeNet : public CNetUtil {
     c_.push_back(std::string("net.DelArpEnt ") + a + (i ? " if" : ""));
     return 1;
   }
-  int AddGWEntry(const char* d, const char* m, const char* g, const char*, std::uint32_t metric) noexcept override {
+  int AddGWEntry(const char* d, const char* m, const char* g, const char*,
+                 std::uint32_t metric) noexcept override {
     c_.push_back(std::string("net.AddGWEntry ") + d + " " + m + " " + g + " " + std::to_string(metric));
     return 1;
   }
-  int AddGWEntryVista(const char* d, const char* m, const char* g, const char*, std::uint32_t metric) noexcept override {
+  int AddGWEntryVista(const char* d, const char* m, const char* g, const char*,
+                      std::uint32_t metric) noexcept override {
     c_.push_back(std::string("net.AddGWEntryVista ") + d + " " + m + " " + g + " " + std::to_string(metric));
     return 1;
   }
@@ -124,7 +126,8 @@ struct Rig {
   explicit Rig(const std::string& version, uint32_t major = 5, uint32_t ifnum = 12) {
     cfg.dwIPnum = 2;
     cfg.net[0].szBindName = "\\Device\\RgateII_{A1B2}";
-    ip = std::make_unique<CChangeIP>(cfg, nv::core::OsFacts{version, major}, std::make_unique<FakeNet>(calls, ifnum),
+    ip = std::make_unique<CChangeIP>(cfg, nv::core::OsFacts{version, major},
+                                     std::make_unique<FakeNet>(calls, ifnum),
                                      std::make_unique<FakeEmu>(calls, seen), env);
   }
 };
@@ -146,7 +149,7 @@ NetCfgRecord FixedRecord() {
 TEST(ChangeIp, FixedSettingsStartTheEmulationBeforeReleaseAndStopItAfterRenew) {
   Rig rig("WINXP");
   EXPECT_EQ(rig.ip->ChangeIPbyDHCP(FixedRecord()), 0);
-  const Calls expected = {"net.GetInterfaceNum", "emu.SetStartDHCP", "sleep 1500",      "net.LeaseIP 12 0",
+  const Calls expected = {"net.GetInterfaceNum", "emu.SetStartDHCP", "sleep 1500",    "net.LeaseIP 12 0",
                           "sleep 1500",          "net.LeaseIP 12 1", "emu.SetEndDHCP"};
   EXPECT_EQ(rig.calls, expected);
   EXPECT_EQ(rig.seen.dwIPAddr, 0x0A5C0132u);
@@ -186,8 +189,12 @@ TEST(ChangeIp, InterfaceNumberIsLookedUpOnceAndKept) {
 TEST(ChangeIp, Nt4RunsTheToolWithTheServiceName) {
   Rig rig("WINNT", 4);
   rig.ip->ChangeIPbyDHCP(FixedRecord());
-  const Calls expected = {"emu.SetStartDHCP", "sleep 1500", "run IPCONFIG.EXE /RELEASE {A1B2} 10000",
-                          "sleep 1500", "run IPCONFIG.EXE /RENEW {A1B2} 60000", "emu.SetEndDHCP"};
+  const Calls expected = {"emu.SetStartDHCP",
+                          "sleep 1500",
+                          "run IPCONFIG.EXE /RELEASE {A1B2} 10000",
+                          "sleep 1500",
+                          "run IPCONFIG.EXE /RENEW {A1B2} 60000",
+                          "emu.SetEndDHCP"};
   EXPECT_EQ(rig.calls, expected);
 }
 
@@ -203,9 +210,8 @@ TEST(ChangeIp, Win98AndMeUseTheHelperLikeTheNtFamily) {
 TEST(ChangeIp, Win95DrivesTheToolWindowToOurAdapter) {
   Rig rig("WIN95");
   rig.ip->ChangeIPbyDHCP(FixedRecord());
-  const Calls expected = {"emu.SetStartDHCP", "sleep 1500",     "sleep 1500",
-                          "ipcfg.Select 0",   "ipcfg.Select 1", "ipcfg.Release",
-                          "ipcfg.Renew",      "emu.SetEndDHCP"};
+  const Calls expected = {"emu.SetStartDHCP", "sleep 1500",    "sleep 1500",  "ipcfg.Select 0",
+                          "ipcfg.Select 1",   "ipcfg.Release", "ipcfg.Renew", "emu.SetEndDHCP"};
   EXPECT_EQ(rig.calls, expected);
 }
 

@@ -88,14 +88,10 @@ TEST(ChangeSequence, SwitchFailureRestoresPrintersForTheNetworkThatStays) {
   TwoNetworks(cfg);
   doChange(1, state, cfg, rec.Steps());
 
-  const Calls expected = {"display.SetNetwork 1",
-                          "progress 4 'Change Printer Status'",
-                          "printer 1 phase 1",
-                          "progress 6 'Disconnecting network drive'",
-                          "drives.BeforeSwitch 1",
-                          "progress 10 'Preparering to Packet....'",
-                          "switch.ChangeRG 1 wait 1",
-                          "display.CloseProgress",
+  const Calls expected = {"display.SetNetwork 1",     "progress 4 'Change Printer Status'",
+                          "printer 1 phase 1",        "progress 6 'Disconnecting network drive'",
+                          "drives.BeforeSwitch 1",    "progress 10 'Preparering to Packet....'",
+                          "switch.ChangeRG 1 wait 1", "display.CloseProgress",
                           "printer 0 phase 1"};
   EXPECT_EQ(rec.calls, expected);
   EXPECT_EQ(state.current, 0);
@@ -105,7 +101,7 @@ TEST(ChangeSequence, SwitchFailureRestoresPrintersForTheNetworkThatStays) {
 TEST(ChangeSequence, SilentModeUpdatesTrayBeforeTheSwitchAndShowsNoFinalProgress) {
   RecordingSteps rec;
   CCfginfo cfg;
-    TwoNetworks(cfg);
+  TwoNetworks(cfg);
   cfg.dwSilentChng = 1;
   ChangeState state = AToB();
   doChange(0, state, cfg, rec.Steps());
@@ -181,7 +177,7 @@ TEST(ChangeSequence, OneFixedNetworkOnlyMovesTheDefaultRoute) {
 TEST(ChangeSequence, DhcpTargetWithOneNetworkRenewsTheAddress) {
   RecordingSteps rec;
   CCfginfo cfg;
-    TwoNetworks(cfg);
+  TwoNetworks(cfg);
   cfg.dwIPnum = 1;
   cfg.net[1].useDhcp = 1;
   ChangeState state = AToB();

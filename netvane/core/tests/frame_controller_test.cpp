@@ -39,9 +39,9 @@ TEST(FrameController, StartUpWaitsForTheEmulationThenBringsTheMachineToA) {
   f.frame.State().current = 1;
   f.frame.OnTimer(TIMER_STARTUP);
 
-  const std::vector<std::string> head = {"host.KillTimer 110",  "host.OpenDhcpEmu", "host.Sleep 1000",
-                                         "host.OpenDhcpEmu",    "host.Sleep 1000",  "host.OpenDhcpEmu",
-                                         "host.ConnectSwitch",  "host.ApplySettings", "log START"};
+  const std::vector<std::string> head = {"host.KillTimer 110", "host.OpenDhcpEmu",   "host.Sleep 1000",
+                                         "host.OpenDhcpEmu",   "host.Sleep 1000",    "host.OpenDhcpEmu",
+                                         "host.ConnectSwitch", "host.ApplySettings", "log START"};
   ASSERT_GE(f.rec.calls.size(), head.size());
   EXPECT_TRUE(std::equal(head.begin(), head.end(), f.rec.calls.begin()));
   EXPECT_EQ(f.Count("switch.ChangeRG 0 wait 1"), 1u);
@@ -111,7 +111,7 @@ TEST(FrameController, CopyDataActsOnlyWithUseDllAndNoPayload) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << "useDll " << c.useDll << " len " << c.length << " cmd " << c.command
-                                    << " on " << c.current);
+                                      << " on " << c.current);
     Fixture f;
     f.cfg.UseDll = c.useDll;
     f.frame.StartUp();

@@ -17,12 +17,12 @@ TEST(Schedule, WorkedExamplesWithStartEightAndHourlyInterval) {
     int network;
     uint32_t delay;
   } cases[] = {
-      {At(9, 30), true, kA, 30 * 60000},  // E = 90 min, q = 1: A now, toggles to B at 10:00
-      {At(8, 20), true, kB, 40 * 60000},  // E = 20 min: B now, brings A at 09:00
-      {At(7, 0), false, 0, 0},            // before the start time nothing is armed
-      {At(8, 0), true, kB, kHour},        // exactly at the start: first change after one interval
-      {At(9, 0), true, kB, 0},            // E == I: the boundary is now
-      {At(10, 15), true, kB, 45 * 60000}, // q = 2 (even)
+      {At(9, 30), true, kA, 30 * 60000},   // E = 90 min, q = 1: A now, toggles to B at 10:00
+      {At(8, 20), true, kB, 40 * 60000},   // E = 20 min: B now, brings A at 09:00
+      {At(7, 0), false, 0, 0},             // before the start time nothing is armed
+      {At(8, 0), true, kB, kHour},         // exactly at the start: first change after one interval
+      {At(9, 0), true, kB, 0},             // E == I: the boundary is now
+      {At(10, 15), true, kB, 45 * 60000},  // q = 2 (even)
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.now / 60000);

@@ -109,7 +109,8 @@ TEST(SwitchCtrl, EthernetChangeSendsTheCommandFrameCountTimesAndRecordsTheBurst)
     ASSERT_EQ(sw.ChangeRG(network, 1, nullptr), 1);
     ASSERT_EQ(wire.frames.size(), 3u);
     const RGFrame expected = nv::core::MakeRGFrame(kMac, false, network);
-    for (const auto& f : wire.frames) EXPECT_EQ(f, std::vector<unsigned char>(expected.begin(), expected.end()));
+    for (const auto& f : wire.frames)
+      EXPECT_EQ(f, std::vector<unsigned char>(expected.begin(), expected.end()));
     EXPECT_EQ(wire.frames[0][20], network == 0 ? 0xAA : 0x55);
     EXPECT_TRUE(env.haveLast);
     EXPECT_EQ(env.last, env.now);
@@ -121,7 +122,7 @@ TEST(SwitchCtrl, ReversedFrameCarriesTheLeadAndCommandAfterIt) {
   FakeEnv env;
   Wire wire;
   CCfginfo cfg;
-    EthernetConfig(cfg, 1);
+  EthernetConfig(cfg, 1);
   cfg.reverse = 1;
   TestSwitch sw(cfg, env, wire);
   ASSERT_EQ(sw.ChangeRG(1, 1, nullptr), 1);
@@ -159,7 +160,7 @@ TEST(SwitchCtrl, WaitFlagOffSkipsIntervalAndFrameDelays) {
   env.last = env.now - 1000;
   Wire wire;
   CCfginfo cfg;
-    EthernetConfig(cfg, 2);
+  EthernetConfig(cfg, 2);
   cfg.dwInterval = 30;
   cfg.dwPktDly = 50;
   TestSwitch sw(cfg, env, wire);
@@ -176,13 +177,14 @@ TEST(SwitchCtrl, ProgressRunsFromFiftyFiveToOneHundredForTenFrames) {
   FakeEnv env;
   Wire wire;
   CCfginfo cfg;
-    EthernetConfig(cfg, 10);
+  EthernetConfig(cfg, 10);
   TestSwitch sw(cfg, env, wire);
   nv::core::testing::RecordingSteps rec;
   ASSERT_EQ(sw.ChangeRG(1, 1, &rec), 1);
   std::vector<std::string> expected;
   for (int i = 0; i < 10; ++i)
-    expected.push_back("progress " + std::to_string(55 + 5 * i) + " 'Packet Sending (" + std::to_string(i + 1) + ")'");
+    expected.push_back("progress " + std::to_string(55 + 5 * i) + " 'Packet Sending (" +
+                       std::to_string(i + 1) + ")'");
   EXPECT_EQ(rec.calls, expected);
 }
 
@@ -212,7 +214,7 @@ TEST(SwitchCtrl, OneSentFrameOfSeveralIsEnough) {
   Wire wire;
   wire.failSends = 2;
   CCfginfo cfg;
-    EthernetConfig(cfg, 3);
+  EthernetConfig(cfg, 3);
   TestSwitch sw(cfg, env, wire);
   EXPECT_EQ(sw.ChangeRG(0, 1, nullptr), 1);
   EXPECT_EQ(wire.frames.size(), 1u);

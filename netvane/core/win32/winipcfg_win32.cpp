@@ -61,7 +61,8 @@ class WinIpCfgWindow : public IWinIpCfgWindow {
     return nv::text::Narrow(buffer);
   }
   void Press(int id) {
-    ::SendMessageW(window_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(window_, id)));
+    ::SendMessageW(window_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(window_, id)));
   }
 
   HWND window_ = nullptr;

@@ -18,8 +18,8 @@ TEST(RunnerOptions, AcceptsANetworkAndOptions) {
   EXPECT_EQ(o->action, RunnerOptions::Action::ConfigureLab);
   EXPECT_EQ(o->adapter, "eth0");
 
-  o = ParseRunnerOptions({"--fault-emulation-mac", "02:00:00:00:00:99", "--fault-emulation-gateway", "10.92.1.99", "B"},
-                         error);
+  o = ParseRunnerOptions(
+      {"--fault-emulation-mac", "02:00:00:00:00:99", "--fault-emulation-gateway", "10.92.1.99", "B"}, error);
   ASSERT_TRUE(o) << error;
   EXPECT_EQ((*o->faultEmulationMac)[5], 0x99);
   EXPECT_EQ(*o->faultEmulationGateway, 0x0A5C0163u);

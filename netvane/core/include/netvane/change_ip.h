@@ -48,7 +48,8 @@ class ChangeIpEnvironment {
   virtual ~ChangeIpEnvironment() = default;
   virtual void Sleep(uint32_t ms) noexcept = 0;
   // Runs a system tool hidden, ending it at the time limit; false when it did not start.
-  virtual bool RunTool(const std::string& program, const std::string& arguments, uint32_t waitMs) noexcept = 0;
+  virtual bool RunTool(const std::string& program, const std::string& arguments,
+                       uint32_t waitMs) noexcept = 0;
   virtual IWinIpCfgWindow* WinIpCfg() noexcept = 0;
 };
 ChangeIpEnvironment& SystemChangeIpEnvironment() noexcept;

@@ -9,7 +9,7 @@ namespace nv::core {
 
 // The frame's state that a change reads and writes.
 struct ChangeState {
-  int current = 0;        // target network on entry; back to `previous` after a refusal or switch failure
+  int current = 0;  // target network on entry; back to `previous` after a refusal or switch failure
   int previous = 0;
   int busy = 0;           // cleared by the success and switch-failure paths
   int sessionEnding = 0;  // Windows is ending the session: addresses are left alone

@@ -26,7 +26,8 @@ class IChangeDisplay : public IProgressSink {
   // Prepares the display for the target network; shows the progress window unless changes are silent.
   virtual void SetNetwork(int network) = 0;
   virtual void CloseProgress() = 0;
-  // Closes the progress window, refreshes the desktop display and shortcut; returns the text for the tray tip.
+  // Closes the progress window, refreshes the desktop display and shortcut; returns the text for the tray
+  // tip.
   virtual std::string Finish() = 0;
 };
 

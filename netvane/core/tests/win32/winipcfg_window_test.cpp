@@ -39,7 +39,8 @@ LRESULT CALLBACK ToolProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
 
 HWND Child(HWND parent, const wchar_t* cls, int id, DWORD style = 0) {
   return ::CreateWindowExW(0, cls, L"", WS_CHILD | style, 0, 0, 100, 100, parent,
-                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr), nullptr);
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr),
+                           nullptr);
 }
 
 void OpenFakeTool(FakeTool& tool, bool releaseEnabled) {
@@ -49,8 +50,8 @@ void OpenFakeTool(FakeTool& tool, bool releaseEnabled) {
   wc.hInstance = ::GetModuleHandleW(nullptr);
   wc.lpszClassName = L"WinIpCfgClass";
   ::RegisterClassW(&wc);
-  tool.window = ::CreateWindowExW(0, L"WinIpCfgClass", L"IP Configuration", WS_OVERLAPPED, 0, 0, 200, 200, nullptr,
-                                  nullptr, wc.hInstance, nullptr);
+  tool.window = ::CreateWindowExW(0, L"WinIpCfgClass", L"IP Configuration", WS_OVERLAPPED, 0, 0, 200, 200,
+                                  nullptr, nullptr, wc.hInstance, nullptr);
   ASSERT_NE(tool.window, nullptr);
   const HWND list = Child(tool.window, L"COMBOBOX", kList, CBS_DROPDOWNLIST);
   for (const auto& m : tool.macs) ::SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(m.c_str()));
@@ -82,8 +83,8 @@ std::vector<int> RenewThroughTheTool(FakeTool& tool, bool releaseEnabled) {
   OpenFakeTool(tool, releaseEnabled);
   CCfginfo cfg;
   NoWaits env;
-  CChangeIP ip(cfg, nv::core::OsFacts{"WIN95", 4}, std::make_unique<CNetUtil>(), std::make_unique<NoEmulation>(),
-               env);
+  CChangeIP ip(cfg, nv::core::OsFacts{"WIN95", 4}, std::make_unique<CNetUtil>(),
+               std::make_unique<NoEmulation>(), env);
   NetCfgRecord record;
   record.useDhcp = 1;
   record.ucMacAddr = {0x02, 0x6e, 0x76, 0x00, 0x00, 0x01};
