@@ -27,3 +27,13 @@ function(nv_platform_sources target)
     target_sources(${target} PRIVATE ${ARG_POSIX})
   endif()
 endfunction()
+
+# The usual folder layout of a library: portable sources in src/, platform sources in win32/ or
+# posix/, all beside the calling CMakeLists.txt.
+function(nv_folder_sources target)
+  set(dir ${CMAKE_CURRENT_SOURCE_DIR})
+  file(GLOB common CONFIGURE_DEPENDS ${dir}/src/*.cpp)
+  file(GLOB win32 CONFIGURE_DEPENDS ${dir}/win32/*.cpp)
+  file(GLOB posix CONFIGURE_DEPENDS ${dir}/posix/*.cpp)
+  nv_platform_sources(${target} COMMON ${common} WIN32 ${win32} POSIX ${posix})
+endfunction()
