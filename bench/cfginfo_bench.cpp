@@ -43,8 +43,10 @@ void BM_CfginfoFullLoad(benchmark::State& state) {
   {
     CCfginfo seed;
     Fill(seed);
-    seed.SaveNetworks(COSversion());
-    seed.SaveOptions();
+    if (!seed.SaveNetworks(COSversion()) || !seed.SaveOptions()) {
+      state.SkipWithError("cannot seed the store");
+      return;
+    }
   }
   const COSversion os;
   CIniFile strings;
@@ -63,8 +65,10 @@ void BM_CfginfoFullSave(benchmark::State& state) {
   CCfginfo cfg;
   Fill(cfg);
   for (auto _ : state) {
-    cfg.SaveNetworks(os);
-    cfg.SaveOptions();
+    if (!cfg.SaveNetworks(os) || !cfg.SaveOptions()) {
+      state.SkipWithError("save failed");
+      break;
+    }
   }
 }
 BENCHMARK(BM_CfginfoFullSave)->Unit(benchmark::kMillisecond);

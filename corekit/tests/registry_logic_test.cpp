@@ -5,9 +5,9 @@
 #include <memory>
 
 #include "corekit/registry.h"
+#include "corekit/testing/scripted_registry_api.h"
 #include "corekit/win32_error_codes.h"
 #include "support/registry_test_support.h"
-#include "support/scripted_registry_api.h"
 
 namespace err = corekit::win32_error;
 using regtest::ScriptedRegistryApi;

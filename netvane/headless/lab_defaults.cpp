@@ -67,8 +67,10 @@ bool WriteLabConfiguration(const LabEnvironment& env, std::string& error) {
   cfg.szNet[0] = "INTRANET";
   cfg.szNet[1] = "INTERNET";
   COSversion os;
-  cfg.SaveNetworks(os);
-  cfg.SaveOptions();
+  if (!cfg.SaveNetworks(os) || !cfg.SaveOptions()) {
+    error = "cannot write the network settings (error " + std::to_string(cfg.m_registry.GetErrorCode()) + ")";
+    return false;
+  }
 
   // Read back: a store that silently lost the writes must not look configured.
   CCfginfo check;

@@ -270,7 +270,10 @@ void CMainFrame::PostClose() { ::PostMessageW(m_hwnd, WM_CLOSE, 0, 0); }
 
 bool CMainFrame::IdleReturnDue() { return m_drives.IdleReturnDue(); }
 
-void CMainFrame::SaveStatus(int network) { m_cfg.SaveStatus(static_cast<uint32_t>(network)); }
+void CMainFrame::SaveStatus(int network) {
+  // The request carries no answer; a failed write is traced by the store.
+  if (!m_cfg.SaveStatus(static_cast<uint32_t>(network))) CDebug::dprintf("SaveStatus failed\n");
+}
 
 void CMainFrame::ReloadTuning() { m_cfg.LoadTuning(); }
 

@@ -5,6 +5,7 @@
 
 #include "config_text.h"
 #include "corekit/debug.h"
+#include "corekit/win32_error_codes.h"
 #include "netvane/product_key.h"
 #include "netvane/string_keys.h"
 #include "platform/local_time.h"
@@ -25,9 +26,30 @@ int32_t Clamp(uint32_t value, int32_t highest) {
   return value > static_cast<uint32_t>(highest) ? highest : static_cast<int32_t>(value);
 }
 
+// Writes one value of the open key; a failure is traced with the key and the error.
+template <typename T>
+bool Write(CRegistry& registry, const std::string& key, const char* name, const T& value) {
+  if (registry.SetValue(name, value)) return true;
+  CDebug::dprintf("CCfginfo: cannot write %s\\%s (error %d)\n", key.c_str(), name,
+                  static_cast<int>(registry.GetErrorCode()));
+  return false;
+}
+
 }  // namespace
 
+bool operator==(const NetCfgRecord& a, const NetCfgRecord& b) {
+  return a.IPAddr == b.IPAddr && a.NetMask == b.NetMask && a.Gateway == b.Gateway &&
+         std::equal(std::begin(a.dns), std::end(a.dns), std::begin(b.dns)) && a.useDhcp == b.useDhcp &&
+         a.sameGateway == b.sameGateway &&
+         std::equal(std::begin(a.domain), std::end(a.domain), std::begin(b.domain)) &&
+         a.szNetDev == b.szNetDev && a.szBindName == b.szBindName && a.ucMacAddr == b.ucMacAddr;
+}
+
 CCfginfo::CCfginfo() { SetKeys(nv::core::ProductKeyPath()); }
+
+CCfginfo::CCfginfo(std::shared_ptr<corekit::RegistryApi> registry) : m_registry(std::move(registry)) {
+  SetKeys(nv::core::ProductKeyPath());
+}
 
 void CCfginfo::SetKeys(const std::string& basePath) {
   baseKey = basePath;
@@ -39,22 +61,37 @@ std::string CCfginfo::RecordKey(int index) const { return ipCfgKey + "\\info" + 
 
 bool CCfginfo::OpenForWriting(const std::string& path) {
   if (m_registry.uOpenKey(kHKeyLocalMachine, path.c_str())) return true;
-  return m_registry.Connect(kHKeyLocalMachine) && m_registry.Create(path.c_str());
+  if (m_registry.Connect(kHKeyLocalMachine) && m_registry.Create(path.c_str())) return true;
+  CDebug::dprintf("CCfginfo: cannot open %s for writing (error %d)\n", path.c_str(),
+                  static_cast<int>(m_registry.GetErrorCode()));
+  return false;
+}
+
+template <typename T>
+int CCfginfo::Read(const std::string& key, const char* name, T& field) {
+  const int ok = m_registry.GetValue(name, field);
+  const int32_t code = m_registry.GetErrorCode();
+  // Missing values are the normal state of a fresh installation; anything else is worth a line.
+  if (!ok && code != corekit::win32_error::kFileNotFound)
+    CDebug::dprintf("CCfginfo: %s\\%s unreadable (error %d), taken as absent\n", key.c_str(), name,
+                    static_cast<int>(code));
+  return ok;
 }
 
 // ---- loading ----
 
 void CCfginfo::LoadBase(const COSversion& os) {
   m_registry.uOpenKey(kHKeyLocalMachine, baseKey.c_str());
-  m_registry.GetValue("InstalledPath", InstalledPath);
-  m_registry.GetValue("UseLang", UseLang);
+  Read(baseKey, "InstalledPath", InstalledPath);
+  Read(baseKey, "UseLang", UseLang);
   if (UseLang.empty()) UseLang = os.m_language;
-  m_registry.SetValue("UseLang", UseLang);
-  m_registry.GetValue("UseDll", UseDll);
+  Write(m_registry, baseKey, "UseLang", UseLang);
+  Read(baseKey, "UseDll", UseDll);
 
   // The Windows 9x logon user; absent on NT.
-  m_registry.uOpenKey(kHKeyLocalMachine, "Network\\Logon");
-  m_registry.GetValue("username", username);
+  const std::string logonKey = "Network\\Logon";
+  m_registry.uOpenKey(kHKeyLocalMachine, logonKey.c_str());
+  Read(logonKey, "username", username);
 
   LoadTuning();
   LoadSchedule();
@@ -62,23 +99,23 @@ void CCfginfo::LoadBase(const COSversion& os) {
 
 void CCfginfo::LoadTuning() {
   m_registry.uOpenKey(kHKeyLocalMachine, baseKey.c_str());
-  m_registry.GetValue("dwPktCnt", dwPktCnt);
-  m_registry.GetValue("dwPktDly", dwPktDly);
-  m_registry.GetValue("dwInterval", dwInterval);
-  m_registry.GetValue("dwDebug", dwDebug);
-  m_registry.GetValue("dwChngTimer", dwChngTimer);
-  m_registry.GetValue("dwSilentChng", dwSilentChng);
+  Read(baseKey, "dwPktCnt", dwPktCnt);
+  Read(baseKey, "dwPktDly", dwPktDly);
+  Read(baseKey, "dwInterval", dwInterval);
+  Read(baseKey, "dwDebug", dwDebug);
+  Read(baseKey, "dwChngTimer", dwChngTimer);
+  Read(baseKey, "dwSilentChng", dwSilentChng);
   m_registry.Close();
 }
 
 void CCfginfo::LoadSchedule() {
   m_registry.uOpenKey(kHKeyLocalMachine, baseKey.c_str());
   std::string onOff, hour, minute, interval, network;
-  m_registry.GetValue("AutoChangeOnOff", onOff);
-  m_registry.GetValue("AutoChangeStartHour", hour);
-  m_registry.GetValue("AutoChangeStartMinute", minute);
-  m_registry.GetValue("AutoChangeInterval", interval);
-  m_registry.GetValue("AutoChangeStartNetwork", network);
+  Read(baseKey, "AutoChangeOnOff", onOff);
+  Read(baseKey, "AutoChangeStartHour", hour);
+  Read(baseKey, "AutoChangeStartMinute", minute);
+  Read(baseKey, "AutoChangeInterval", interval);
+  Read(baseKey, "AutoChangeStartNetwork", network);
 
   if (nv::text::ToUpperAscii(onOff) == "ON") {
     scheduleOn = 1;
@@ -99,61 +136,73 @@ void CCfginfo::LoadSchedule() {
 
 void CCfginfo::LoadNetworks() {
   m_registry.uOpenKey(kHKeyLocalMachine, ipCfgKey.c_str());
-  m_registry.GetValue("dwIPnum", dwIPnum);
+  Read(ipCfgKey, "dwIPnum", dwIPnum);
   if (dwIPnum < 1) dwIPnum = 0;
   if (dwIPnum > 2) dwIPnum = 2;
   CDebug::dprintf("CCfginfo: (%s) IPnum(%u)\n", ipCfgKey.c_str(), dwIPnum);
-  if (dwIPnum == 0) return;
+  if (dwIPnum == 0) {
+    // Remember what the records held, so that a save cannot blank the stored ones.
+    for (int i = 0; i < 2; ++i) m_unloadedRecord[i] = net[i];
+    return;
+  }
 
   for (int i = 0; i < 2; ++i) {
     NetCfgRecord& rec = net[i];
-    m_registry.uOpenKey(kHKeyLocalMachine, RecordKey(i).c_str());
+    const std::string key = RecordKey(i);
+    m_registry.uOpenKey(kHKeyLocalMachine, key.c_str());
     uint32_t flags = (rec.useDhcp ? kFlagDhcp : 0) | (rec.sameGateway ? kFlagSameGateway : 0);
-    m_registry.GetValue("dwFlags", flags);
+    Read(key, "dwFlags", flags);
     rec.useDhcp = (flags & kFlagDhcp) == kFlagDhcp ? 1 : 0;
     rec.sameGateway = (flags & kFlagSameGateway) == kFlagSameGateway ? 1 : 0;
     CDebug::dprintf("dflags(%u) DHCP(%u/%x) SameGw(%u/%x)\n", flags, rec.useDhcp, flags & kFlagDhcp,
                     rec.sameGateway, flags & kFlagSameGateway);
 
     std::vector<uint8_t> mac;
-    if (m_registry.GetValue("ucMacAddr", mac)) {
-      rec.ucMacAddr = {};
-      if (mac.size() >= rec.ucMacAddr.size())
-        std::copy_n(mac.begin(), rec.ucMacAddr.size(), rec.ucMacAddr.begin());
+    if (Read(key, "ucMacAddr", mac)) {
+      // Any other size is not an adapter address: it counts as absent.
+      if (mac.size() == rec.ucMacAddr.size()) {
+        std::copy(mac.begin(), mac.end(), rec.ucMacAddr.begin());
+      } else {
+        CDebug::dprintf("CCfginfo: %s\\ucMacAddr has %u bytes, not 6, taken as absent\n", key.c_str(),
+                        static_cast<unsigned>(mac.size()));
+      }
     }
-    m_registry.GetValue("IPAddr", rec.IPAddr);
-    m_registry.GetValue("NetMask", rec.NetMask);
-    m_registry.GetValue("Gateway", rec.Gateway);
+    Read(key, "IPAddr", rec.IPAddr);
+    Read(key, "NetMask", rec.NetMask);
+    Read(key, "Gateway", rec.Gateway);
     for (int j = 0; j < 3; ++j) {
-      m_registry.GetValue(Numbered("szDns", j).c_str(), rec.dns[j]);
-      m_registry.GetValue(Numbered("szDomain", j).c_str(), rec.domain[j]);
+      Read(key, Numbered("szDns", j).c_str(), rec.dns[j]);
+      Read(key, Numbered("szDomain", j).c_str(), rec.domain[j]);
     }
-    m_registry.GetValue("szBindName", rec.szBindName);
-    m_registry.GetValue("szNetDev", rec.szNetDev);
+    Read(key, "szBindName", rec.szBindName);
+    Read(key, "szNetDev", rec.szNetDev);
+    m_unloadedRecord[i].reset();
   }
 }
 
 void CCfginfo::LoadOptions(CIniFile& strings) {
-  if (!m_registry.uOpenKey(kHKeyLocalMachine, adOptKey.c_str())) {
-    m_registry.Connect(kHKeyLocalMachine);
-    m_registry.Create(adOptKey.c_str());
+  if (!m_registry.uOpenKey(kHKeyLocalMachine, adOptKey.c_str())) OpenForWriting(adOptKey);
+  if (!Read(adOptKey, "dwOpt", dwOpt)) {
+    // Only a missing word is stored as the default; a broken one stays for someone to look at.
+    const bool missing = m_registry.GetErrorCode() == corekit::win32_error::kFileNotFound;
+    dwOpt = kDefaultOpt;
+    if (missing) Write(m_registry, adOptKey, "dwOpt", dwOpt);
   }
-  m_registry.GetValue("dwOpt", dwOpt, kDefaultOpt);
-  m_registry.GetValue("dwAutoChange", dwAutoChange);
-  m_registry.GetValue("dwComport", dwComport);
+  Read(adOptKey, "dwAutoChange", dwAutoChange);
+  Read(adOptKey, "dwComport", dwComport);
   reverse = (dwOpt & kOptReverse) ? 1 : 0;
   if (dwComport > kMaxComport) dwComport = kMaxComport;
-  m_registry.GetValue("dwAutoLogin", dwAutoLogin);
+  Read(adOptKey, "dwAutoLogin", dwAutoLogin);
 
   for (int n = 0; n < 2; ++n) {
     const std::string key = Numbered("szNet", n);
     std::string name;
-    m_registry.GetValue(key.c_str(), name);
+    Read(adOptKey, key.c_str(), name);
     if (name.empty())
       name = strings.GetValue(nv::strings::kDefaultNetName[n].section, nv::strings::kDefaultNetName[n].key);
     if (name.empty()) name = key;
     szNet[n] = nv::core::FirstCharacters(name, kNetNameChars);
-    m_registry.GetValue(Numbered("szNetDrv", n).c_str(), szNetDrv[n]);
+    Read(adOptKey, Numbered("szNetDrv", n).c_str(), szNetDrv[n]);
   }
 }
 
@@ -164,48 +213,58 @@ void CCfginfo::LoadAll(CIniFile& strings) {
 
 // ---- saving ----
 
-void CCfginfo::SaveNetworks(const COSversion& os) {
-  if (os.isNT() && os.isNT5() && OpenForWriting(baseKey)) {
-    m_registry.SetValue("RgSvcType", std::string("1"));
+bool CCfginfo::SaveNetworks(const COSversion& os) {
+  if (os.isNT() && os.isNT5()) {
+    if (!OpenForWriting(baseKey) || !Write(m_registry, baseKey, "RgSvcType", std::string("1"))) return false;
     m_registry.Close();
   }
 
   if (dwIPnum > 2) dwIPnum = 2;
   // A first save finds no IPCfg key yet; without it dwIPnum would be lost.
-  if (OpenForWriting(ipCfgKey)) m_registry.SetValue("dwIPnum", dwIPnum);
-
-  for (int i = 0; i < 2; ++i) {
-    const NetCfgRecord& rec = net[i];
-    if (!OpenForWriting(RecordKey(i))) continue;
-    m_registry.SetValue("dwFlags",
-                        (rec.useDhcp ? kFlagDhcp : 0u) | (rec.sameGateway ? kFlagSameGateway : 0u));
-    m_registry.SetValue("IPAddr", rec.IPAddr);
-    m_registry.SetValue("NetMask", rec.NetMask);
-    m_registry.SetValue("Gateway", rec.Gateway);
-    m_registry.SetValue("ucMacAddr", std::vector<uint8_t>(rec.ucMacAddr.begin(), rec.ucMacAddr.end()));
-    for (int j = 0; j < 3; ++j) {
-      m_registry.SetValue(Numbered("szDns", j).c_str(), rec.dns[j]);
-      m_registry.SetValue(Numbered("szDomain", j).c_str(), rec.domain[j]);
-    }
-    m_registry.SetValue("szBindName", rec.szBindName);
-    m_registry.SetValue("szNetDev", rec.szNetDev);
-  }
+  if (!OpenForWriting(ipCfgKey) || !Write(m_registry, ipCfgKey, "dwIPnum", dwIPnum)) return false;
+  return SaveRecord(0) && SaveRecord(1);
 }
 
-void CCfginfo::SaveOptions() {
-  if (!OpenForWriting(adOptKey)) return;
-  m_registry.SetValue("dwOpt", dwOpt);
-  m_registry.SetValue("dwAutoChange", dwAutoChange);
-  m_registry.SetValue("dwComport", dwComport);
-  m_registry.SetValue("dwAutoLogin", dwAutoLogin);
-  for (int n = 0; n < 2; ++n) {
-    m_registry.SetValue(Numbered("szNet", n).c_str(), szNet[n]);
-    m_registry.SetValue(Numbered("szNetDrv", n).c_str(), szNetDrv[n]);
+bool CCfginfo::SaveRecord(int index) {
+  const NetCfgRecord& rec = net[index];
+  const std::string key = RecordKey(index);
+  if (m_unloadedRecord[index] && *m_unloadedRecord[index] == rec) {
+    CDebug::dprintf("CCfginfo: %s was not loaded and is unchanged: left as stored\n", key.c_str());
+    return true;
   }
+  if (!OpenForWriting(key)) return false;
+  const uint32_t flags = (rec.useDhcp ? kFlagDhcp : 0u) | (rec.sameGateway ? kFlagSameGateway : 0u);
+  bool ok =
+      Write(m_registry, key, "dwFlags", flags) && Write(m_registry, key, "IPAddr", rec.IPAddr) &&
+      Write(m_registry, key, "NetMask", rec.NetMask) && Write(m_registry, key, "Gateway", rec.Gateway) &&
+      Write(m_registry, key, "ucMacAddr", std::vector<uint8_t>(rec.ucMacAddr.begin(), rec.ucMacAddr.end()));
+  for (int j = 0; j < 3 && ok; ++j) {
+    ok = Write(m_registry, key, Numbered("szDns", j).c_str(), rec.dns[j]) &&
+         Write(m_registry, key, Numbered("szDomain", j).c_str(), rec.domain[j]);
+  }
+  ok = ok && Write(m_registry, key, "szBindName", rec.szBindName) &&
+       Write(m_registry, key, "szNetDev", rec.szNetDev);
+  // Written: from now on the stored record is this one.
+  if (ok) m_unloadedRecord[index].reset();
+  return ok;
 }
 
-void CCfginfo::SaveStatus(uint32_t network) {
-  if (OpenForWriting(baseKey + "\\Status")) m_registry.SetValue("dwNet", network + 1);
+bool CCfginfo::SaveOptions() {
+  if (!OpenForWriting(adOptKey)) return false;
+  bool ok = Write(m_registry, adOptKey, "dwOpt", dwOpt) &&
+            Write(m_registry, adOptKey, "dwAutoChange", dwAutoChange) &&
+            Write(m_registry, adOptKey, "dwComport", dwComport) &&
+            Write(m_registry, adOptKey, "dwAutoLogin", dwAutoLogin);
+  for (int n = 0; n < 2 && ok; ++n) {
+    ok = Write(m_registry, adOptKey, Numbered("szNet", n).c_str(), szNet[n]) &&
+         Write(m_registry, adOptKey, Numbered("szNetDrv", n).c_str(), szNetDrv[n]);
+  }
+  return ok;
+}
+
+bool CCfginfo::SaveStatus(uint32_t network) {
+  const std::string key = baseKey + "\\Status";
+  return OpenForWriting(key) && Write(m_registry, key, "dwNet", network + 1);
 }
 
 // ---- schedule ----

@@ -93,8 +93,8 @@ TEST_F(Cfginfo, AFullConfigurationRoundTripsThroughTheRegistry) {
   saved.dwComport = 3;
   saved.dwAutoLogin = 2;
   saved.dwAutoChange = 15;
-  saved.SaveNetworks(kWindows2000);
-  saved.SaveOptions();
+  EXPECT_TRUE(saved.SaveNetworks(kWindows2000));
+  EXPECT_TRUE(saved.SaveOptions());
 
   CCfginfo loaded;
   Load(loaded);
@@ -120,7 +120,7 @@ TEST_F(Cfginfo, RgSvcTypeIsWrittenOnlyOnWindows2000AndLater) {
   for (const COSversion& os : {Windows(kPlatformNT, 4), Windows(kPlatformWindows, 4)}) {
     CCfginfo cfg;
     cfg.SetKeys(base);
-    cfg.SaveNetworks(os);
+    EXPECT_TRUE(cfg.SaveNetworks(os));
     std::string svcType;
     EXPECT_EQ(At("").GetValue("RgSvcType", svcType), 0);
   }
@@ -132,7 +132,7 @@ TEST_F(Cfginfo, AFirstSaveOnAnEmptyTreeKeepsTheNetworkCount) {
   saved.SetKeys(base);
   saved.dwIPnum = 1;
   saved.net[0] = SampleRecord(3);
-  saved.SaveNetworks(kWindows2000);
+  EXPECT_TRUE(saved.SaveNetworks(kWindows2000));
 
   CCfginfo loaded;
   loaded.SetKeys(base);
@@ -211,7 +211,7 @@ TEST_F(Cfginfo, FlagsKeepOnlyDhcpAndSameGateway) {
     cfg.LoadNetworks();
     EXPECT_EQ(cfg.net[0].useDhcp, c.dhcp);
     EXPECT_EQ(cfg.net[0].sameGateway, c.sameGateway);
-    cfg.SaveNetworks(kWindows2000);
+    EXPECT_TRUE(cfg.SaveNetworks(kWindows2000));
     uint32_t flags = 0xFFFF;
     EXPECT_TRUE(At("IPCfg\\info0").GetValue("dwFlags", flags));
     EXPECT_EQ(flags, c.saved);
@@ -219,22 +219,33 @@ TEST_F(Cfginfo, FlagsKeepOnlyDhcpAndSameGateway) {
 }
 
 TEST_F(Cfginfo, MacAddressNeedsSixStoredBytes) {
+  // Any other size is no adapter address: it counts as absent and leaves what an earlier load
+  // (or nothing: zeros) put there.
+  const std::array<uint8_t, 6> before = {9, 9, 9, 9, 9, 9};
   struct Case {
     std::vector<uint8_t> stored;
     std::array<uint8_t, 6> loaded;
-  } cases[] = {{{1, 2, 3, 4}, {0, 0, 0, 0, 0, 0}},
+  } cases[] = {{{1, 2, 3, 4}, before},
+               {{1, 2, 3}, before},
                {{1, 2, 3, 4, 5, 6}, {1, 2, 3, 4, 5, 6}},
-               {{1, 2, 3, 4, 5, 6, 7, 8}, {1, 2, 3, 4, 5, 6}}};
+               {{1, 2, 3, 4, 5, 6, 7, 8}, before},
+               {std::vector<uint8_t>(1 << 20, 0x5A), before}};
   At("IPCfg").SetValue("dwIPnum", uint32_t{1});
   for (const auto& c : cases) {
     SCOPED_TRACE(c.stored.size());
-    At("IPCfg\\info0").SetValue("ucMacAddr", c.stored);
+    ASSERT_TRUE(At("IPCfg\\info0").SetValue("ucMacAddr", c.stored));
     CCfginfo cfg;
     cfg.SetKeys(base);
-    cfg.net[0].ucMacAddr = {9, 9, 9, 9, 9, 9};
+    cfg.net[0].ucMacAddr = before;
     cfg.LoadNetworks();
     EXPECT_EQ(cfg.net[0].ucMacAddr, c.loaded);
   }
+  // At the first load there was nothing before: four bytes give six zeros.
+  At("IPCfg\\info0").SetValue("ucMacAddr", std::vector<uint8_t>{1, 2, 3, 4});
+  CCfginfo fresh;
+  fresh.SetKeys(base);
+  fresh.LoadNetworks();
+  EXPECT_EQ(fresh.net[0].ucMacAddr, (std::array<uint8_t, 6>{}));
 }
 
 TEST_F(Cfginfo, OptionsTakeDefaultsAndRanges) {
@@ -430,7 +441,7 @@ TEST_F(Cfginfo, StatusCountsNetworksFromOne) {
   CCfginfo cfg;
   cfg.SetKeys(base);
   for (uint32_t network : {1u, 0u}) {
-    cfg.SaveStatus(network);
+    EXPECT_TRUE(cfg.SaveStatus(network));
     uint32_t stored = 0;
     EXPECT_TRUE(At("Status").GetValue("dwNet", stored));
     EXPECT_EQ(stored, network + 1);

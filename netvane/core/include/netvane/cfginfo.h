@@ -5,13 +5,18 @@
 // CRegistry it owns.
 //
 // Loading: an absent number keeps the field as it was (zero at first load; dwOpt becomes 11),
-// an absent text reads as empty.  A value of the wrong type or size counts as absent and is
-// left in the registry as it is.  Out-of-range numbers are brought into range.
-// Saving: write failures are not reported.  Network A is index 0, network B index 1.
+// an absent text reads as empty.  A value of the wrong type or size counts as absent, is
+// traced and is left in the registry as it is.  Out-of-range numbers are brought into range.
+// Saving: a save stops at the first write that fails, traces it and returns false.  A network
+// record that the last load did not read (no usable dwIPnum) is written only when the caller
+// has changed it since, so a save never replaces stored records with empty ones.
+// Network A is index 0, network B index 1.
 #pragma once
 #include <array>
 #include <cstdint>
 #include <ctime>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "corekit/ini_file.h"
@@ -32,6 +37,9 @@ struct NetCfgRecord {
   std::array<uint8_t, 6> ucMacAddr = {};
 };
 
+bool operator==(const NetCfgRecord& a, const NetCfgRecord& b);
+inline bool operator!=(const NetCfgRecord& a, const NetCfgRecord& b) { return !(a == b); }
+
 class CCfginfo {
  public:
   static constexpr uint32_t kDefaultOpt = 11;
@@ -41,6 +49,8 @@ class CCfginfo {
 
   // Sets the keys from the product key path.
   CCfginfo();
+  // The same on other registry primitives (tests inject failures this way).
+  explicit CCfginfo(std::shared_ptr<corekit::RegistryApi> registry);
   CCfginfo(const CCfginfo&) = delete;
   CCfginfo& operator=(const CCfginfo&) = delete;
 
@@ -61,11 +71,12 @@ class CCfginfo {
   void LoadOptions(CIniFile& strings);
   void LoadAll(CIniFile& strings);
 
-  // RgSvcType (Windows 2000 and later only), dwIPnum and both records.
-  void SaveNetworks(const COSversion& os);
-  void SaveOptions();
+  // RgSvcType (Windows 2000 and later only), dwIPnum and both records.  False (and a trace
+  // line) when a key could not be opened or a value not written.
+  [[nodiscard]] bool SaveNetworks(const COSversion& os);
+  [[nodiscard]] bool SaveOptions();
   // Status key: dwNet = network + 1.
-  void SaveStatus(uint32_t network);
+  [[nodiscard]] bool SaveStatus(uint32_t network);
 
   // Today at start hour:start minute:00 local time; stored as nextStart and returned.
   time_t ComputeStartTime();
@@ -107,4 +118,11 @@ class CCfginfo {
   // Opens a key below HKEY_LOCAL_MACHINE for writing, creating it when it is missing.
   bool OpenForWriting(const std::string& path);
   std::string RecordKey(int index) const;
+  // Reads one value of the open key; a value that is there but unusable is traced.
+  template <typename T>
+  int Read(const std::string& key, const char* name, T& field);
+  bool SaveRecord(int index);
+
+  // What a record held when the last load skipped it; empty once a load has read it.
+  std::optional<NetCfgRecord> m_unloadedRecord[2];
 };
