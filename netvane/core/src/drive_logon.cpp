@@ -16,6 +16,11 @@ std::string LogFolder(const std::string& installedPath) {
   return (std::filesystem::u8path(installedPath) / "Log").u8string();
 }
 
+uint32_t IdleCheckPeriodMs(uint32_t minutes) noexcept {
+  const uint64_t ms = uint64_t{minutes} * 60000u;
+  return ms > kMaxTimerPeriodMs ? kMaxTimerPeriodMs : static_cast<uint32_t>(ms);
+}
+
 }  // namespace nv::core
 
 CDriveLogon::CDriveLogon(const CCfginfo& cfg, nv::core::IIdleMonitor& idle) : m_cfg(cfg), m_idle(idle) {}
@@ -50,7 +55,7 @@ void CDriveLogon::AfterSwitch(int network) {
   if (m_log) m_log->Write("ID%d", network + 1);
   if (m_frame == nullptr) return;
   if (network == 1 && m_cfg.dwAutoChange != 0) {
-    m_frame->SetTimer(nv::core::TIMER_IDLE_CHECK, m_cfg.dwAutoChange * 60000u);
+    m_frame->SetTimer(nv::core::TIMER_IDLE_CHECK, nv::core::IdleCheckPeriodMs(m_cfg.dwAutoChange));
   } else {
     m_frame->KillTimer(nv::core::TIMER_IDLE_CHECK);
   }
@@ -70,7 +75,7 @@ bool CDriveLogon::IdleReturnDue() {
   const uint32_t last = m_idle.LastInputTime();
   const uint32_t since = last != 0 ? last : m_idleFrom;
   const uint32_t idleSeconds = (m_idle.Now() - since) / 1000;
-  if (idleSeconds < m_cfg.dwAutoChange * 60u) return false;
+  if (idleSeconds < uint64_t{m_cfg.dwAutoChange} * 60u) return false;
   ResetIdle();
   return true;
 }

@@ -115,6 +115,11 @@ TEST_F(DriveLogonTest, IdleTimerRunsOnlyOnNetworkBWithIdleReturnConfigured) {
       {5, 1, "host.SetTimer 10 300000"},
       {5, 0, "host.KillTimer 10"},
       {0, 1, "host.KillTimer 10"},
+      {35791, 1, "host.SetTimer 10 2147460000"},
+      // Beyond what a timer takes (71583 minutes wrapped to 12.7 s in 32 bits): the longest one.
+      {35792, 1, "host.SetTimer 10 2147483647"},
+      {71583, 1, "host.SetTimer 10 2147483647"},
+      {UINT32_MAX, 1, "host.SetTimer 10 2147483647"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("dwAutoChange " + std::to_string(c.autoChange) + " network " + std::to_string(c.network));
@@ -145,6 +150,7 @@ TEST_F(DriveLogonTest, IdleReturnIsDueAfterTheConfiguredMinutesOnNetworkB) {
     int64_t lastInputAgoMs;  // negative: no input since the last reset
     int64_t resetAgoMs;
     bool due;
+    uint32_t autoChange = 5;
   };
   const Case cases[] = {
       {"network A never returns", 0, true, 400'000, 400'000, false},
@@ -153,10 +159,13 @@ TEST_F(DriveLogonTest, IdleReturnIsDueAfterTheConfiguredMinutesOnNetworkB) {
       {"no input since the change, 300 s ago", 1, true, -1, 300'000, true},
       {"no input since the change, 200 s ago", 1, true, -1, 200'000, false},
       {"monitor could not start", 1, false, -1, 400'000, false},
+      // 71582789 minutes are 44 seconds once multiplied in 32 bits.
+      {"limit beyond 32-bit seconds", 1, true, 300'000, 400'000, false, 71'582'789},
+      {"largest limit", 1, true, 300'000, 400'000, false, UINT32_MAX},
   };
-  cfg_.dwAutoChange = 5;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
+    cfg_.dwAutoChange = c.autoChange;
     FakeIdle idle;
     idle.startSucceeds = c.monitorStarts;
     idle.now = 10'000'000 - static_cast<uint32_t>(c.resetAgoMs);

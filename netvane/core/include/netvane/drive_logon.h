@@ -29,6 +29,12 @@ std::string RunOnceCommand(const std::string& installedPath);
 // The log folder "%s\Log" with the installation folder, in the platform's path form.
 std::string LogFolder(const std::string& installedPath);
 
+// The longest period a window timer takes (USER_TIMER_MAXIMUM, about 24.8 days).
+inline constexpr uint32_t kMaxTimerPeriodMs = 0x7FFFFFFF;
+// The idle-check timer's period for dwAutoChange minutes, worked out in 64 bits and cut to what
+// a timer takes; a longer limit is then checked at that period against the full limit.
+uint32_t IdleCheckPeriodMs(uint32_t minutes) noexcept;
+
 }  // namespace nv::core
 
 class CDriveLogon : public nv::core::IDriveStep, public nv::core::IPrinterStep {
