@@ -65,7 +65,9 @@ void CMainFrame::OnTrayAdCfg() {
   CDebug::dprintf("OnTrayAdCfg\n");
   RegisterRunOnce();
   // The advanced option sheet goes here; after OK it re-applies the change display, the drives
-  // and logon settings and re-initialises the switch control.
+  // and logon settings and re-initialises the switch control.  A running schedule thread reads
+  // the sheet's schedule from the store itself; one that ended (schedule off) is started again
+  // with StartSchedule when the sheet switched the schedule on.
 }
 
 void CMainFrame::OnTrayHelp() {

@@ -85,9 +85,15 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (data != nullptr) m_controller.OnCopyData(data->cbData, static_cast<uint32_t>(data->dwData));
       break;
     }
-    case kScheduleArm:
-      m_controller.ArmSchedule(static_cast<int>(wParam), static_cast<uint32_t>(lParam));
+    case kScheduleArm: {
+      std::optional<nv::core::ScheduleArm> arm;
+      {
+        std::lock_guard<std::mutex> lock(m_scheduleMutex);
+        arm.swap(m_pendingArm);
+      }
+      if (arm) m_controller.ArmSchedule(*arm);
       return 0;
+    }
     case WM_QUERYENDSESSION:
       return TRUE;
     case WM_ENDSESSION:
@@ -245,18 +251,18 @@ void CMainFrame::ApplySettings() { m_drives.ApplySettings(this); }
 void CMainFrame::LogLine(const std::string& text) { m_drives.LogLine(text); }
 
 void CMainFrame::StartSchedule() {
-  nv::core::ScheduleSettings settings;
-  settings.startHour = m_cfg.startHour;
-  settings.startMinute = m_cfg.startMinute;
-  settings.startSecond = m_cfg.startSecond;
-  settings.intervalMs = m_cfg.scheduleInterval;
-  settings.startNetwork = static_cast<int>(m_cfg.startNetwork);
   const HWND hwnd = m_hwnd;
-  // The thread only posts; the frame's thread sets the network and the timer.
+  const std::string baseKey = m_cfg.baseKey;
+  // The thread reads the stored schedule itself each round and only posts; the frame's thread
+  // sets the network and the timer.  Only the latest arming counts.
   m_schedule = std::make_unique<nv::core::ScheduleWorker>(
-      settings, &nv::core::LocalMsSinceMidnight, [hwnd](const nv::core::ScheduleArm& arm) {
-        ::PostMessageW(hwnd, kScheduleArm, static_cast<WPARAM>(arm.network),
-                       static_cast<LPARAM>(arm.delayMs));
+      [baseKey] { return nv::core::StoredScheduleSettings(baseKey); }, &nv::core::LocalMsSinceMidnight,
+      [this, hwnd](const nv::core::ScheduleArm& arm) {
+        {
+          std::lock_guard<std::mutex> lock(m_scheduleMutex);
+          m_pendingArm = arm;
+        }
+        ::PostMessageW(hwnd, kScheduleArm, 0, 0);
       });
 }
 

@@ -8,6 +8,8 @@
 // and an exit or end of session that arrives meanwhile runs once the change is over.
 #pragma once
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 
 #include "netvane/change_ip.h"
@@ -105,6 +107,9 @@ class CMainFrame final : public nv::core::IFrameHost, public nv::core::ITrayView
   CNetIndicator m_display;
   nv::core::FrameController m_controller;
   std::unique_ptr<nv::core::ScheduleWorker> m_schedule;
+  // The schedule thread's latest arming, taken on the frame's thread (kScheduleArm).
+  std::mutex m_scheduleMutex;
+  std::optional<nv::core::ScheduleArm> m_pendingArm;
   bool m_exitPending = false;
   bool m_sessionEndPending = false;
   bool m_shutDown = false;

@@ -88,7 +88,7 @@ bool FrameController::OnTimer(unsigned id) {
       return true;
     case TIMER_SCHEDULE:
       host_.KillTimer(TIMER_SCHEDULE);
-      host_.SetTimer(TIMER_SCHEDULE, cfg_.scheduleInterval);
+      host_.SetTimer(TIMER_SCHEDULE, scheduleIntervalMs_);
       OnTrayChange();
       return true;
     default:
@@ -133,9 +133,14 @@ void FrameController::OnEndSession() {
   ShutDown();
 }
 
-void FrameController::ArmSchedule(int network, uint32_t delayMs) {
-  state_.current = network;
-  host_.SetTimer(TIMER_SCHEDULE, delayMs);
+void FrameController::ArmSchedule(const ScheduleArm& arm) {
+  if (!arm.arm) {
+    host_.KillTimer(TIMER_SCHEDULE);
+    return;
+  }
+  state_.current = arm.network;
+  scheduleIntervalMs_ = arm.intervalMs;
+  host_.SetTimer(TIMER_SCHEDULE, arm.delayMs);
 }
 
 }  // namespace nv::core

@@ -13,6 +13,7 @@ ScheduleArm ComputeScheduleArm(int64_t msSinceMidnight, int startHour, int start
   const int64_t interval = intervalMs;
   const int other = 1 - startNetwork;
   result.arm = true;
+  result.intervalMs = intervalMs;
   if (elapsed <= interval) {
     result.network = other;
     result.delayMs = static_cast<uint32_t>(interval - elapsed);

@@ -186,12 +186,17 @@ TEST(FrameController, EndOfSessionLeavesAddressesAlone) {
 TEST(FrameController, TimersDriveTheirTriggers) {
   Fixture f;
   f.frame.StartUp();
-  f.cfg.scheduleInterval = 3600000;
+  f.cfg.scheduleInterval = 60000;  // as loaded at start-up; the schedule thread has read a newer one
   f.rec.calls.clear();
 
-  f.frame.ArmSchedule(0, 1800000);
+  f.frame.ArmSchedule({true, 0, 1800000, 3600000});
+  EXPECT_EQ(f.Count("host.SetTimer 1001 1800000"), 1u);
   EXPECT_TRUE(f.frame.OnTimer(TIMER_SCHEDULE));
   EXPECT_EQ(f.Count("host.SetTimer 1001 3600000"), 1u);
+  EXPECT_EQ(f.frame.State().current, 1);
+  f.rec.calls.clear();
+  f.frame.ArmSchedule(nv::core::ScheduleArm{});  // the schedule was switched off
+  EXPECT_EQ(f.rec.calls, std::vector<std::string>{"host.KillTimer 1001"});
   EXPECT_EQ(f.frame.State().current, 1);
 
   f.host.idleDue = false;

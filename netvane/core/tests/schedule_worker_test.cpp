@@ -3,10 +3,15 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <iterator>
+#include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
+#include "corekit/registry.h"
 #include "netvane/schedule_worker.h"
+#include "support/config_test_support.h"
 
 using nv::core::ScheduleArm;
 using nv::core::ScheduleSettings;
@@ -41,12 +46,13 @@ class ArmRecorder {
   std::vector<ScheduleArm> arms_;
 };
 
-ScheduleSettings EightOClockHourly() {
+ScheduleWorker::Settings EightOClockHourly() {
   ScheduleSettings s;
+  s.on = true;
   s.startHour = 8;
   s.intervalMs = 60 * kMinute;
   s.startNetwork = 0;
-  return s;
+  return [s] { return s; };
 }
 
 TEST(ScheduleWorkerTest, ArmsOnceWhenTheScheduleHasStarted) {
@@ -90,6 +96,67 @@ TEST(ScheduleWorkerTest, StopsWithoutWaitingOutItsPeriod) {
   std::this_thread::sleep_for(20ms);
   worker.reset();  // would hang for a day if the wait were not interrupted
   EXPECT_TRUE(recorder.Arms().empty());
+}
+
+// The option sheet changes the schedule in the store while the program runs.
+class ScheduleFromStore : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(cfgtest::DeleteScratchTree()); }
+  void TearDown() override { EXPECT_TRUE(cfgtest::DeleteScratchTree()); }
+  void Store(const char* name, const char* text) {
+    CRegistry key;
+    ASSERT_TRUE(cfgtest::OpenOrCreate(key, base));
+    ASSERT_TRUE(key.SetValue(name, std::string(text)));
+  }
+  const std::string base = cfgtest::ScratchBaseKey();
+};
+
+TEST_F(ScheduleFromStore, FollowsTheStoredScheduleAndEndsWhenItIsSwitchedOff) {
+  Store("AutoChangeOnOff", "ON");
+  Store("AutoChangeStartHour", "8");
+  Store("AutoChangeStartMinute", "0");
+  Store("AutoChangeInterval", "60");
+  Store("AutoChangeStartNetwork", "INTRANET");
+  ArmRecorder recorder;
+  std::atomic<int> reads{0};
+  ScheduleWorker worker(
+      [&] {
+        ++reads;
+        return nv::core::StoredScheduleSettings(base);
+      },
+      [] { return 9 * kHour + 30 * kMinute; }, [&](const ScheduleArm& a) { recorder.Arm(a); }, 5ms);
+
+  struct Step {
+    const char* what;
+    const char* name;  // the value changed before the step (null: none)
+    const char* text;
+    bool arm;
+    int network;
+    int64_t delay, interval;
+  } steps[] = {
+      {"started at 08:00, hourly", nullptr, nullptr, true, 0, 30 * kMinute, 60 * kMinute},
+      {"every two hours", "AutoChangeInterval", "120", true, 1, 30 * kMinute, 120 * kMinute},
+      {"start moved to 10:00", "AutoChangeStartHour", "10", false, 0, 0, 0},
+      {"start back at 08:00", "AutoChangeStartHour", "8", true, 1, 30 * kMinute, 120 * kMinute},
+      {"switched off", "AutoChangeOnOff", "OFF", false, 0, 0, 0},
+  };
+  for (size_t i = 0; i < std::size(steps); ++i) {
+    const Step& step = steps[i];
+    SCOPED_TRACE(step.what);
+    if (step.name) Store(step.name, step.text);
+    ASSERT_TRUE(recorder.WaitFor(i + 1, 10s));
+    const ScheduleArm arm = recorder.Arms()[i];
+    EXPECT_EQ(arm.arm, step.arm);
+    if (!step.arm) continue;
+    EXPECT_EQ(arm.network, step.network);
+    EXPECT_EQ(arm.delayMs, step.delay);
+    EXPECT_EQ(arm.intervalMs, step.interval);
+  }
+  // Switched off, the thread has ended: it reads no more and arms nothing more.
+  const int readsWhenOff = reads.load();
+  std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(reads.load(), readsWhenOff);
+  EXPECT_EQ(recorder.Arms().size(), std::size(steps));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "netvane/change_sequence.h"
+#include "netvane/schedule.h"
 
 class CCfginfo;
 
@@ -76,8 +77,10 @@ class FrameController {
   void StartUp();
   void ShutDown();
   void OnEndSession();
-  // The schedule's arming, carried out on the frame's thread.
-  void ArmSchedule(int network, uint32_t delayMs);
+  // The schedule's arming, carried out on the frame's thread: the network in force now and the
+  // timer to the next boundary, which then repeats at the arming's interval.  An arming with
+  // arm false stops the schedule's timer.
+  void ArmSchedule(const ScheduleArm& arm);
 
  private:
   void RunChange(int showProgress);
@@ -86,6 +89,7 @@ class FrameController {
   IFrameHost& host_;
   ChangeSteps steps_;
   ChangeState state_;
+  uint32_t scheduleIntervalMs_ = 0;
 };
 
 }  // namespace nv::core

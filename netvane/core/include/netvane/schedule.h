@@ -6,9 +6,10 @@
 namespace nv::core {
 
 struct ScheduleArm {
-  bool arm = false;      // false: before today's start time, or no interval
-  int network = 0;       // network to be current now; the timer's change then toggles it
-  uint32_t delayMs = 0;  // time to the next boundary
+  bool arm = false;         // false: before today's start time, or no interval
+  int network = 0;          // network to be current now; the timer's change then toggles it
+  uint32_t delayMs = 0;     // time to the next boundary
+  uint32_t intervalMs = 0;  // time between the boundaries after that
 };
 
 // `msSinceMidnight` is now in local time.  An interval of 0 arms nothing (it would
