@@ -142,6 +142,7 @@ void CCfginfo::LoadNetworks() {
   CDebug::dprintf("CCfginfo: (%s) IPnum(%u)\n", ipCfgKey.c_str(), dwIPnum);
   if (dwIPnum == 0) {
     // Remember what the records held, so that a save cannot blank the stored ones.
+    CDebug::dprintf("CCfginfo: no network count: records not loaded, a save keeps them unless changed\n");
     for (int i = 0; i < 2; ++i) m_unloadedRecord[i] = net[i];
     return;
   }
