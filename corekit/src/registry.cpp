@@ -5,6 +5,7 @@
 #include <new>
 #include <utility>
 
+#include "corekit/debug.h"
 #include "corekit/win32_error_codes.h"
 #include "registry_multi_string.h"
 
@@ -287,7 +288,14 @@ int CRegistry::GetStringValue(const char* name, std::string& value) noexcept {
   int32_t code = ReadVariableSize(name, type, bytes, kTextBufferBytes);
   if (code == 0 && !IsStringType(type)) code = err::kUnsupportedType;
   value.clear();
-  if (code != 0) return Store(code);
+  if (code != 0) {
+    // A missing value or key is how defaults come about; anything else is worth a trace line.
+    if (code != err::kFileNotFound && code != err::kInvalidHandle) {
+      CDebug::dprintf("CRegistry::GetStringValue: %s not read (error %d)\n", name ? name : "(default)",
+                      static_cast<int>(code));
+    }
+    return Store(code);
+  }
   return Store(Guarded([&]() -> int32_t {
     // The text ends at its first zero, as a C string read from the registry does.
     value.assign(bytes.begin(), std::find(bytes.begin(), bytes.end(), uint8_t{0}));

@@ -27,6 +27,11 @@ using nv::headless::RunnerOptions;
 using Clock = std::chrono::steady_clock;
 
 int ConfigureLab(const RunnerOptions& o) {
+  // A new store is made here, but a broken one is named rather than written over.
+  if (const auto problem = nv::headless::StoreProblem(corekit::RegistryStorePath(), true)) {
+    std::fprintf(stderr, "nvchange: %s\n", problem->c_str());
+    return 1;
+  }
   nv::headless::LabEnvironment env;
   env.adapter = o.adapter;
   env.installDir = o.installDir;

@@ -4,7 +4,7 @@
 
 namespace nv::headless {
 
-std::optional<std::string> StoreProblem(const std::string& path) {
+std::optional<std::string> StoreProblem(const std::string& path, bool missingIsFine) {
   using State = corekit::RegistryStoreState;
   if (path.empty()) return "no registry store location is known (set NV_REGISTRY_DB or HOME)";
   std::string detail;
@@ -13,6 +13,7 @@ std::optional<std::string> StoreProblem(const std::string& path) {
     case State::Usable:
       return std::nullopt;
     case State::Missing:
+      if (missingIsFine) return std::nullopt;
       return "the registry store " + quoted +
              " is missing (run nvchange --configure-lab ADAPTER INSTALL_DIR to create it)";
     case State::Folder:

@@ -23,9 +23,9 @@ struct RunResult {
 };
 
 // `asUser`: the command that runs the program as another user (empty: as we are).
-RunResult RunChangeOn(const std::string& store, const std::string& asUser = "") {
-  const std::string command =
-      asUser + " env NV_REGISTRY_DB='" + store + "' '" + nv::testing::SiblingProgram("nvchange") + "' A 2>&1";
+RunResult RunNvchange(const std::string& store, const std::string& args, const std::string& asUser = "") {
+  const std::string command = asUser + " env NV_REGISTRY_DB='" + store + "' '" +
+                              nv::testing::SiblingProgram("nvchange") + "' " + args + " 2>&1";
   RunResult run;
   FILE* pipe = ::popen(command.c_str(), "r");
   if (!pipe) return run;
@@ -66,11 +66,15 @@ TEST_F(StoreCheck, NvchangeNamesWhatIsWrongWithTheStore) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.store);
-    const RunResult run = RunChangeOn(c.store);
+    const RunResult run = RunNvchange(c.store, "A");
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.output.find(c.cause), std::string::npos) << run.output;
   }
   EXPECT_FALSE(fs::exists(dir + "/new"));
+  // Configuring the lab does not write over a broken store either.
+  const RunResult configure = RunNvchange(dir + "/garbage.db", "--configure-lab lo " + dir);
+  EXPECT_EQ(configure.exitCode, 1);
+  EXPECT_NE(configure.output.find("is corrupt"), std::string::npos) << configure.output;
   EXPECT_EQ(fs::file_size(dir + "/garbage.db"), 4096u);
 
   // Unreadable: root reads every file, so the run drops to an ordinary user first.
@@ -82,7 +86,7 @@ TEST_F(StoreCheck, NvchangeNamesWhatIsWrongWithTheStore) {
     ASSERT_EQ(::chmod(dir.c_str(), 0755), 0);
     asUser = "setpriv --reuid=65534 --regid=65534 --clear-groups";
   }
-  const RunResult run = RunChangeOn(locked, asUser);
+  const RunResult run = RunNvchange(locked, "A", asUser);
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_NE(run.output.find("is unreadable"), std::string::npos) << run.output;
 }
