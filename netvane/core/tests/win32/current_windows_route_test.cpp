@@ -27,21 +27,27 @@ namespace {
 class WineVersionForProgram {
  public:
   WineVersionForProgram(const std::string& fileName, const char* version)
-      : key_(L"Software\\Wine\\AppDefaults\\" + nv::text::Widen(fileName)) {
+      : key_(std::wstring(kAppDefaults) + L"\\" + nv::text::Widen(fileName)) {
+    HKEY existing = nullptr;
+    createdAppDefaults_ =
+        ::RegOpenKeyExW(HKEY_CURRENT_USER, kAppDefaults, 0, KEY_READ, &existing) != ERROR_SUCCESS;
+    if (existing != nullptr) ::RegCloseKey(existing);
     const std::wstring value = nv::text::Widen(version);
     ok_ = ::RegSetKeyValueW(HKEY_CURRENT_USER, key_.c_str(), L"Version", REG_SZ, value.c_str(),
                             static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
   }
   ~WineVersionForProgram() {
-    ::RegDeleteKeyValueW(HKEY_CURRENT_USER, key_.c_str(), L"Version");
     ::RegDeleteKeyW(HKEY_CURRENT_USER, key_.c_str());
+    if (createdAppDefaults_) ::RegDeleteKeyW(HKEY_CURRENT_USER, kAppDefaults);
   }
   WineVersionForProgram(const WineVersionForProgram&) = delete;
   WineVersionForProgram& operator=(const WineVersionForProgram&) = delete;
   bool ok() const { return ok_; }
 
  private:
+  static constexpr wchar_t kAppDefaults[] = L"Software\\Wine\\AppDefaults";
   std::wstring key_;
+  bool createdAppDefaults_ = false;
   bool ok_ = false;
 };
 
@@ -96,7 +102,8 @@ TEST(CurrentWindows, RouteCallAndVersionNameFollowMajorVersionSix) {
     const char* osLine;     // COSversion's trace of what it classified
     const char* majorLine;  // the address renewal's trace of the major version it branches on
     const char* routeCall;  // the call that added the default route
-  } cases[] = {  // Wine 8.0 knows no "win11"
+  } cases[] = {
+      // Wine 8.0 knows no "win11"
       {"win10", "COSversion(VISTA) 6.2 build 9200", "osversion(6)", kVistaRoute},
       {"win81", "COSversion(VISTA) 6.2 build 9200", "osversion(6)", kVistaRoute},
       {"win7", "COSversion(VISTA) 6.1 build 7601", "osversion(6)", kVistaRoute},
