@@ -12,8 +12,8 @@ std::shared_ptr<RegistryApi> SystemRegistryApi() noexcept {
   return std::shared_ptr<RegistryApi>(std::shared_ptr<RegistryApi>(), &store);
 }
 
-std::shared_ptr<RegistryApi> OpenRegistryStore(const std::string& path) {
-  return std::make_shared<SqliteRegistry>(path);
+std::shared_ptr<RegistryApi> OpenRegistryStore(const std::string& path, RegistryStoreOptions options) {
+  return std::make_shared<SqliteRegistry>(path, std::move(options));
 }
 
 }  // namespace corekit

@@ -1,4 +1,4 @@
-// RAII owners for SQLite connections and prepared statements.
+// RAII owners for SQLite connections, prepared statements and write transactions.
 #pragma once
 #include <sqlite3.h>
 
@@ -35,6 +35,29 @@ class StatementUse {
 
  private:
   sqlite3_stmt* stmt_;
+};
+
+// BEGIN IMMEDIATE ... COMMIT.  Every other way out (an error code, an exception) rolls back,
+// so the connection never stays in a write transaction holding the store's lock.
+class WriteTransaction {
+ public:
+  explicit WriteTransaction(sqlite3* db) noexcept : db_(db) {}
+  WriteTransaction(const WriteTransaction&) = delete;
+  WriteTransaction& operator=(const WriteTransaction&) = delete;
+  ~WriteTransaction() {
+    if (db_ && !sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  }
+  // SQLite result codes; on failure the extended code is sqlite3_extended_errcode(db).
+  [[nodiscard]] int Begin() noexcept { return Exec("BEGIN IMMEDIATE"); }
+  [[nodiscard]] int Commit() noexcept {
+    const int rc = Exec("COMMIT");
+    if (rc == SQLITE_OK) db_ = nullptr;
+    return rc;
+  }
+
+ private:
+  int Exec(const char* sql) noexcept { return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr); }
+  sqlite3* db_;
 };
 
 }  // namespace corekit::sqlite

@@ -6,10 +6,13 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <new>
+#include <string_view>
 #include <vector>
 
 #include "corekit/registry_store_path.h"
 #include "corekit/win32_error_codes.h"
+#include "name_fold.h"
 #include "platform/text.h"
 #include "registry_buffers.h"
 
@@ -18,8 +21,9 @@ namespace err = win32_error;
 
 namespace {
 
-constexpr int kBusyTimeoutMs = 10000;
-constexpr int kSchemaVersion = 1;
+// 1: names folded in ASCII only; 2: Unicode simple upper-casing (name_fold.h).
+constexpr int kSchemaVersion = 2;
+constexpr const char* kUtf16Order = "NV_UTF16_ORDER";
 constexpr size_t kMaxValueNameChars = 16383;
 
 // Win32 access bits the store checks.
@@ -65,7 +69,12 @@ uint64_t FileTimeNow() {
   return static_cast<uint64_t>(since1970 / 100) + 116444736000000000ull;
 }
 
-std::string Fold(const std::string& name) { return nv::text::ToUpperAscii(name); }
+std::string Fold(const std::string& name) { return FoldName(name); }
+
+int CompareFolded(void*, int aLen, const void* a, int bLen, const void* b) {
+  return CompareInUtf16Order(std::string_view(static_cast<const char*>(a), static_cast<size_t>(aLen)),
+                             std::string_view(static_cast<const char*>(b), static_cast<size_t>(bLen)));
+}
 
 // Splits a subkey path at backslashes.  A leading backslash makes a malformed path; repeated
 // and trailing ones are ignored, as the registry does.
@@ -104,7 +113,8 @@ int32_t MakeFolders(const std::string& file) {
 
 }  // namespace
 
-SqliteRegistry::SqliteRegistry(std::string path) noexcept : path_(std::move(path)) {}
+SqliteRegistry::SqliteRegistry(std::string path, RegistryStoreOptions options) noexcept
+    : path_(std::move(path)), options_(std::move(options)) {}
 
 SqliteRegistry::~SqliteRegistry() {
   statements_.clear();
@@ -124,6 +134,9 @@ int32_t SqliteRegistry::Fail(int rc) const {
     case SQLITE_PERM:
     case SQLITE_AUTH:
       return err::kAccessDenied;
+    case SQLITE_BUSY:  // another process kept the write lock past our wait
+    case SQLITE_LOCKED:
+      return err::kBusy;
     default:
       return err::kRegistryIoFailed;
   }
@@ -148,16 +161,12 @@ int32_t SqliteRegistry::Exec(const char* sql) {
 
 template <typename F>
 int32_t SqliteRegistry::WriteTransaction(F&& body) {
-  if (int32_t code = Exec("BEGIN IMMEDIATE"); code != 0) return code;
-  const int32_t code = body();
-  if (code == 0) {
-    if (sqlite3_exec(db_.get(), "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) return 0;
-    const int32_t failed = Fail(sqlite3_extended_errcode(db_.get()));
-    sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
-    return failed;
-  }
-  sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
-  return code;
+  sqlite::WriteTransaction transaction(db_.get());
+  if (transaction.Begin() != SQLITE_OK) return Fail(sqlite3_extended_errcode(db_.get()));
+  if (options_.insideWrite) options_.insideWrite();
+  if (int32_t code = body(); code != 0) return code;
+  if (transaction.Commit() != SQLITE_OK) return Fail(sqlite3_extended_errcode(db_.get()));
+  return 0;
 }
 
 int32_t SqliteRegistry::EnsureOpen() {
@@ -178,12 +187,18 @@ int32_t SqliteRegistry::EnsureOpen() {
                                  SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
   sqlite::UniqueConnection db(raw);
   if (rc != SQLITE_OK) return Fail(rc);
-  sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
+  sqlite3_busy_timeout(db.get(), static_cast<int>(options_.lockWait.count()));
+  if (sqlite3_create_collation_v2(db.get(), kUtf16Order, SQLITE_UTF8, nullptr, CompareFolded, nullptr) !=
+      SQLITE_OK) {
+    return Fail(sqlite3_extended_errcode(db.get()));
+  }
   db_ = std::move(db);
   owner_ = ::getpid();
 
+  // FULL: every commit is synced to disk before it counts, so a saved setting survives a power
+  // loss.  The store is small and written rarely; the sync costs nothing that matters.
   int32_t code = Exec("PRAGMA journal_mode=WAL");
-  if (code == 0) code = Exec("PRAGMA synchronous=NORMAL");
+  if (code == 0) code = Exec("PRAGMA synchronous=FULL");
   if (code == 0) code = CreateSchema();
   if (code != 0) {
     statements_.clear();
@@ -203,6 +218,10 @@ int32_t SqliteRegistry::CreateSchema() {
     }
     if (current > kSchemaVersion) return err::kRegistryCorrupt;  // written by a newer program
     if (current == kSchemaVersion) return 0;
+    if (current == 1) {
+      if (int32_t c = RefoldNames(); c != 0) return c;
+      return Exec("PRAGMA user_version=2");
+    }
     int32_t c = Exec(
         "CREATE TABLE IF NOT EXISTS keys("
         " id INTEGER PRIMARY KEY AUTOINCREMENT, parent INTEGER NOT NULL, name TEXT NOT NULL,"
@@ -220,7 +239,7 @@ int32_t SqliteRegistry::CreateSchema() {
       sqlite3_bind_text(insert, 1, root.name, -1, SQLITE_STATIC);
       if (sqlite3_step(insert) != SQLITE_DONE) return Fail(sqlite3_extended_errcode(db_.get()));
     }
-    return Exec("PRAGMA user_version=1");
+    return Exec("PRAGMA user_version=2");
   });
   if (code != 0) return code;
 
@@ -231,6 +250,37 @@ int32_t SqliteRegistry::CreateSchema() {
     sqlite3_bind_text(find, 1, root.name, -1, SQLITE_STATIC);
     if (sqlite3_step(find) != SQLITE_ROW) return err::kRegistryCorrupt;
     roots_[HandleValue(root.handle)] = sqlite3_column_int64(find, 0);
+  }
+  return 0;
+}
+
+int32_t SqliteRegistry::RefoldNames() {
+  for (const char* table : {"keys", "vals"}) {
+    const std::string selectSql = std::string("SELECT id, name FROM ") + table;
+    // Two names that only non-ASCII case told apart now fold alike: the later one keeps its old
+    // fold (OR IGNORE), so it stays listed and nothing is lost.
+    const std::string updateSql = std::string("UPDATE OR IGNORE ") + table + " SET fold = ?2 WHERE id = ?1";
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db_.get(), selectSql.c_str(), -1, &raw, nullptr) != SQLITE_OK) {
+      sqlite3_finalize(raw);
+      return Fail(sqlite3_extended_errcode(db_.get()));
+    }
+    sqlite::UniqueStatement select(raw);
+    raw = nullptr;
+    if (sqlite3_prepare_v2(db_.get(), updateSql.c_str(), -1, &raw, nullptr) != SQLITE_OK) {
+      sqlite3_finalize(raw);
+      return Fail(sqlite3_extended_errcode(db_.get()));
+    }
+    sqlite::UniqueStatement update(raw);
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(select.get())) == SQLITE_ROW) {
+      const std::string fold = Fold(ColumnText(select.get(), 1));
+      sqlite::StatementUse use(update.get());
+      sqlite3_bind_int64(update.get(), 1, sqlite3_column_int64(select.get(), 0));
+      sqlite3_bind_text(update.get(), 2, fold.c_str(), static_cast<int>(fold.size()), SQLITE_STATIC);
+      if (sqlite3_step(update.get()) != SQLITE_DONE) return Fail(sqlite3_extended_errcode(db_.get()));
+    }
+    if (rc != SQLITE_DONE) return Fail(sqlite3_extended_errcode(db_.get()));
   }
   return 0;
 }
@@ -303,8 +353,10 @@ int32_t SqliteRegistry::Locked(F&& body) noexcept {
     std::lock_guard<std::mutex> lock(mutex_);
     if (int32_t code = EnsureOpen(); code != 0) return code;
     return body();
-  } catch (...) {
+  } catch (const std::bad_alloc&) {
     return err::kNotEnoughMemory;
+  } catch (...) {
+    return err::kInternalError;
   }
 }
 
@@ -448,7 +500,8 @@ int32_t SqliteRegistry::EnumKey(RegKey handle, uint32_t index, char* name, uint3
     int64_t key = 0;
     if (int32_t code = Resolve(handle, kEnumerateSubKeys, key); code != 0) return code;
     sqlite3_stmt* select = Statement(
-        "SELECT name, class, last_write FROM keys WHERE parent = ?1 ORDER BY fold LIMIT 1 OFFSET ?2");
+        "SELECT name, class, last_write FROM keys WHERE parent = ?1 ORDER BY fold COLLATE NV_UTF16_ORDER"
+        " LIMIT 1 OFFSET ?2");
     sqlite::StatementUse use(select);
     if (int32_t code = RowAt(select, key, index); code != 0) return code;
     if (int32_t code = CopyNameOut(ColumnText(select, 0), name, nameLen); code != 0) return code;
@@ -499,7 +552,7 @@ int32_t SqliteRegistry::FlushKey(RegKey handle) noexcept {
   return Locked([&]() -> int32_t {
     int64_t key = 0;
     if (int32_t code = Resolve(handle, 0, key); code != 0) return code;
-    // Commits are not synced one by one; a checkpoint puts everything on disk.
+    // Every commit is already synced; a checkpoint also moves it from the log into the file.
     return sqlite3_wal_checkpoint_v2(db_.get(), nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr) ==
                    SQLITE_OK
                ? 0

@@ -1,7 +1,8 @@
 // Our own registry store on an SQLite file: predefined roots, keys and values with names
-// compared without ASCII case, subkeys listed in name order and values in creation order
-// (as Windows lists them), Win32 error codes.  Every write is one transaction; a busy
-// timeout lets several processes share the file.  Handles are per process.
+// compared as the registry compares them (name_fold.h), subkeys listed in name order and values
+// in creation order (as Windows lists them), Win32 error codes.  Every write is one durable
+// transaction; a bounded wait for the write lock lets several processes share the file (170
+// when it runs out).  Handles are per process.
 #pragma once
 #include <sys/types.h>
 
@@ -11,6 +12,7 @@
 #include <unordered_map>
 
 #include "corekit/registry_api.h"
+#include "corekit/registry_store_path.h"
 #include "sqlite_handles.h"
 
 namespace corekit {
@@ -18,7 +20,7 @@ namespace corekit {
 class SqliteRegistry final : public RegistryApi {
  public:
   // An empty path means RegistryStorePath() at first use.
-  explicit SqliteRegistry(std::string path) noexcept;
+  explicit SqliteRegistry(std::string path, RegistryStoreOptions options = {}) noexcept;
   ~SqliteRegistry() override;
 
   int32_t OpenKey(RegKey parent, const char* path, uint32_t access, RegKey* result) noexcept override;
@@ -59,6 +61,8 @@ class SqliteRegistry final : public RegistryApi {
 
   int32_t EnsureOpen();
   int32_t CreateSchema();
+  // Recomputes the folded names of a store written with ASCII-only folding.
+  int32_t RefoldNames();
   sqlite3_stmt* Statement(const char* sql);
   int32_t Exec(const char* sql);
   int32_t Fail(int rc) const;
@@ -67,7 +71,7 @@ class SqliteRegistry final : public RegistryApi {
   int32_t Locked(F&& body) noexcept;
   // Steps the `index`th row of an enumeration (?1 = key, ?2 = offset); 259 past the end.
   int32_t RowAt(sqlite3_stmt* select, int64_t key, uint32_t index);
-  // Runs `body` inside BEGIN IMMEDIATE ... COMMIT; rolls back when it returns non-zero.
+  // Runs `body` inside BEGIN IMMEDIATE ... COMMIT; rolls back when it returns non-zero or throws.
   template <typename F>
   int32_t WriteTransaction(F&& body);
 
@@ -81,6 +85,7 @@ class SqliteRegistry final : public RegistryApi {
 
   std::mutex mutex_;
   std::string path_;
+  RegistryStoreOptions options_;
   sqlite::UniqueConnection db_;
   pid_t owner_ = 0;  // a connection is not carried across fork()
   std::unordered_map<const char*, sqlite::UniqueStatement> statements_;

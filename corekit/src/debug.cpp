@@ -18,13 +18,22 @@ struct TraceSettings {
 };
 
 // One lock orders the settings and every output, so lines from threads never interleave.
-std::mutex g_lock;
-TraceSettings g_settings;
+struct TraceState {
+  std::mutex lock;
+  TraceSettings settings;
+};
 
-void LoadSettings() {
-  g_settings.on = nv::corekit::ReadEnvironment("NV_TRACE") == "1";
-  g_settings.file = nv::corekit::ReadEnvironment("NV_TRACE_FILE");
-  g_settings.loaded = true;
+// Made on first use: objects that trace while statics are being constructed (a global
+// COSversion, for one) must not meet the state before it exists.
+TraceState& State() {
+  static TraceState state;
+  return state;
+}
+
+void LoadSettings(TraceSettings& settings) {
+  settings.on = nv::corekit::ReadEnvironment("NV_TRACE") == "1";
+  settings.file = nv::corekit::ReadEnvironment("NV_TRACE_FILE");
+  settings.loaded = true;
 }
 
 }  // namespace
@@ -32,9 +41,11 @@ void LoadSettings() {
 int CDebug::dprintf(const char* format, ...) noexcept {
   if (format == nullptr) return 0;
   try {
-    std::lock_guard<std::mutex> lock(g_lock);
-    if (!g_settings.loaded) LoadSettings();
-    if (!g_settings.on) return 0;
+    TraceState& state = State();
+    std::lock_guard<std::mutex> lock(state.lock);
+    TraceSettings& settings = state.settings;
+    if (!settings.loaded) LoadSettings(settings);
+    if (!settings.on) return 0;
 
     char line[kMaxLine + 2];
     va_list args;
@@ -47,8 +58,8 @@ int CDebug::dprintf(const char* format, ...) noexcept {
     const std::string_view text(line, length);
 
     nv::corekit::EmitTraceLine(text);
-    if (g_settings.console) nv::corekit::WriteTraceConsole(text);
-    if (!g_settings.file.empty()) nv::corekit::AppendTraceFile(g_settings.file, text);
+    if (settings.console) nv::corekit::WriteTraceConsole(text);
+    if (!settings.file.empty()) nv::corekit::AppendTraceFile(settings.file, text);
     return static_cast<int>(length);
   } catch (...) {
     return 0;
@@ -57,19 +68,21 @@ int CDebug::dprintf(const char* format, ...) noexcept {
 
 void CDebug::startConsoleWin(int width, int height, const char* title) noexcept {
   try {
-    std::lock_guard<std::mutex> lock(g_lock);
-    if (!g_settings.loaded) LoadSettings();
-    if (g_settings.on && !g_settings.console) {
-      g_settings.console = nv::corekit::OpenTraceConsole(width, height, title);
-    }
+    TraceState& state = State();
+    std::lock_guard<std::mutex> lock(state.lock);
+    TraceSettings& settings = state.settings;
+    if (!settings.loaded) LoadSettings(settings);
+    if (settings.on && !settings.console)
+      settings.console = nv::corekit::OpenTraceConsole(width, height, title);
   } catch (...) {
   }
 }
 
 void CDebug::reloadSettings() noexcept {
   try {
-    std::lock_guard<std::mutex> lock(g_lock);
-    LoadSettings();
+    TraceState& state = State();
+    std::lock_guard<std::mutex> lock(state.lock);
+    LoadSettings(state.settings);
   } catch (...) {
   }
 }

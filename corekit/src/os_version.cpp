@@ -2,8 +2,21 @@
 
 #include <cstdio>
 
+#include "corekit/debug.h"
 #include "os_facts.h"
 #include "platform/text.h"
+
+OsVersionRecord ReportedWithoutManifest(OsVersionRecord record) {
+  constexpr uint32_t kWindows8Major = 6, kWindows8Minor = 2, kWindows8Build = 9200;
+  const bool after8 = record.dwMajorVersion > kWindows8Major ||
+                      (record.dwMajorVersion == kWindows8Major && record.dwMinorVersion > kWindows8Minor);
+  if (record.dwPlatformId == kPlatformNT && after8) {
+    record.dwMajorVersion = kWindows8Major;
+    record.dwMinorVersion = kWindows8Minor;
+    record.dwBuildNumber = kWindows8Build;
+  }
+  return record;
+}
 
 std::string ClassifyWindowsVersion(uint32_t platformId, uint32_t major, uint32_t minor) {
   std::string name;
@@ -70,6 +83,8 @@ COSversion::COSversion() noexcept {
     if (facts.versionKnown) {
       m_osvi = std::move(facts.version);
       m_name = ClassifyWindowsVersion(m_osvi.dwPlatformId, m_osvi.dwMajorVersion, m_osvi.dwMinorVersion);
+      CDebug::dprintf("COSversion(%s) %u.%u build %u, platform %u\n", m_name.c_str(), m_osvi.dwMajorVersion,
+                      m_osvi.dwMinorVersion, m_osvi.dwBuildNumber, m_osvi.dwPlatformId);
     }
     m_systemDir = std::move(facts.systemDir);
     m_windowsDir = std::move(facts.windowsDir);

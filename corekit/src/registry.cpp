@@ -1,9 +1,11 @@
 #include "corekit/registry.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <utility>
 
+#include "corekit/debug.h"
 #include "corekit/win32_error_codes.h"
 #include "registry_multi_string.h"
 
@@ -280,18 +282,23 @@ int CRegistry::QueryValue(const char* name, KeyValueTypes& type, uint8_t* data, 
 }
 
 int CRegistry::GetStringValue(const char* name, std::string& value) noexcept {
-  return Store(Guarded([&]() -> int32_t {
-    // One byte short of the buffer, so the text always ends in a zero.
-    char buf[kTextBufferBytes] = {};
-    uint32_t size = kTextBufferBytes - 1;
-    uint32_t type = typeString;
-    int32_t code = m_Api->QueryValue(m_hKey, name, &type, reinterpret_cast<uint8_t*>(buf), &size);
-    if (code == 0 && !IsStringType(type)) code = err::kUnsupportedType;
-    if (code != 0) {
-      value.clear();
-      return code;
+  // The whole text, however long: a cut or empty path silently sends files elsewhere.
+  uint32_t type = typeString;
+  std::vector<uint8_t> bytes;
+  int32_t code = ReadVariableSize(name, type, bytes, kTextBufferBytes);
+  if (code == 0 && !IsStringType(type)) code = err::kUnsupportedType;
+  value.clear();
+  if (code != 0) {
+    // A missing value or key is how defaults come about; anything else is worth a trace line.
+    if (code != err::kFileNotFound && code != err::kInvalidHandle) {
+      CDebug::dprintf("CRegistry::GetStringValue: %s not read (error %d)\n", name ? name : "(default)",
+                      static_cast<int>(code));
     }
-    value = buf;
+    return Store(code);
+  }
+  return Store(Guarded([&]() -> int32_t {
+    // The text ends at its first zero, as a C string read from the registry does.
+    value.assign(bytes.begin(), std::find(bytes.begin(), bytes.end(), uint8_t{0}));
     return 0;
   }));
 }
@@ -310,9 +317,10 @@ int CRegistry::GetDoubleWordValue(const char* name, uint32_t& value) noexcept {
   return Store(code);
 }
 
-int32_t CRegistry::ReadVariableSize(const char* name, uint32_t& type, std::vector<uint8_t>& data) noexcept {
+int32_t CRegistry::ReadVariableSize(const char* name, uint32_t& type, std::vector<uint8_t>& data,
+                                    uint32_t minCapacity) noexcept {
   return Guarded([&]() -> int32_t {
-    uint32_t capacity = m_LongestValueDataLength;
+    uint32_t capacity = std::max(m_LongestValueDataLength, minCapacity);
     int32_t code = err::kMoreData;
     for (int attempt = 0; attempt < kReadAttempts && code == err::kMoreData; ++attempt) {
       data.assign(capacity == 0 ? 1 : capacity, 0);

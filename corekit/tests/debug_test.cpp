@@ -13,6 +13,9 @@ using corekit_test::SetEnv;
 
 namespace {
 
+// Traces while statics are still being made, as a global COSversion does.
+const int g_tracedBeforeMain = CDebug::dprintf("traced before main\n");
+
 class DebugTest : public ::testing::Test {
  protected:
   void Trace(const char* on) {
@@ -38,6 +41,13 @@ TEST_F(DebugTest, SilentUnlessSwitchedOn) {
     CDebug::startConsoleWin(80, 40, "Netvane");
   }
   EXPECT_EQ(ReadBytes(file), "");
+}
+
+TEST_F(DebugTest, TracingBeforeMainLeavesTheTraceWorking) {
+  EXPECT_GE(g_tracedBeforeMain, 0);
+  Trace("1");
+  EXPECT_EQ(CDebug::dprintf("after main\n"), 11);
+  EXPECT_EQ(ReadBytes(file), "after main\n");
 }
 
 TEST_F(DebugTest, SwitchedOnLinesReachTheTraceFile) {

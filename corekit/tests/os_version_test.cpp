@@ -26,6 +26,38 @@ TEST(OsVersion, ClassificationTable) {
   }
 }
 
+TEST(OsVersion, VersionsAfterWindows8ReadAsWindows8) {
+  struct Case {
+    uint32_t platform, major, minor, build;
+    uint32_t readMajor, readMinor, readBuild;
+    const char* name;
+  } cases[] = {
+      {2, 10, 0, 22631, 6, 2, 9200, "VISTA"},  // Windows 11
+      {2, 10, 0, 19045, 6, 2, 9200, "VISTA"},  // Windows 10
+      {2, 6, 3, 9600, 6, 2, 9200, "VISTA"},    // Windows 8.1
+      {2, 6, 2, 9200, 6, 2, 9200, "VISTA"},    // Windows 8
+      {2, 6, 1, 7601, 6, 1, 7601, "VISTA"},    // Windows 7 as it is
+      {2, 5, 1, 2600, 5, 1, 2600, "WINXP"},   {1, 4, 10, 2222, 4, 10, 2222, "WIN98"},
+      {1, 7, 0, 1, 7, 0, 1, "WIN95"},  // only the NT family is read down
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.platform << " " << c.major << "." << c.minor << "." << c.build);
+    OsVersionRecord record;
+    record.dwPlatformId = c.platform;
+    record.dwMajorVersion = c.major;
+    record.dwMinorVersion = c.minor;
+    record.dwBuildNumber = c.build;
+    record.szCSDVersion = "Service Pack 1";
+    const OsVersionRecord read = ReportedWithoutManifest(record);
+    EXPECT_EQ(read.dwMajorVersion, c.readMajor);
+    EXPECT_EQ(read.dwMinorVersion, c.readMinor);
+    EXPECT_EQ(read.dwBuildNumber, c.readBuild);
+    EXPECT_EQ(read.dwPlatformId, c.platform);
+    EXPECT_EQ(read.szCSDVersion, "Service Pack 1");
+    EXPECT_EQ(ClassifyWindowsVersion(read.dwPlatformId, read.dwMajorVersion, read.dwMinorVersion), c.name);
+  }
+}
+
 TEST(OsVersion, LanguageSettingIsCutToThreeUpperCaseCharacters) {
   struct Case {
     const char* setting;
@@ -57,6 +89,9 @@ TEST(OsVersion, RunningSystemIsClassifiedFromItsRecord) {
   EXPECT_EQ(os.isNT(), v.dwPlatformId == kPlatformNT);
   EXPECT_EQ(os.isNT5(), v.dwMajorVersion >= 5);
   EXPECT_GT(v.dwMajorVersion, 0u) << "the version query answered";
+  if (os.isNT()) {
+    EXPECT_LE(v.dwMajorVersion * 100 + v.dwMinorVersion, 602u) << "read as a program without a manifest does";
+  }
   EXPECT_TRUE(std::filesystem::is_directory(std::filesystem::u8path(os.m_systemDir))) << os.m_systemDir;
   EXPECT_TRUE(std::filesystem::is_directory(std::filesystem::u8path(os.m_windowsDir))) << os.m_windowsDir;
   ASSERT_EQ(os.m_language.size(), 3u) << os.m_language;

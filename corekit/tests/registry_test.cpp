@@ -82,24 +82,16 @@ TEST_F(Registry, TypedValuesKeepTheirTypeAndSize) {
   EXPECT_EQ(list, (std::vector<std::string>{"a", "bc"}));
 }
 
-TEST_F(Registry, StringsOf2048BytesOrMoreDoNotReadAsText) {
-  ASSERT_TRUE(reg.SetStringValue("szFits", std::string(2046, 'x')));     // 2047 bytes stored
-  ASSERT_TRUE(reg.SetStringValue("szTooLong", std::string(2047, 'y')));  // 2048 bytes stored
-
-  std::string text;
-  EXPECT_TRUE(reg.GetStringValue("szFits", text));
-  EXPECT_EQ(text.size(), 2046u);
-  text = "stale";
-  EXPECT_EQ(reg.GetStringValue("szTooLong", text), 0);
-  EXPECT_EQ(reg.GetErrorCode(), err::kMoreData);
-  EXPECT_EQ(text, "");
-
-  // The value itself is intact: a raw read with a big enough buffer gets all of it.
-  std::vector<uint8_t> raw(4096);
-  CRegistry::KeyValueTypes type = CRegistry::typeNone;
-  uint32_t size = static_cast<uint32_t>(raw.size());
-  ASSERT_TRUE(reg.QueryValue("szTooLong", type, raw.data(), size));
-  EXPECT_EQ(size, 2048u);
+TEST_F(Registry, StringsOf2048BytesOrMoreReadWhole) {
+  const std::string path = "C:\\" + std::string(3000, 'p');
+  for (const std::string& text :
+       {std::string(2046, 'x'), std::string(2047, 'y'), std::string(70000, 'z'), path}) {
+    SCOPED_TRACE(text.size());
+    ASSERT_TRUE(reg.SetStringValue("szLong", text));
+    std::string read = "stale";
+    EXPECT_TRUE(reg.GetStringValue("szLong", read)) << reg.GetErrorCode();
+    EXPECT_EQ(read, text);
+  }
 }
 
 TEST_F(Registry, EmptyStringArrayIsStoredAsOneZeroByte) {
@@ -286,6 +278,54 @@ TEST_F(Registry, NamesAreComparedWithoutCase) {
   ASSERT_TRUE(other.Create(Path("Mixed\\New").c_str(), nullptr, CRegistry::optionsNonVolatile,
                            CRegistry::permissionAllAccess, nullptr, &disposition));
   EXPECT_EQ(disposition, CRegistry::dispositionCreatedNewKey);
+}
+
+TEST_F(Registry, NonAsciiNamesFoldByUnicodeSimpleUpperCase) {
+  struct Case {
+    const char* stored;
+    const char* asked;
+    bool same;
+  } cases[] = {
+      {"\xC3\x84pfel", "\xC3\xA4PFEL", true},          // Äpfel / äPFEL
+      {"\xC3\x96l", "\xC3\xB6L", true},                // Öl / öL
+      {"\xC4\x80x", "\xC4\x81X", true},                // Āx / āX
+      {"\xCE\xA3\xCE\xBF", "\xCF\x83\xCE\x9F", true},  // Σο / σΟ
+      {"\xD0\x96", "\xD0\xB6", true},                  // Ж / ж
+      {"\xEF\xBC\xA1", "\xEF\xBD\x81", true},          // fullwidth Ａ / ａ
+      {"Stra\xC3\x9F"
+       "e",
+       "STRASSE", false},                   // ß has no one-letter capital
+      {"\xC3\xA9t\xC3\xA9", "ETE", false},  // é is not E
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.asked);
+    ASSERT_TRUE(reg.SetValue(c.stored, std::string(c.stored)));
+    std::string text;
+    EXPECT_EQ(reg.GetValue(c.asked, text) != 0, c.same);
+    if (c.same) {
+      EXPECT_EQ(text, c.stored);
+    }
+
+    CreateKeys({std::string("k\\") + c.stored});
+    CRegistry key;
+    EXPECT_EQ(key.uOpenKey(kHKeyCurrentUser, Path(std::string("k\\") + c.asked).c_str()) != 0, c.same);
+  }
+
+  // Subkeys sort by their upper-cased UTF-16 code units: "Z" < "ä" (Ä) < "ä" + "b" < the
+  // surrogate pair of U+1F600 < fullwidth "ａ" (U+FF41, Ａ U+FF21).
+  CreateKeys({"order\\\xEF\xBD\x81", "order\\\xF0\x9F\x98\x80",
+              "order\\\xC3\xA4"
+              "b",
+              "order\\Z", "order\\\xC3\xA4"});
+  CRegistry order;
+  ASSERT_TRUE(order.uOpenKey(kHKeyCurrentUser, Path("order").c_str()));
+  std::vector<std::string> names;
+  std::string name, cls;
+  for (uint32_t i = 0; order.EnumerateKeys(i, name, cls); ++i) names.push_back(name);
+  EXPECT_EQ(names, (std::vector<std::string>{"Z", "\xC3\xA4",
+                                             "\xC3\xA4"
+                                             "b",
+                                             "\xF0\x9F\x98\x80", "\xEF\xBD\x81"}));
 }
 
 TEST_F(Registry, OpenReadsTheKeyInformation) {

@@ -7,8 +7,8 @@ namespace {
 
 using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
 
-// RtlGetVersion reports the true version; GetVersionEx answers 6.2 to programs without a
-// compatibility manifest.
+// RtlGetVersion answers alike whatever manifest the running program carries; the caller then
+// reads it the way GetVersionEx answers a program without one.
 bool QueryVersion(OSVERSIONINFOW& info) {
   info = {};
   info.dwOSVersionInfoSize = sizeof info;
@@ -61,6 +61,7 @@ OsFacts QueryOsFacts() {
     facts.version.dwBuildNumber = info.dwBuildNumber;
     facts.version.dwPlatformId = info.dwPlatformId;
     facts.version.szCSDVersion = text::Narrow(info.szCSDVersion);
+    facts.version = ReportedWithoutManifest(std::move(facts.version));
   }
   facts.systemDir = QueryFolder([](wchar_t* b, UINT n) { return ::GetSystemDirectoryW(b, n); });
   facts.windowsDir = QueryFolder([](wchar_t* b, UINT n) { return ::GetWindowsDirectoryW(b, n); });

@@ -1,12 +1,12 @@
 #include "lab_defaults.h"
 
-#include <cstdio>
 #include <fstream>
 
 #include "corekit/os_version.h"
 #include "corekit/registry.h"
 #include "netvane/cfginfo.h"
 #include "netvane/product_key.h"
+#include "runner_options.h"
 
 namespace nv::headless {
 
@@ -17,15 +17,12 @@ bool ReadInterfaceMac(const std::string& adapter, std::array<uint8_t, 6>& mac, s
   }
   std::ifstream in("/sys/class/net/" + adapter + "/address");
   std::string text;
-  unsigned b[6];
-  char tail = 0;
-  if (!in || !std::getline(in, text) ||
-      std::sscanf(text.c_str(), "%2x:%2x:%2x:%2x:%2x:%2x%c", &b[0], &b[1], &b[2], &b[3], &b[4], &b[5],
-                  &tail) != 6) {
+  const auto parsed = in && std::getline(in, text) ? ParseMac(text) : std::nullopt;
+  if (!parsed) {
     error = "interface '" + adapter + "' has no Ethernet address here";
     return false;
   }
-  for (int i = 0; i < 6; ++i) mac[i] = static_cast<uint8_t>(b[i]);
+  mac = *parsed;
   return true;
 }
 
@@ -72,10 +69,12 @@ bool WriteLabConfiguration(const LabEnvironment& env, std::string& error) {
     return false;
   }
 
-  // Read back: a store that silently lost the writes must not look configured.
+  // Read back: a store that silently lost or cut the writes must not look configured.
   CCfginfo check;
+  check.LoadBase(os);
   check.LoadNetworks();
-  if (check.dwIPnum != 2 || check.net[1].IPAddr != env.addressB || check.net[0].szBindName != bindName) {
+  if (check.InstalledPath != env.installDir || check.dwIPnum != 2 || check.net[1].IPAddr != env.addressB ||
+      check.net[0].szBindName != bindName) {
     error = "the configuration did not read back as written";
     return false;
   }

@@ -8,6 +8,7 @@
 #include "corekit/debug.h"
 #include "corekit/ini_file.h"
 #include "corekit/os_version.h"
+#include "corekit/registry_store_path.h"
 #include "gateway_check.h"
 #include "headless_steps.h"
 #include "lab_defaults.h"
@@ -17,6 +18,7 @@
 #include "netvane/log_file.h"
 #include "netvane/switch_ctrl.h"
 #include "runner_options.h"
+#include "store_check.h"
 #include "timed_helpers.h"
 
 namespace {
@@ -25,6 +27,11 @@ using nv::headless::RunnerOptions;
 using Clock = std::chrono::steady_clock;
 
 int ConfigureLab(const RunnerOptions& o) {
+  // A new store is made here, but a broken one is named rather than written over.
+  if (const auto problem = nv::headless::StoreProblem(corekit::RegistryStorePath(), true)) {
+    std::fprintf(stderr, "nvchange: %s\n", problem->c_str());
+    return 1;
+  }
   nv::headless::LabEnvironment env;
   env.adapter = o.adapter;
   env.installDir = o.installDir;
@@ -69,6 +76,11 @@ std::unique_ptr<nv::core::IDhcpEmulation> MakeEmulation(const RunnerOptions& o) 
 }
 
 int RunChange(const RunnerOptions& o) {
+  // Only --configure-lab creates a store: a broken or missing one is named, not replaced.
+  if (const auto problem = nv::headless::StoreProblem(corekit::RegistryStorePath())) {
+    std::fprintf(stderr, "nvchange: %s\n", problem->c_str());
+    return 1;
+  }
   COSversion os;
   CCfginfo cfg;
   cfg.LoadBase(os);
@@ -88,7 +100,12 @@ int RunChange(const RunnerOptions& o) {
   CChangeIP address(cfg, nv::core::OsFacts{os.m_name, os.m_osvi.dwMajorVersion},
                     std::make_unique<nv::headless::TimedNetUtil>(waits), MakeEmulation(o), ipEnv);
   std::unique_ptr<CLogFile> log;
-  if (cfg.dwOpt & 0x04) log = std::make_unique<CLogFile>(cfg.InstalledPath + "/Log", "", 90);
+  if ((cfg.dwOpt & 0x04) && cfg.InstalledPath.empty()) {
+    // Never "/Log" at the root: a path that did not read back is no place for the log.
+    std::fprintf(stderr, "nvchange: the log is on but InstalledPath is empty; no log is written\n");
+  } else if (cfg.dwOpt & 0x04) {
+    log = std::make_unique<CLogFile>(cfg.InstalledPath + "/Log", "", 90);
+  }
 
   nv::headless::ConsoleDisplay display(report, cfg.szNet[0], cfg.szNet[1]);
   nv::headless::UnavailablePrinters printers(report);

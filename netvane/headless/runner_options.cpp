@@ -1,5 +1,6 @@
 #include "runner_options.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 
@@ -27,13 +28,17 @@ std::optional<int> ParseNetwork(const std::string& s) {
 }  // namespace
 
 std::optional<std::array<uint8_t, 6>> ParseMac(const std::string& text) {
+  // Exactly six pairs of hex digits: scanf's %x would also take signs and blanks ("-1" as ff).
+  if (text.size() != 17) return std::nullopt;
   std::array<uint8_t, 6> mac{};
-  unsigned b[6];
-  char tail = 0;
-  if (std::sscanf(text.c_str(), "%2x:%2x:%2x:%2x:%2x:%2x%c", &b[0], &b[1], &b[2], &b[3], &b[4], &b[5],
-                  &tail) != 6)
-    return std::nullopt;
-  for (int i = 0; i < 6; ++i) mac[i] = static_cast<uint8_t>(b[i]);
+  for (size_t i = 0; i < 6; ++i) {
+    const size_t at = i * 3;
+    if (i < 5 && text[at + 2] != ':') return std::nullopt;
+    if (!std::isxdigit(static_cast<unsigned char>(text[at])) ||
+        !std::isxdigit(static_cast<unsigned char>(text[at + 1])))
+      return std::nullopt;
+    mac[i] = static_cast<uint8_t>(std::stoul(text.substr(at, 2), nullptr, 16));
+  }
   return mac;
 }
 

@@ -1,5 +1,6 @@
 // COSversion: the running Windows version, classified once at construction into the short name
 // the programs branch on ("WIN95", "WINNT", "WINXP", ...), plus the system language and folders.
+// Windows 8 and every later version read as 6.2, "VISTA" (see ReportedWithoutManifest).
 //
 // Natively (Linux) the object describes an NT-family system, version 6.1, so callers take their
 // NT paths; the language comes from LC_ALL, LC_MESSAGES or LANG ("ENG" when none is set), the
@@ -24,6 +25,11 @@ struct OsVersionRecord {
 constexpr uint32_t kPlatformWin32s = 0;
 constexpr uint32_t kPlatformWindows = 1;  // the Windows 95 family
 constexpr uint32_t kPlatformNT = 2;
+
+// The record as the platform's version query hands it to a program without a compatibility
+// manifest: an NT version after Windows 8 (6.2) reads as 6.2 build 9200, so every rule written for
+// major version 6 ("VISTA", the newer route call) applies on current Windows too.
+COREKIT_API OsVersionRecord ReportedWithoutManifest(OsVersionRecord record);
 
 // The version class name (upper case) of a platform id and version; empty when none applies.
 COREKIT_API std::string ClassifyWindowsVersion(uint32_t platformId, uint32_t major, uint32_t minor);

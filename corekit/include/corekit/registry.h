@@ -136,8 +136,10 @@ class COREKIT_API CRegistry {
 
  private:
   void m_Initialize() noexcept;
-  // Reads a value of unknown size, starting from the longest size QueryInfo reported.
-  int32_t ReadVariableSize(const char* name, uint32_t& type, std::vector<uint8_t>& data) noexcept;
+  // Reads a value of any size, starting from the longest size QueryInfo reported (at least
+  // `minCapacity` bytes).
+  int32_t ReadVariableSize(const char* name, uint32_t& type, std::vector<uint8_t>& data,
+                           uint32_t minCapacity = 0) noexcept;
   int32_t DeleteKeyTree(corekit::RegKey parent, const std::string& name, int depth) noexcept;
   int Store(int32_t code) noexcept {
     m_ErrorCode = code;

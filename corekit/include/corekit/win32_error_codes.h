@@ -14,6 +14,8 @@ inline constexpr int32_t kNotSupported = 50;
 inline constexpr int32_t kBadNetPath = 53;
 inline constexpr int32_t kInvalidParameter = 87;
 inline constexpr int32_t kDiskFull = 112;
+// ERROR_BUSY: the native store's write lock stayed with another process; try again later.
+inline constexpr int32_t kBusy = 170;
 inline constexpr int32_t kBadPathName = 161;
 inline constexpr int32_t kMoreData = 234;
 inline constexpr int32_t kNoMoreItems = 259;

@@ -5,6 +5,7 @@
 #include "corekit/debug.h"
 #include "corekit/registry.h"
 #include "netvane/cfginfo.h"
+#include "netvane/drive_letters.h"
 #include "netvane/frame_controller.h"
 #include "netvane/log_file.h"
 
@@ -23,7 +24,37 @@ uint32_t IdleCheckPeriodMs(uint32_t minutes) noexcept {
 
 }  // namespace nv::core
 
-CDriveLogon::CDriveLogon(const CCfginfo& cfg, nv::core::IIdleMonitor& idle) : m_cfg(cfg), m_idle(idle) {}
+namespace {
+
+constexpr const char* kPersistentKey = "Network\\Persistent";
+
+int NetworkIndex(int network) { return network != 0 ? 1 : 0; }
+
+}  // namespace
+
+CDriveLogon::CDriveLogon(const CCfginfo& cfg, nv::core::IIdleMonitor& idle)
+    : CDriveLogon(cfg, idle, nv::core::MakeSystemNetConnections(), nv::core::MakeSystemNetWareLogonUi()) {
+  m_passwordListFolder = nv::core::PasswordListFolder();
+}
+
+CDriveLogon::CDriveLogon(const CCfginfo& cfg, nv::core::IIdleMonitor& idle,
+                         std::unique_ptr<nv::core::INetConnections> connections,
+                         std::unique_ptr<nv::core::INetWareLogonUi> ui)
+    : m_cfg(cfg),
+      m_idle(idle),
+      m_ownConnections(std::move(connections)),
+      m_ownUi(std::move(ui)),
+      m_connections(*m_ownConnections),
+      m_ui(*m_ownUi) {}
+
+CDriveLogon::CDriveLogon(const CCfginfo& cfg, nv::core::IIdleMonitor& idle,
+                         nv::core::INetConnections& connections, nv::core::INetWareLogonUi& ui,
+                         std::string passwordListFolder)
+    : m_cfg(cfg),
+      m_idle(idle),
+      m_connections(connections),
+      m_ui(ui),
+      m_passwordListFolder(std::move(passwordListFolder)) {}
 
 CDriveLogon::~CDriveLogon() = default;
 
@@ -37,6 +68,24 @@ void CDriveLogon::ApplySettings(nv::core::IFrameHost* frame) {
     m_idle.Stop();
     m_idleRunning = false;
   }
+
+  m_passwordFile.clear();
+  m_hiddenPasswordFile.clear();
+  if (!m_passwordListFolder.empty() && !m_cfg.username.empty()) {
+    const std::filesystem::path folder = std::filesystem::u8path(m_passwordListFolder);
+    m_passwordFile = (folder / std::filesystem::u8path(m_cfg.username + ".pwl")).u8string();
+    m_hiddenPasswordFile = (folder / std::filesystem::u8path(m_cfg.username + ".HAN")).u8string();
+  }
+
+  m_driveHandling = false;
+  for (int n = 0; n < 2; ++n) {
+    m_drives[n].clear();
+    if (m_cfg.szNetDrv[n].empty()) continue;
+    m_driveHandling = true;
+    m_drives[n] = nv::core::ParseDriveList(m_cfg.szNetDrv[n]);
+  }
+  m_netware = nv::core::ReadNetWareClientNames(m_cfg.username);
+
   m_log.reset();
   // Without an installation folder the log would land in the root of the current drive.
   if ((m_cfg.dwOpt & kOptLog) != 0 && !m_cfg.InstalledPath.empty())
@@ -47,10 +96,16 @@ void CDriveLogon::LogLine(const std::string& text) {
   if (m_log && (m_cfg.dwOpt & kOptLog) != 0) m_log->Write("%s", text.c_str());
 }
 
-void CDriveLogon::BeforeSwitch(int network) { m_current = network; }
+void CDriveLogon::BeforeSwitch(int network) {
+  if (m_driveHandling) CancelDrives(NetworkIndex(network));
+  m_current = network;
+}
 
 void CDriveLogon::AfterSwitch(int network) {
   m_current = network;
+  if (m_guard != nullptr) m_guard->SetNetwork(network);
+  MovePasswordList(network);
+  if (m_driveHandling) ReconnectDrives(NetworkIndex(network));
   if (m_cfg.dwAutoChange != 0) ResetIdle();
   if (m_log) m_log->Write("ID%d", network + 1);
   if (m_frame == nullptr) return;
@@ -59,6 +114,63 @@ void CDriveLogon::AfterSwitch(int network) {
   } else {
     m_frame->KillTimer(nv::core::TIMER_IDLE_CHECK);
   }
+}
+
+void CDriveLogon::CancelDrives(int network) {
+  const std::vector<std::string>& drives = m_drives[network];
+  if (drives.empty()) return;
+  CRegistry persistent;
+  const bool persistentOpen = persistent.uOpenKey(corekit::kHKeyCurrentUser, kPersistentKey) != 0;
+  for (const std::string& drive : drives) {
+    // Failures are of no interest: a letter that was not connected is what we want anyway.
+    if (m_netware.useNetCommand) {
+      m_connections.CancelWithNetCommand(drive);
+    } else {
+      m_connections.Cancel(drive);
+    }
+    if (persistentOpen) persistent.DeleteKey(drive.c_str());
+  }
+  persistent.Close();
+}
+
+void CDriveLogon::ReconnectDrives(int network) {
+  const std::vector<std::string>& drives = m_drives[network];
+  if (drives.empty()) return;
+  nv::core::NetWareCredentials stored = nv::core::LoadNetWareCredentials(m_cfg.baseKey, network);
+  nv::core::NetWareCredentials logon;
+  const bool autoLogin = (m_cfg.dwAutoLogin & (1u << network)) != 0;
+  if (autoLogin && !stored.server.empty() && !stored.user.empty() && !stored.passwordUnreadable) {
+    logon = std::move(stored);
+  } else {
+    // The client's names first; without a client, what was typed last time.
+    logon.user = !m_netware.user.empty() ? m_netware.user : stored.user;
+    logon.server = !m_netware.server.empty() ? m_netware.server : stored.server;
+    if (!m_ui.AskLogon(network, logon)) {
+      CDebug::dprintf("NetWare logon cancelled: drives of network %d stay unmapped\n", network);
+      return;
+    }
+    nv::core::SaveNetWareCredentials(m_cfg.baseKey, network, logon);
+  }
+
+  const std::string remote = "\\\\" + logon.server + "\\sys";
+  std::string report;
+  for (const std::string& drive : drives) {
+    const int32_t code = m_connections.Add(drive, remote, logon.user, logon.password);
+    if (code == 0) continue;
+    if (!report.empty()) report += "\n";
+    report += "[" + drive + " Drive] " + m_connections.ErrorText(code);
+  }
+  if (!report.empty()) m_ui.ShowDriveErrors(report);
+}
+
+void CDriveLogon::MovePasswordList(int network) {
+  if (m_passwordFile.empty()) return;
+  // Hidden while network B is in force, so that its logon cannot use the A network's passwords.
+  const bool hide = network != 0;
+  const std::filesystem::path from = std::filesystem::u8path(hide ? m_passwordFile : m_hiddenPasswordFile);
+  const std::filesystem::path to = std::filesystem::u8path(hide ? m_hiddenPasswordFile : m_passwordFile);
+  std::error_code ignored;  // a missing file is normal: nothing to hide
+  std::filesystem::rename(from, to, ignored);
 }
 
 int CDriveLogon::PrinterStep(int, int) { return 1; }

@@ -2,14 +2,18 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "corekit/registry.h"
+#include "corekit/testing/registry_sandbox.h"
 #include "netvane/cfginfo.h"
 #include "netvane/drive_logon.h"
 #include "netvane/frame_controller.h"
+#include "netvane/netware_credentials.h"
+#include "support/config_test_support.h"
 #include "support/recording_host.h"
 
 namespace fs = std::filesystem;
@@ -33,6 +37,58 @@ class FakeIdle : public nv::core::IIdleMonitor {
   }
   uint32_t LastInputTime() noexcept override { return lastInput; }
   uint32_t Now() noexcept override { return now; }
+};
+
+// Network connections that record each call into the shared call list and fail on request.
+class FakeConnections : public nv::core::INetConnections {
+ public:
+  explicit FakeConnections(std::vector<std::string>& log) : log_(log) {}
+  std::set<std::string> failing;  // drives whose connection fails with 1222
+
+  int32_t Cancel(const std::string& drive) override {
+    log_.push_back("cancel " + drive);
+    return 2250;  // not connected: must change nothing
+  }
+  bool CancelWithNetCommand(const std::string& drive) override {
+    log_.push_back("net use " + drive + " /delete");
+    return true;
+  }
+  int32_t Add(const std::string& drive, const std::string& remote, const std::string& user,
+              const std::string& password) override {
+    log_.push_back("add " + drive + " " + remote + " " + user + "/" + password);
+    return failing.count(drive) != 0 ? 1222 : 0;
+  }
+  std::string ErrorText(int32_t code) override { return "text of " + std::to_string(code); }
+
+ private:
+  std::vector<std::string>& log_;
+};
+
+// The logon dialog answers with `typed` (or is cancelled); the report is recorded.
+class FakeLogonUi : public nv::core::INetWareLogonUi {
+ public:
+  explicit FakeLogonUi(std::vector<std::string>& log) : log_(log) {}
+  bool answerOk = false;
+  nv::core::NetWareCredentials typed;
+
+  bool AskLogon(int network, nv::core::NetWareCredentials& c) override {
+    log_.push_back("ask " + std::to_string(network) + " " + c.user + "@" + c.server);
+    if (answerOk) c = typed;
+    return answerOk;
+  }
+  void ShowDriveErrors(const std::string& report) override { log_.push_back("report " + report); }
+
+ private:
+  std::vector<std::string>& log_;
+};
+
+class FakeGuard : public nv::core::IFolderGuard {
+ public:
+  explicit FakeGuard(std::vector<std::string>& log) : log_(log) {}
+  void SetNetwork(int network) override { log_.push_back("guard " + std::to_string(network)); }
+
+ private:
+  std::vector<std::string>& log_;
 };
 
 // The messages of every log entry in the folder's files, in order ("2006-12-07, 9: 5: 7,ID2" -> "ID2").
@@ -63,7 +119,40 @@ class DriveLogonTest : public ::testing::Test {
     cfg_.InstalledPath = dir_.u8string();
     cfg_.dwOpt = CDriveLogon::kOptLog;
   }
-  void TearDown() override { fs::remove_all(dir_); }
+  void TearDown() override {
+    fs::remove_all(dir_);
+    cfgtest::DeleteScratchTree();
+    corekit::testing::DeleteTree(corekit::kHKeyLocalMachine, kPlatformClientRoot);
+    for (const char* drive : {"F:", "G:", "H:"})
+      corekit::testing::DeleteTree(corekit::kHKeyCurrentUser, std::string(kPersistent) + "\\" + drive);
+  }
+
+  static constexpr const char* kPlatformClientRoot = "System\\CurrentControlSet\\Services\\NWNP32";
+  static constexpr const char* kPersistent = "Network\\Persistent";
+
+  static void WriteText(corekit::RegKey root, const std::string& key, const char* name,
+                        const std::string& text) {
+    CRegistry reg;
+    ASSERT_TRUE(reg.Connect(root) && reg.Create(key.c_str())) << key;
+    ASSERT_TRUE(reg.SetValue(name, text)) << name;
+  }
+  static bool KeyExists(corekit::RegKey root, const std::string& key) {
+    CRegistry reg;
+    return reg.uOpenKey(root, key.c_str()) != 0;
+  }
+  // The stored "APass%d" as the registry holds it.
+  CRegistry::KeyValueTypes StoredPassword(int network, std::string& bytes) const {
+    CRegistry reg;
+    CRegistry::KeyValueTypes type = CRegistry::typeNone;
+    bytes.clear();
+    if (!reg.uOpenKey(corekit::kHKeyLocalMachine, cfg_.baseKey.c_str())) return type;
+    uint8_t data[2048] = {};
+    uint32_t size = sizeof data;
+    if (!reg.QueryValue(("APass" + std::to_string(network)).c_str(), type, data, size))
+      return CRegistry::typeNone;
+    bytes.assign(reinterpret_cast<const char*>(data), size);
+    return type;
+  }
 
   fs::path dir_;
   CCfginfo cfg_;
@@ -196,6 +285,231 @@ TEST_F(DriveLogonTest, RunOnceNamesTheHelperInTheInstallationFolder) {
 
   cfg_.InstalledPath.clear();
   EXPECT_FALSE(drives.RegisterRunOnce()) << "no helper to name without an installation folder";
+}
+
+TEST_F(DriveLogonTest, DrivesFollowTheNetworkWithOneLogonAndOneReport) {
+  struct Stored {
+    std::string server, user, password;  // written as an older installation did: plain text
+  };
+  struct Case {
+    const char* what;
+    std::string drivesA, drivesB;
+    uint32_t autoLogin;
+    bool platformClient;  // the platform's NetWare client names server "NWSRV"
+    Stored stored;        // for both networks; empty server: nothing stored
+    bool dialogOk;
+    std::set<std::string> failing;
+    std::vector<int> changes;
+    std::vector<std::string> expected;
+  };
+  const Stored bob{"SRV", "bob", "pw"};
+  const Case cases[] = {
+      {"F;G;H on B, auto-login with stored credentials: no dialog",
+       "",
+       "F;G;H",
+       2,
+       false,
+       bob,
+       false,
+       {},
+       {1},
+       {"net use F: /delete", "net use G: /delete", "net use H: /delete", "guard 1",
+        "add F: \\\\SRV\\sys bob/pw", "add G: \\\\SRV\\sys bob/pw", "add H: \\\\SRV\\sys bob/pw",
+        "host.SetTimer 10 300000"}},
+      {"F:;G: gives F: and G:, cancelled through the connection call with the platform's client",
+       "",
+       "F:;G:",
+       2,
+       true,
+       bob,
+       false,
+       {},
+       {1},
+       {"cancel F:", "cancel G:", "guard 1", "add F: \\\\SRV\\sys bob/pw", "add G: \\\\SRV\\sys bob/pw",
+        "host.SetTimer 10 300000"}},
+      {"FGH is one entry: F: only",
+       "",
+       "FGH",
+       2,
+       false,
+       bob,
+       false,
+       {},
+       {1},
+       {"net use F: /delete", "guard 1", "add F: \\\\SRV\\sys bob/pw", "host.SetTimer 10 300000"}},
+      {"A to B with drives only for A, then back",
+       "F",
+       "",
+       1,
+       false,
+       bob,
+       false,
+       {},
+       {1, 0},
+       {"guard 1", "host.SetTimer 10 300000", "net use F: /delete", "guard 0", "add F: \\\\SRV\\sys bob/pw",
+        "host.KillTimer 10"}},
+      {"asked once for three drives, one report for the two that failed",
+       "",
+       "F;G;H",
+       0,
+       true,
+       {},
+       true,
+       {"F:", "H:"},
+       {1},
+       {"cancel F:", "cancel G:", "cancel H:", "guard 1", "ask 1 alice@NWSRV",
+        "add F: \\\\SRV2\\sys carol/pw2", "add G: \\\\SRV2\\sys carol/pw2", "add H: \\\\SRV2\\sys carol/pw2",
+        "report [F: Drive] text of 1222\n[H: Drive] text of 1222", "host.SetTimer 10 300000"}},
+      {"auto-login without stored credentials asks; cancel maps nothing",
+       "",
+       "G",
+       2,
+       false,
+       {},
+       false,
+       {},
+       {1},
+       {"net use G: /delete", "guard 1", "ask 1 alice@", "host.SetTimer 10 300000"}},
+      {"without auto-login the stored names fill the dialog",
+       "",
+       "G",
+       0,
+       false,
+       bob,
+       false,
+       {},
+       {1},
+       {"net use G: /delete", "guard 1", "ask 1 alice@SRV", "host.SetTimer 10 300000"}},
+  };
+  cfg_.SetKeys(cfgtest::ScratchBaseKey());
+  cfg_.dwAutoChange = 5;
+  cfg_.username = "alice";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    cfgtest::DeleteScratchTree();
+    corekit::testing::DeleteTree(corekit::kHKeyLocalMachine, kPlatformClientRoot);
+    if (c.platformClient)
+      WriteText(corekit::kHKeyLocalMachine, std::string(kPlatformClientRoot) + "\\NetworkProvider",
+                "AuthenticatingAgent", "NWSRV");
+    for (int n = 0; n < 2 && !c.stored.server.empty(); ++n) {
+      WriteText(corekit::kHKeyLocalMachine, cfg_.baseKey, ("AServ" + std::to_string(n)).c_str(),
+                c.stored.server);
+      WriteText(corekit::kHKeyLocalMachine, cfg_.baseKey, ("AUser" + std::to_string(n)).c_str(),
+                c.stored.user);
+      WriteText(corekit::kHKeyLocalMachine, cfg_.baseKey, ("APass" + std::to_string(n)).c_str(),
+                c.stored.password);
+    }
+    for (const char* drive : {"F:", "G:", "H:"})
+      WriteText(corekit::kHKeyCurrentUser, std::string(kPersistent) + "\\" + drive, "RemotePath",
+                "\\\\old\\sys");
+    cfg_.szNetDrv[0] = c.drivesA;
+    cfg_.szNetDrv[1] = c.drivesB;
+    cfg_.dwAutoLogin = c.autoLogin;
+
+    calls_.clear();
+    FakeConnections connections(calls_);
+    connections.failing = c.failing;
+    FakeLogonUi ui(calls_);
+    ui.answerOk = c.dialogOk;
+    ui.typed = {"carol", "SRV2", "pw2"};
+    FakeGuard guard(calls_);
+    CDriveLogon drives(cfg_, idle_, connections, ui, "");
+    drives.SetFolderGuard(&guard);
+    drives.ApplySettings(&host_);
+    for (int network : c.changes) {
+      drives.BeforeSwitch(network);
+      drives.AfterSwitch(network);
+    }
+    EXPECT_EQ(calls_, c.expected);
+
+    // Every cancelled letter loses its persistent mapping; the others keep theirs.
+    std::set<std::string> cancelled;
+    for (int network : c.changes)
+      for (const std::string& d : drives.drives(network)) cancelled.insert(d);
+    for (const char* drive : {"F:", "G:", "H:"})
+      EXPECT_EQ(KeyExists(corekit::kHKeyCurrentUser, std::string(kPersistent) + "\\" + drive),
+                cancelled.count(drive) == 0)
+          << drive;
+
+    // Typed credentials are kept for the next time, the password protected.
+    if (c.dialogOk) {
+      const nv::core::NetWareCredentials saved = nv::core::LoadNetWareCredentials(cfg_.baseKey, 1);
+      EXPECT_EQ(saved.user + "@" + saved.server + "/" + saved.password, "carol@SRV2/pw2");
+      std::string raw;
+      EXPECT_EQ(StoredPassword(1, raw), CRegistry::typeBinary);
+      EXPECT_EQ(raw.find("pw2"), std::string::npos);
+    }
+  }
+}
+
+TEST_F(DriveLogonTest, StoredPasswordsAreProtectedAndOldPlainOnesStillLogOn) {
+  cfg_.SetKeys(cfgtest::ScratchBaseKey());
+  cfg_.szNetDrv[0] = "F";
+  cfg_.dwAutoLogin = 1;
+  // An older installation's plain text.
+  WriteText(corekit::kHKeyLocalMachine, cfg_.baseKey, "AServ0", "SRV");
+  WriteText(corekit::kHKeyLocalMachine, cfg_.baseKey, "AUser0", "bob");
+  WriteText(corekit::kHKeyLocalMachine, cfg_.baseKey, "APass0", "old secret");
+  FakeConnections connections(calls_);
+  FakeLogonUi ui(calls_);
+  CDriveLogon drives(cfg_, idle_, connections, ui, "");
+  drives.ApplySettings(&host_);
+  drives.AfterSwitch(0);
+  EXPECT_EQ(calls_, (std::vector<std::string>{"add F: \\\\SRV\\sys bob/old secret", "host.KillTimer 10"}));
+
+  // Read once, it is no longer plain text, and still logs on.
+  std::string raw;
+  EXPECT_EQ(StoredPassword(0, raw), CRegistry::typeBinary);
+  EXPECT_EQ(raw.find("old secret"), std::string::npos);
+  calls_.clear();
+  drives.AfterSwitch(0);
+  EXPECT_EQ(calls_.front(), "add F: \\\\SRV\\sys bob/old secret");
+
+  struct Case {
+    const char* what;
+    std::string password;
+  };
+  const Case saves[] = {{"empty", ""}, {"plain", "pw"}, {"non-ASCII", "p\xC3\xA4ss w\xC3\xB6rd"}};
+  for (const Case& c : saves) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(nv::core::SaveNetWareCredentials(cfg_.baseKey, 1, {"carol", "SRV2", c.password}));
+    EXPECT_EQ(StoredPassword(1, raw), CRegistry::typeBinary);
+    if (!c.password.empty()) {
+      EXPECT_EQ(raw.find(c.password), std::string::npos);
+    }
+    const nv::core::NetWareCredentials back = nv::core::LoadNetWareCredentials(cfg_.baseKey, 1);
+    EXPECT_EQ(back.password, c.password);
+    EXPECT_FALSE(back.passwordUnreadable);
+  }
+
+  // A damaged protected value is not a password: auto-login asks instead of logging on with it.
+  CRegistry reg;
+  ASSERT_TRUE(reg.uOpenKey(corekit::kHKeyLocalMachine, cfg_.baseKey.c_str()));
+  ASSERT_TRUE(reg.SetValue(
+      "APass0", std::vector<uint8_t>{1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17,
+                                     18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34}));
+  reg.Close();
+  EXPECT_TRUE(nv::core::LoadNetWareCredentials(cfg_.baseKey, 0).passwordUnreadable);
+  calls_.clear();
+  drives.AfterSwitch(0);
+  EXPECT_EQ(calls_.front(), "ask 0 bob@SRV");
+}
+
+TEST_F(DriveLogonTest, PasswordListIsHiddenOnlyWhileNetworkBIsInForce) {
+  cfg_.username = "alice";
+  FakeConnections connections(calls_);
+  FakeLogonUi ui(calls_);
+  CDriveLogon drives(cfg_, idle_, connections, ui, dir_.u8string());
+  drives.ApplySettings(&host_);
+  std::ofstream(dir_ / "alice.pwl") << "list";
+  drives.AfterSwitch(1);
+  EXPECT_FALSE(fs::exists(dir_ / "alice.pwl"));
+  EXPECT_TRUE(fs::exists(dir_ / "alice.HAN"));
+  drives.AfterSwitch(0);
+  EXPECT_TRUE(fs::exists(dir_ / "alice.pwl"));
+  EXPECT_FALSE(fs::exists(dir_ / "alice.HAN"));
+  drives.AfterSwitch(0);  // nothing hidden: nothing to do
+  EXPECT_TRUE(fs::exists(dir_ / "alice.pwl"));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -138,6 +139,34 @@ TEST_F(LogFileTest, AnExistingNamedMutexIsWaitedFor) {
   EXPECT_EQ(ReadAll(dir_ / "200612-.log"), "2006-12-07, 9: 5: 7,waited\r\n");
 }
 
+// How long the log lets a writer wait for another process before its line is lost.
+constexpr long kLogRetryBoundMs = 2000;
+
+TEST_F(LogFileTest, AHolderKilledWhileHoldingTheMutexDoesNotStopTheNextWriter) {
+  const std::string name = "NvLogKilledHolder-" +
+                           std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                           std::to_string(std::hash<std::string>{}(dir_.string()) % 100000);
+  const auto created = nv::NamedMutex::Create(name);
+  ASSERT_TRUE(created);
+  const std::string self = nv::testing::SelfPath();
+  const fs::path holding = dir_ / "holding";
+  nv::testing::ChildProcess holder({self, "--hold-mutex", name, holding.string()});
+  ASSERT_TRUE(holder.started());
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!fs::exists(holding) && std::chrono::steady_clock::now() < limit)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_TRUE(fs::exists(holding)) << "the holder never took the mutex";
+  holder.Kill();  // dies holding it, without a chance to let go
+
+  const fs::path took = dir_ / "took-ms";
+  ASSERT_EQ(
+      nv::testing::RunProgram({self, "--timed-append", dir_.string(), name, took.string()}, nullptr, 30000),
+      0)
+      << "the next writer is still waiting for the dead holder";
+  EXPECT_LE(std::stol(ReadAll(took)), kLogRetryBoundMs);
+  EXPECT_EQ(ReadAll(dir_ / "200612-.log"), "2006-12-07, 9: 5: 7,after the holder died\r\n");
+}
+
 TEST_F(LogFileTest, TwoProcessesAppendingAtOnceLoseAndTearNoLine) {
   constexpr int kLines = 1000;
   const std::string self = nv::testing::SelfPath();
@@ -165,8 +194,25 @@ TEST_F(LogFileTest, TwoProcessesAppendingAtOnceLoseAndTearNoLine) {
   for (const auto& [key, count] : seen) EXPECT_EQ(count, 1) << key;
 }
 
-// Child role for the test above: append numbered lines as a separate process.
+// Child roles for the tests above: append numbered lines as a separate process; take a mutex and
+// hold it until killed; append one line and write how many milliseconds the append took.
 int main(int argc, char** argv) {
+  if (argc == 4 && std::strcmp(argv[1], "--hold-mutex") == 0) {
+    const auto mutex = nv::NamedMutex::OpenExisting(argv[2]);
+    if (!mutex || !mutex->Lock()) return 3;
+    std::ofstream(argv[3]) << "held";
+    std::this_thread::sleep_for(std::chrono::minutes(5));
+    return 4;
+  }
+  if (argc == 5 && std::strcmp(argv[1], "--timed-append") == 0) {
+    const FixedClock dec7(LocalTime(2006, 12, 7, 9, 5, 7));
+    CLogFile log(argv[2], "", 90, dec7, argv[3]);
+    const auto start = std::chrono::steady_clock::now();
+    log.Write("after the holder died");
+    const auto took = std::chrono::steady_clock::now() - start;
+    std::ofstream(argv[4]) << std::chrono::duration_cast<std::chrono::milliseconds>(took).count();
+    return 0;
+  }
   if (argc == 5 && std::strcmp(argv[1], "--append-lines") == 0) {
     CLogFile log(argv[2], "", 90);
     const int count = std::atoi(argv[4]);

@@ -36,6 +36,12 @@ TEST(RunnerOptions, RejectsMistakesWithAReason) {
       {"--bogus", "A"},
       {"--configure-lab", "eth0"},
       {"--fault-emulation-mac", "02:00:00:00:00", "A"},
+      {"--fault-emulation-mac", "-1:-1:-1:-1:-1:-1", "A"},
+      {"--fault-emulation-mac", "+2:00:00:00:00:01", "A"},
+      {"--fault-emulation-mac", " 2:00:00:00:00:01", "A"},
+      {"--fault-emulation-mac", "02:00:00:00:00:0g", "A"},
+      {"--fault-emulation-mac", "02-00-00-00-00-01", "A"},
+      {"--fault-emulation-mac", "02:00:00:00:00:012", "A"},
       {"--fault-emulation-gateway", "10.92.1.300", "A"},
       {"--fault-emulation-gateway", "10.92.1.1x", "A"},
   };

@@ -1,5 +1,7 @@
-// A lock shared by processes under a name: a Win32 named mutex, natively a POSIX named semaphore
-// ("/" + name).  Holders of the lock on one machine exclude each other.
+// A lock shared by processes under a name: a Win32 named mutex, natively an flock on the file
+// "/dev/shm/nv-mutex." + name.  Holders of the lock on one machine exclude each other; the system
+// releases the lock of a holder that ends without unlocking (on Windows the mutex is abandoned),
+// so the next one gets it.
 #pragma once
 #include <memory>
 #include <string>
@@ -9,7 +11,8 @@ namespace nv {
 class NamedMutex {
  public:
   virtual ~NamedMutex() = default;
-  // Waits without a time limit.  A mutex left by a holder that ended counts as taken.
+  // Waits without a time limit.  A mutex left by a holder that ended counts as taken: the caller
+  // gets it.
   virtual bool Lock() noexcept = 0;
   virtual void Unlock() noexcept = 0;
 

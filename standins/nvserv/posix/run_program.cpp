@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,6 +26,86 @@ int RemainingMs(Clock::time_point deadline) {
   return left > 0 ? static_cast<int>(left) : 0;
 }
 
+// Appends what the output pipe holds now (up to its end), keeping at most kMaxOutput bytes.
+// Returns false once the pipe is closed and drained.
+bool AppendOutput(int fd, std::string& output) {
+  char chunk[1024];
+  for (;;) {
+    const ssize_t n = ::read(fd, chunk, sizeof chunk);
+    if (n > 0) {
+      output.append(chunk, std::min(kMaxOutput - output.size(), static_cast<std::size_t>(n)));
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    return n < 0;  // 0: end of output; EAGAIN: nothing more yet
+  }
+}
+
+struct Ending {
+  bool reaped = false;
+  bool timedOut = false;
+  int status = 0;  // the wait status when reaped
+};
+
+// Waits for the child's exit, killing it first when time ran out.  It has exited or been killed,
+// so the wait is short.
+Ending Reap(pid_t pid, bool timedOut) {
+  Ending ending;
+  ending.timedOut = timedOut;
+  if (timedOut) ::kill(pid, SIGKILL);  // SIGKILL cannot be ignored
+  pid_t done = 0;
+  while ((done = ::waitpid(pid, &ending.status, 0)) < 0 && errno == EINTR) {
+  }
+  ending.reaped = done == pid;
+  return ending;
+}
+
+// Without process file descriptors (Linux before 5.3): read to the end of the output, then look
+// for the exit every millisecond.
+Ending CollectUntilExitPolling(pid_t pid, int outputFd, Clock::time_point deadline, std::string& output) {
+  for (bool open = true; open;) {
+    pollfd pfd{outputFd, POLLIN, 0};
+    const int ready = ::poll(&pfd, 1, RemainingMs(deadline));
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0) return Reap(pid, true);
+    char chunk[1024];
+    const ssize_t n = ::read(outputFd, chunk, sizeof chunk);
+    if (n > 0) output.append(chunk, std::min(kMaxOutput - output.size(), static_cast<std::size_t>(n)));
+    open = n > 0 || (n < 0 && errno == EINTR);
+  }
+  for (;;) {
+    Ending ending;
+    const pid_t done = ::waitpid(pid, &ending.status, WNOHANG);
+    if (done == pid) {
+      ending.reaped = true;
+      return ending;
+    }
+    if (done < 0 && errno != EINTR) return ending;
+    if (RemainingMs(deadline) == 0) return Reap(pid, true);
+    ::usleep(1000);
+  }
+}
+
+// Reads the child's output while waiting for its exit; woken by whichever comes first: output, the
+// exit itself (through a process file descriptor) or the deadline.  What a process the child left
+// behind writes after the child's exit is not its output and is not waited for.
+Ending CollectUntilExit(pid_t pid, int outputFd, Clock::time_point deadline, std::string& output) {
+  const nv::posix::UniqueFd exited(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
+  if (!exited) return CollectUntilExitPolling(pid, outputFd, deadline, output);
+  ::fcntl(outputFd, F_SETFL, ::fcntl(outputFd, F_GETFL) | O_NONBLOCK);
+  bool outputOpen = true;
+  for (;;) {
+    pollfd fds[2] = {{exited.get(), POLLIN, 0}, {outputFd, POLLIN, 0}};
+    const int ready = ::poll(fds, outputOpen ? 2 : 1, RemainingMs(deadline));
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0) return Reap(pid, true);
+    if (outputOpen && fds[1].revents != 0) outputOpen = AppendOutput(outputFd, output);
+    if (fds[0].revents != 0) {
+      if (outputOpen) AppendOutput(outputFd, output);  // the last lines written before the exit
+      return Reap(pid, false);
+    }
+  }
+}
 }  // namespace
 
 std::string FindExecutable(const std::vector<std::string>& candidates) {
@@ -67,33 +148,10 @@ ProgramResult RunProgram(const std::vector<std::string>& argv, int timeoutMs) no
     result.started = true;
 
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    char chunk[1024];
-    for (;;) {  // read until the child closes its end (it exited) or time runs out
-      pollfd pfd{readEnd.get(), POLLIN, 0};
-      const int ready = ::poll(&pfd, 1, RemainingMs(deadline));
-      if (ready < 0 && errno == EINTR) continue;
-      if (ready <= 0) {
-        result.timedOut = true;
-        break;
-      }
-      const ssize_t n = ::read(readEnd.get(), chunk, sizeof chunk);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;
-      const std::size_t room = kMaxOutput - result.output.size();
-      result.output.append(chunk, std::min(room, static_cast<std::size_t>(n)));
-    }
-
-    int status = 0;
-    for (;;) {
-      if (!result.timedOut && RemainingMs(deadline) == 0) result.timedOut = true;
-      if (result.timedOut) ::kill(pid, SIGKILL);  // SIGKILL cannot be ignored: the wait below ends
-      const pid_t done = ::waitpid(pid, &status, result.timedOut ? 0 : WNOHANG);
-      if (done == pid) break;
-      if (done < 0 && errno != EINTR) return result;
-      if (done == 0) ::usleep(10000);  // output closed, not exited yet
-    }
-    if (result.timedOut) return result;
-    if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
+    const Ending ending = CollectUntilExit(pid, readEnd.get(), deadline, result.output);
+    result.timedOut = ending.timedOut;
+    if (ending.reaped && !ending.timedOut && WIFEXITED(ending.status))
+      result.exitCode = WEXITSTATUS(ending.status);
     return result;
   } catch (...) {
     return result;

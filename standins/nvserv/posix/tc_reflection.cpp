@@ -46,12 +46,14 @@ bool TcReflection::Install(const std::string& interfaceName, std::string& error)
     return false;
   }
   interface_ = interfaceName;
-  // Left over by a run that ended without cleaning up.
-  RunTc(tc, DeleteFilter(interfaceName, kServerPortPrio));
-  RunTc(tc, DeleteFilter(interfaceName, kClientPortPrio));
-
-  // Adding the qdisc fails when the adapter already has one: then it is not ours to remove.
+  // Adding the qdisc fails when the adapter already has one: then it is not ours to remove, and
+  // it may hold filters of ours left over by a run that ended without cleaning up.  A qdisc just
+  // added holds none, so the deletes (a few milliseconds each) are run only when they can matter.
   addedQdisc_ = RunTc(tc, {"qdisc", "add", "dev", interfaceName, "clsact"}).exitCode == 0;
+  if (!addedQdisc_) {
+    RunTc(tc, DeleteFilter(interfaceName, kServerPortPrio));
+    RunTc(tc, DeleteFilter(interfaceName, kClientPortPrio));
+  }
   installed_ = true;
   for (const auto& filter : {ReflectFilter(interfaceName, kServerPortPrio, "67"),
                              ReflectFilter(interfaceName, kClientPortPrio, "68")}) {
@@ -71,9 +73,12 @@ void TcReflection::Remove() noexcept {
   try {
     const std::string tc = TcPath();
     if (tc.empty()) return;
-    RunTc(tc, DeleteFilter(interface_, kServerPortPrio));
-    RunTc(tc, DeleteFilter(interface_, kClientPortPrio));
-    if (addedQdisc_) RunTc(tc, {"qdisc", "del", "dev", interface_, "clsact"});
+    if (addedQdisc_) {  // our own qdisc goes with every filter on it
+      RunTc(tc, {"qdisc", "del", "dev", interface_, "clsact"});
+    } else {
+      RunTc(tc, DeleteFilter(interface_, kServerPortPrio));
+      RunTc(tc, DeleteFilter(interface_, kClientPortPrio));
+    }
     addedQdisc_ = false;
   } catch (...) {
     // Nothing more can be done; the filters stay until the adapter goes away.

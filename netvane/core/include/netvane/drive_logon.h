@@ -1,8 +1,8 @@
-// CDriveLogon: the work around a change that is not addressing.  This first version carries
-// the log ("START", "SHUTDOWN", "ID%d"), the RunOnce entry, the idle monitor with its return
-// test and timer, and the printer step; drive letters, NetWare logon, password files and the
-// folder guard are added with their own parts (BeforeSwitch and the printer step are the
-// places they hook in).
+// CDriveLogon: the work around a change that is not addressing: the network's NetWare drive
+// letters are cancelled before the switch and connected again after it with a NetWare logon,
+// the folder guard learns the network, the Windows 95 password list is hidden while on network
+// B, the idle monitor and its return timer follow the network, and the log gets "ID%d".  It
+// also carries the printer step and the RunOnce entry.
 //
 // Lifecycle: construct with the frame's configuration; ApplySettings at start-up (with the
 // frame, whose timer 10 it then arms) and after the option sheet (without); the change
@@ -11,8 +11,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "netvane/change_steps.h"
+#include "netvane/drive_platform.h"
 #include "netvane/idle_monitor.h"
 
 class CCfginfo;
@@ -42,18 +44,29 @@ class CDriveLogon : public nv::core::IDriveStep, public nv::core::IPrinterStep {
   static constexpr uint32_t kOptLog = 0x04;
   static constexpr int kLogDays = 90;
 
+  // With the platform's network connections, logon dialog and error box.
   CDriveLogon(const CCfginfo& cfg, nv::core::IIdleMonitor& idle);
+  // With the given ones; `passwordListFolder` is the Windows folder on the Windows 95 family
+  // (empty: no password-list file to hide).
+  CDriveLogon(const CCfginfo& cfg, nv::core::IIdleMonitor& idle, nv::core::INetConnections& connections,
+              nv::core::INetWareLogonUi& ui, std::string passwordListFolder);
   ~CDriveLogon() override;
   CDriveLogon(const CDriveLogon&) = delete;
   CDriveLogon& operator=(const CDriveLogon&) = delete;
 
-  // Re-reads what it needs from the configuration: idle monitor on or off, and a new log
+  // Re-reads what it needs from the configuration: idle monitor on or off, the password-list
+  // file names, the drive letters of both networks, the NetWare user and server, and a new log
   // object when dwOpt asks for the log.  `frame` is remembered when given.
   void ApplySettings(nv::core::IFrameHost* frame);
   // Writes one log line while the log is on.
   void LogLine(const std::string& text);
+  // Cancels the drive letters of the network about to come into force.
   void BeforeSwitch(int network) override;
+  // In this order: folder guard, password-list file, drives with logon, idle reset, "ID%d",
+  // idle-return timer.
   void AfterSwitch(int network) override;
+  // The folder guard to tell the network after each change (none: nobody is told).
+  void SetFolderGuard(nv::core::IFolderGuard* guard) noexcept { m_guard = guard; }
   // The printer helper's hook; nothing here refuses a change yet.
   int PrinterStep(int network, int phase) override;
   // True when network B is in force and nobody has touched keyboard or mouse for
@@ -64,16 +77,36 @@ class CDriveLogon : public nv::core::IDriveStep, public nv::core::IPrinterStep {
   void StopIdleMonitor();
 
   bool logging() const noexcept { return m_log != nullptr; }
+  const std::vector<std::string>& drives(int network) const noexcept {
+    return m_drives[network != 0 ? 1 : 0];
+  }
   int currentNetwork() const noexcept { return m_current; }
 
  private:
   const CCfginfo& m_cfg;
   nv::core::IIdleMonitor& m_idle;
+  std::unique_ptr<nv::core::INetConnections> m_ownConnections;
+  std::unique_ptr<nv::core::INetWareLogonUi> m_ownUi;
+  nv::core::INetConnections& m_connections;
+  nv::core::INetWareLogonUi& m_ui;
+  nv::core::IFolderGuard* m_guard = nullptr;
+  std::string m_passwordListFolder;
+  std::string m_passwordFile;        // "<Windows>\<user>.pwl" on the Windows 95 family, else empty
+  std::string m_hiddenPasswordFile;  // "<Windows>\<user>.HAN"
+  bool m_driveHandling = false;
+  std::vector<std::string> m_drives[2];
+  nv::core::NetWareClientNames m_netware;
   std::unique_ptr<CLogFile> m_log;
   nv::core::IFrameHost* m_frame = nullptr;
   int m_current = 0;
   bool m_idleRunning = false;
   uint32_t m_idleFrom = 0;  // tick of the last reset: idle since then when no input came
 
+  CDriveLogon(const CCfginfo& cfg, nv::core::IIdleMonitor& idle,
+              std::unique_ptr<nv::core::INetConnections> connections,
+              std::unique_ptr<nv::core::INetWareLogonUi> ui);
   void ResetIdle();
+  void CancelDrives(int network);
+  void ReconnectDrives(int network);
+  void MovePasswordList(int network);
 };

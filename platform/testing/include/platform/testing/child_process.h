@@ -30,9 +30,10 @@ class ChildProcess {
   int Wait(int timeoutMs = 120000);
   // Asks the child to end (SIGTERM natively, so servers remove their sockets) and waits for it.
   void Terminate();
+  // Ends the child at once, giving it no chance to clean up (SIGKILL natively), and reaps it.
+  void Kill() noexcept;
 
  private:
-  void Kill() noexcept;
   long long process_ = 0;
   long long output_ = -1;
 };
