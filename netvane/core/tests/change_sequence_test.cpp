@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "netvane/change_sequence.h"
 #include "support/recording_steps.h"
 
@@ -120,6 +122,46 @@ TEST(ChangeSequence, SilentModeUpdatesTrayBeforeTheSwitchAndShowsNoFinalProgress
                           "drives.AfterSwitch 1",
                           "printer 1 phase 0"};
   EXPECT_EQ(rec.calls, expected);
+}
+
+TEST(ChangeSequence, SilentSwitchFailureShowsTheNetworkInForceInTheTray) {
+  // Silent mode showed the target in the tray before the switch; the machine stays on A.
+  for (int showProgress : {0, 1}) {
+    SCOPED_TRACE(showProgress ? "tray change" : "copy-data change");
+    RecordingSteps rec;
+    rec.switchFails = 1;
+    CCfginfo cfg;
+    TwoNetworks(cfg);
+    cfg.dwSilentChng = 1;
+    ChangeState state = AToB();
+    doChange(showProgress, state, cfg, rec.Steps());
+
+    Calls tail = {"switch.ChangeRG 1 wait 1", "display.CloseProgress"};
+    if (showProgress) tail.push_back("display.SetNetwork 0");  // the display follows the tray
+    tail.insert(tail.end(), {"display.Finish", "tray.ShowNetwork 0 tip", "printer 0 phase 1"});
+    ASSERT_GE(rec.calls.size(), tail.size());
+    EXPECT_EQ(Calls(rec.calls.end() - static_cast<std::ptrdiff_t>(tail.size()), rec.calls.end()), tail);
+    EXPECT_EQ(state.current, 0);
+  }
+}
+
+TEST(ChangeSequence, ForcedEndSkipsTheResendWaitAndEachChangeKeepsItsAddressResult) {
+  RecordingSteps rec;
+  rec.addressResult = nv::core::IAddressRenewal::kEmulationFailed;
+  CCfginfo cfg;
+  TwoNetworks(cfg);
+  ChangeState state = AToB();
+  doChange(1, state, cfg, rec.Steps());
+  EXPECT_EQ(state.addressResult, nv::core::IAddressRenewal::kEmulationFailed);
+
+  rec.calls.clear();
+  state.previous = 1;
+  state.current = 0;
+  state.sessionEnding = 1;
+  state.skipResendWait = 1;
+  doChange(0, state, cfg, rec.Steps());
+  EXPECT_EQ(std::count(rec.calls.begin(), rec.calls.end(), "switch.ChangeRG 0 wait 0"), 1);
+  EXPECT_EQ(state.addressResult, nv::core::IAddressRenewal::kAddressesChanged) << "no address step ran";
 }
 
 TEST(ChangeSequence, SessionEndingCommandsTheSwitchButLeavesAddressesAlone) {

@@ -1,5 +1,6 @@
 // Netvane.exe under Wine: start-up and tray icon, the second start, window and copy-data
-// requests, exit, switch failures, a broken installation.  The run script gives the program a
+// requests, exit and end of session, switch failures, a DHCP port held by another program, a
+// broken installation.  The run script gives the program a
 // switch box on a serial port (a pseudo-terminal whose line changes a shim records) and says
 // which port in NV_TEST_COMPORT; tests that need a change to go through skip without it.
 #include <gtest/gtest.h>
@@ -10,8 +11,9 @@
 #include <thread>
 
 #include "tray_harness.h"
-// shellapi.h after the windows.h types (tray_harness.h).
+// shellapi.h and the socket headers after the windows.h types (tray_harness.h).
 #include <shellapi.h>
+#include <winsock2.h>
 
 using namespace nv::app::testing;
 
@@ -333,6 +335,97 @@ TEST_F(TrayProgramTest, LeavingOnNetworkBReturnsToAFirst) {
     EXPECT_EQ(LastLines(), "DTR=0 RTS=0");  // the box was told network A
     EXPECT_EQ(ProductKey::RunOnce(), install.path() + L"\\LDNvChng.EXE");
   }
+}
+
+TEST_F(TrayProgramTest, EndOfSessionOnBIsFinishedBeforeWmEndSessionReturns) {
+  NeedSwitch();
+  auto tray = StartTray();
+  ASSERT_TRUE(WaitForLog({"START", "ID1"}));
+  ::SendMessageW(frame_, WM_COMMAND, kCmdChange, 0);
+  ASSERT_EQ(install_.LogMessages(), (Log{"START", "ID1", "ID2"}));
+  ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, ProductKey::kRunOnceKey, ProductKey::kRunOnceValue);
+
+  // Windows may end the process any time after asking: RunOnce is written at the question.
+  EXPECT_TRUE(::SendMessageW(frame_, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF));
+  EXPECT_EQ(ProductKey::RunOnce(), install_.path() + L"\\LDNvChng.EXE");
+  // The return to A and the shutdown are done when WM_ENDSESSION returns, with the reason given.
+  ::SendMessageW(frame_, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+  EXPECT_EQ(install_.LogMessages(), (Log{"START", "ID1", "ID2", "ID1", "SHUTDOWN"}));
+  EXPECT_EQ(LastLines(), "DTR=0 RTS=0");
+  EXPECT_TRUE(tray->TraceHas("ShutdownBlockReasonCreate(Returning to network A)")) << tray->Trace();
+  EXPECT_EQ(tray->Wait(), 0u) << tray->Trace();
+}
+
+// Holds UDP port 67 as another DHCP server on this machine would, until Release.
+class DhcpPortHolder {
+ public:
+  DhcpPortHolder() {
+    WSADATA data;
+    m_started = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    if (!m_started) return;
+    m_socket = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = ::htons(67);
+    if (m_socket != INVALID_SOCKET &&
+        ::bind(m_socket, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0)
+      Release();
+  }
+  ~DhcpPortHolder() {
+    Release();
+    if (m_started) ::WSACleanup();
+  }
+  DhcpPortHolder(const DhcpPortHolder&) = delete;
+  DhcpPortHolder& operator=(const DhcpPortHolder&) = delete;
+
+  bool holding() const { return m_socket != INVALID_SOCKET; }
+  void Release() {
+    if (m_socket != INVALID_SOCKET) ::closesocket(m_socket);
+    m_socket = INVALID_SOCKET;
+  }
+
+ private:
+  bool m_started = false;
+  SOCKET m_socket = INVALID_SOCKET;
+};
+
+TEST_F(TrayProgramTest, AnswersWhileAnotherProgramHoldsTheDhcpPortAndOpensTheEmulationOnceItIsFree) {
+  key_.Set(L"IPCfg", L"dwIPnum", 2u);  // two configurations: the emulation is needed
+  DhcpPortHolder port;
+  if (!port.holding()) GTEST_SKIP() << "UDP port 67 is taken already (another test?)";
+  TrayProcess tray(install_);
+  frame_ = WaitForFrame();
+  ASSERT_NE(frame_, nullptr) << tray.Trace();
+
+  COPYDATASTRUCT status{};  // command 0: write the network in force to the registry
+  DWORD_PTR answer = 0;
+  ASSERT_NE(::SendMessageTimeoutW(frame_, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&status), SMTO_NORMAL,
+                                  5000, &answer),
+            0)
+      << "the window does not answer\n"
+      << tray.Trace();
+  EXPECT_EQ(key_.Number(L"Status", L"dwNet"), 1u);
+  ASSERT_TRUE(WaitUntil([&] { return !install_.LogMessages().empty(); }));
+  EXPECT_EQ(install_.LogMessages().front(), "START");
+
+  TrayProcess second(install_);
+  EXPECT_EQ(second.Wait(), kExitSecondInstance) << second.Trace();
+
+  ::Sleep(1500);  // more retries, told only once
+  auto linesStartingWith = [&](const std::string& prefix) {
+    size_t count = 0;
+    const std::string trace = tray.Trace();
+    for (size_t at = 0; (at = trace.find(prefix, at)) != std::string::npos; at += prefix.size())
+      if (at == 0 || trace[at - 1] == '\n') ++count;
+    return count;
+  };
+  EXPECT_EQ(linesStartingWith("OpenDhcpEmu failed (open: bind UDP port 67"), 1u) << tray.Trace();
+  EXPECT_EQ(tray.CountInTrace("Tray tip: DHCP emulation not ready: retrying"), 1u);
+  port.Release();
+  EXPECT_TRUE(tray.WaitForTrace("OpenDhcpEmu: open after", 5000)) << tray.Trace();
+
+  ::PostMessageW(frame_, WM_COMMAND, kCmdExit, 0);
+  EXPECT_EQ(tray.Wait(), 0u) << tray.Trace();
 }
 
 TEST_F(TrayProgramTest, ChangeFailsAtTheSwitchWithoutAControlPath) {

@@ -45,6 +45,11 @@ class RecordingHost : public IFrameHost {
   bool IdleReturnDue() override { return idleDue; }
   void SaveStatus(int n) override { savedStatus = n; }
   void ReloadTuning() override { log_.push_back("host.ReloadTuning"); }
+  std::string DhcpEmuError() override { return "bind UDP port 67: in use"; }
+  void ShowWarning(const std::string& t) override { log_.push_back("host.ShowWarning " + t); }
+  void ClearWarning(const std::string& t) override { log_.push_back("host.ClearWarning " + t); }
+  void BlockShutdown(const std::string& reason) override { log_.push_back("host.BlockShutdown " + reason); }
+  void UnblockShutdown() override { log_.push_back("host.UnblockShutdown"); }
 
  private:
   std::vector<std::string>& log_;
