@@ -14,6 +14,8 @@
 // shellapi.h and the socket headers after the windows.h types (tray_harness.h).
 #include <shellapi.h>
 #include <winsock2.h>
+// Needs the socket headers before it.
+#include <iphlpapi.h>
 
 using namespace nv::app::testing;
 
@@ -426,6 +428,44 @@ TEST_F(TrayProgramTest, AnswersWhileAnotherProgramHoldsTheDhcpPortAndOpensTheEmu
 
   ::PostMessageW(frame_, WM_COMMAND, kCmdExit, 0);
   EXPECT_EQ(tray.Wait(), 0u) << tray.Trace();
+}
+
+// The hardware address of one of this machine's adapters, if it has one.
+std::optional<std::vector<BYTE>> AdapterMac() {
+  ULONG size = 64 * 1024;
+  std::vector<BYTE> buffer(size);
+  auto* list = reinterpret_cast<IP_ADAPTER_INFO*>(buffer.data());
+  if (::GetAdaptersInfo(list, &size) != NO_ERROR) return std::nullopt;
+  for (const IP_ADAPTER_INFO* a = list; a != nullptr; a = a->Next) {
+    const std::vector<BYTE> mac(a->Address, a->Address + a->AddressLength);
+    if (mac.size() == 6 && mac != std::vector<BYTE>(6, 0)) return mac;
+  }
+  return std::nullopt;
+}
+
+TEST_F(TrayProgramTest, AFixedNetworkTheEmulationCannotServeIsLoggedAndShownInTheTip) {
+  NeedSwitch();
+  const std::optional<std::vector<BYTE>> mac = AdapterMac();
+  if (!mac) GTEST_SKIP() << "no adapter with a hardware address";
+  DhcpPortHolder probe;  // the emulation must be able to open: the refusal is what is tested
+  if (!probe.holding()) GTEST_SKIP() << "UDP port 67 is taken already (another test?)";
+  probe.Release();
+  key_.Set(L"IPCfg", L"dwIPnum", 2u);
+  for (const wchar_t* record : {L"IPCfg\\info0", L"IPCfg\\info1"}) {
+    const std::wstring subkey = std::wstring(ProductKey::kPath) + L"\\" + record;
+    ASSERT_EQ(::RegSetKeyValueW(HKEY_LOCAL_MACHINE, subkey.c_str(), L"ucMacAddr", REG_BINARY, mac->data(),
+                                static_cast<DWORD>(mac->size())),
+              ERROR_SUCCESS);
+  }
+  auto tray = StartTray();
+  ASSERT_TRUE(WaitForLog({"START", "ID1", "FAIL SetStartDHCP"})) << tray->Trace();
+  ::SendMessageW(frame_, kWmNvChange, 0, 0);
+  EXPECT_EQ(install_.LogMessages(), (Log{"START", "ID1", "FAIL SetStartDHCP", "ID2", "FAIL SetStartDHCP"}));
+  EXPECT_TRUE(tray->TraceHas("own DHCP client cannot be answered on Windows")) << tray->Trace();
+  EXPECT_TRUE(tray->TraceHas("Tray tip: INTER: address not set (DHCP emulation failed)")) << tray->Trace();
+  EXPECT_FALSE(tray->TraceHas("Start Renew")) << "nothing may be released or renewed";
+  ::PostMessageW(frame_, WM_COMMAND, kCmdExit, 0);
+  EXPECT_EQ(tray->Wait(), 0u);
 }
 
 TEST_F(TrayProgramTest, ChangeFailsAtTheSwitchWithoutAControlPath) {
