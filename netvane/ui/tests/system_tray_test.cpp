@@ -195,7 +195,6 @@ TEST_F(SystemTrayTest, TheTaskbarsReturnAddsAnIconWhoseAddFailedButNotOneHiddenO
   shell.failAdds = true;  // the taskbar is not up yet when the program starts
   ASSERT_TRUE(Create());
   EXPECT_TRUE(tray.IsHidden());
-  EXPECT_FALSE(tray.IsHiddenOnPurpose());
   tray.SetTooltipText("Network A");
   shell.failAdds = false;
   tray.OnTaskbarCreated();  // the taskbar is up now
@@ -204,18 +203,15 @@ TEST_F(SystemTrayTest, TheTaskbarsReturnAddsAnIconWhoseAddFailedButNotOneHiddenO
   EXPECT_EQ(Last().record.tip, "Network A");
 
   ASSERT_TRUE(tray.HideIcon());
-  EXPECT_TRUE(tray.IsHiddenOnPurpose());
   const size_t calls = shell.calls.size();
   tray.OnTaskbarCreated();
   EXPECT_EQ(shell.calls.size(), calls) << "hidden on purpose stays hidden";
   EXPECT_TRUE(tray.IsHidden());
 
   ASSERT_TRUE(tray.ShowIcon());
-  EXPECT_FALSE(tray.IsHiddenOnPurpose());
   shell.failAdds = true;  // the taskbar restarts and is slow to come back
   tray.OnTaskbarCreated();
   EXPECT_TRUE(tray.IsHidden());
-  EXPECT_FALSE(tray.IsHiddenOnPurpose());
   shell.failAdds = false;
   tray.OnTaskbarCreated();
   EXPECT_FALSE(tray.IsHidden());

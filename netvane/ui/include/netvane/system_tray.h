@@ -55,7 +55,6 @@ class CSystemTray {
   bool IsEnabled() const { return m_enabled; }
   // Not on the taskbar, for either reason.
   bool IsHidden() const { return !m_shown; }
-  bool IsHiddenOnPurpose() const { return m_hiddenOnPurpose; }
   const std::string& GetTooltipText() const { return m_record.tip; }
   TrayIconHandle GetIcon() const { return m_record.icon; }
   std::uintptr_t TargetWindow() const { return m_shell->TargetWindow(); }
