@@ -127,7 +127,10 @@ void CSystemTray::OnTaskbarCreated() {
   // The new taskbar has no icons: add ours again with the last icon and tip, also when an
   // earlier add failed (the taskbar was not up yet); only an icon hidden on purpose stays away.
   if (!m_enabled || m_hiddenOnPurpose) return;
-  AddIcon();
+  if (AddIcon()) return;
+  // The broadcast also comes while the shell still holds our icon, and then the add fails: an
+  // update that succeeds shows it is there, so later changes are not kept from it.
+  m_shown = m_shell->NotifyModify(m_record, kTrayMessage | kTrayIcon | kTrayTip);
 }
 
 void CSystemTray::OnTrayNotification(std::uint32_t id, std::uint32_t mouseMessage) {

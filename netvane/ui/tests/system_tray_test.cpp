@@ -187,6 +187,7 @@ TEST_F(SystemTrayTest, RecreatedTaskbarGetsTheIconBackWithTheLastIconAndTip) {
   EXPECT_EQ(Last().record.tip, "Network B");
 
   shell.failAdds = true;  // taskbar not ready yet: hidden until a later ShowIcon
+  shell.failModifies = true;
   tray.OnTaskbarCreated();
   EXPECT_TRUE(tray.IsHidden());
 }
@@ -209,10 +210,17 @@ TEST_F(SystemTrayTest, TheTaskbarsReturnAddsAnIconWhoseAddFailedButNotOneHiddenO
   EXPECT_TRUE(tray.IsHidden());
 
   ASSERT_TRUE(tray.ShowIcon());
-  shell.failAdds = true;  // the taskbar restarts and is slow to come back
+  shell.failAdds = true;  // the broadcast while the shell still holds the icon: the add fails
+  tray.OnTaskbarCreated();
+  EXPECT_FALSE(tray.IsHidden());
+  EXPECT_EQ(Last().what, "modify");
+  EXPECT_TRUE(tray.SetIcon(31));
+  EXPECT_EQ(Last().record.icon, 31u) << "later changes still reach the shell";
+
+  shell.failModifies = true;  // the taskbar restarts and is slow to come back
   tray.OnTaskbarCreated();
   EXPECT_TRUE(tray.IsHidden());
-  shell.failAdds = false;
+  shell.failAdds = shell.failModifies = false;
   tray.OnTaskbarCreated();
   EXPECT_FALSE(tray.IsHidden());
 }
