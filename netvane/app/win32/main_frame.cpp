@@ -245,8 +245,6 @@ void CMainFrame::SetTimer(unsigned id, uint32_t ms) { ::SetTimer(m_hwnd, id, ms,
 
 void CMainFrame::KillTimer(unsigned id) { ::KillTimer(m_hwnd, id); }
 
-void CMainFrame::Sleep(uint32_t ms) { ::Sleep(ms); }
-
 void CMainFrame::OpenConfiguration() { OnTrayCfg(); }
 
 int CMainFrame::OpenDhcpEmu() { return m_address.OpenDhcpEmu(); }

@@ -49,7 +49,6 @@ class CMainFrame final : public nv::core::IFrameHost, public nv::core::ITrayView
   void AddTrayIcon() override;
   void SetTimer(unsigned id, uint32_t ms) override;
   void KillTimer(unsigned id) override;
-  void Sleep(uint32_t ms) override;
   void OpenConfiguration() override;
   int OpenDhcpEmu() override;
   std::string DhcpEmuError() override;

@@ -49,7 +49,6 @@ class IFrameHost {
   virtual void AddTrayIcon() = 0;
   virtual void SetTimer(unsigned id, uint32_t ms) = 0;
   virtual void KillTimer(unsigned id) = 0;
-  virtual void Sleep(uint32_t ms) = 0;
 
   virtual void OpenConfiguration() = 0;  // the IP configuration dialogs
   virtual int OpenDhcpEmu() = 0;

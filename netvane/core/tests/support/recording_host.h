@@ -23,7 +23,6 @@ class RecordingHost : public IFrameHost {
     log_.push_back("host.SetTimer " + std::to_string(id) + " " + std::to_string(ms));
   }
   void KillTimer(unsigned id) override { log_.push_back("host.KillTimer " + std::to_string(id)); }
-  void Sleep(uint32_t ms) override { log_.push_back("host.Sleep " + std::to_string(ms)); }
   void OpenConfiguration() override { log_.push_back("host.OpenConfiguration"); }
   int OpenDhcpEmu() override {
     log_.push_back("host.OpenDhcpEmu");
