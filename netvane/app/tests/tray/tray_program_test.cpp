@@ -494,6 +494,36 @@ TEST_F(TrayProgramTest, ChangeFailsAtTheSwitchWithoutAControlPath) {
   }
 }
 
+TEST_F(TrayProgramTest, ASilentChangeThatFailsAtTheSwitchLeavesTheTrayOnTheNetworkInForce) {
+  key_.WriteStandardSettings(install_.path(), 5);  // no control path: every change fails
+  key_.Set(L"", L"dwSilentChng", 1u);
+  auto tray = StartTray();
+  ASSERT_NE(frame_, nullptr);
+  struct Request {
+    const char* what;
+    std::function<void()> send;
+  };
+  const HWND frame = frame_;
+  const Request requests[] = {
+      {"copy-data command 2", [frame] { SendCopyData(frame, 2); }},
+      {"tray change", [frame] { ::SendMessageW(frame, WM_COMMAND, kCmdChange, 0); }},
+  };
+  for (const Request& request : requests) {
+    SCOPED_TRACE(request.what);
+    const size_t failures = tray->CountInTrace("Fail ChangeRG");
+    request.send();
+    ASSERT_EQ(tray->CountInTrace("Fail ChangeRG"), failures + 1) << tray->Trace();
+    // Silent mode showed B before the switch; the machine stays on A and the tray says so last.
+    const std::string trace = tray->Trace();
+    const size_t shownB = trace.rfind("Tray(2) INTER");
+    const size_t shownA = trace.rfind("Tray(1) INTRA");
+    ASSERT_NE(shownB, std::string::npos) << trace;
+    EXPECT_TRUE(shownA != std::string::npos && shownA > shownB) << trace;
+  }
+  ::PostMessageW(frame_, WM_COMMAND, kCmdExit, 0);
+  EXPECT_EQ(tray->Wait(), 0u);
+}
+
 TEST_F(TrayProgramTest, MissingResourceLibraryIsReportedAndTheProgramEnds) {
   InstallFolder install(false);
   key_.WriteStandardSettings(install.path(), 5);
