@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "netvane/change_sequence.h"
 #include "support/recording_steps.h"
 
@@ -143,25 +141,6 @@ TEST(ChangeSequence, SilentSwitchFailureShowsTheNetworkInForceInTheTray) {
     EXPECT_EQ(Calls(rec.calls.end() - static_cast<std::ptrdiff_t>(tail.size()), rec.calls.end()), tail);
     EXPECT_EQ(state.current, 0);
   }
-}
-
-TEST(ChangeSequence, ForcedEndSkipsTheResendWaitAndEachChangeKeepsItsAddressResult) {
-  RecordingSteps rec;
-  rec.addressResult = nv::core::IAddressRenewal::kEmulationFailed;
-  CCfginfo cfg;
-  TwoNetworks(cfg);
-  ChangeState state = AToB();
-  doChange(1, state, cfg, rec.Steps());
-  EXPECT_EQ(state.addressResult, nv::core::IAddressRenewal::kEmulationFailed);
-
-  rec.calls.clear();
-  state.previous = 1;
-  state.current = 0;
-  state.sessionEnding = 1;
-  state.skipResendWait = 1;
-  doChange(0, state, cfg, rec.Steps());
-  EXPECT_EQ(std::count(rec.calls.begin(), rec.calls.end(), "switch.ChangeRG 0 wait 0"), 1);
-  EXPECT_EQ(state.addressResult, nv::core::IAddressRenewal::kAddressesChanged) << "no address step ran";
 }
 
 TEST(ChangeSequence, SessionEndingCommandsTheSwitchButLeavesAddressesAlone) {
