@@ -68,6 +68,15 @@ std::string LinkFilePath(std::string_view folder, std::string_view name, std::st
   return std::string(folder) + "\\" + fit + std::string(extension);
 }
 
+bool IsShellLink(const std::string& file) noexcept {
+  try {
+    std::string target;
+    return corekit::detail::ReadLinkTarget(file, target);
+  } catch (...) {
+    return false;
+  }
+}
+
 CShortCut::CShortCut() noexcept : m_desktop(ReadDesktopFolder()) {}
 
 CShortCut::CShortCut(std::string desktopFolder) noexcept : m_desktop(std::move(desktopFolder)) {}

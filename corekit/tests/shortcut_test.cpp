@@ -76,6 +76,9 @@ TEST(ShortCutLinks, MadeRenamedAndDeletedOnlyWhenTheyStartTheExpectedProgram) {
   ASSERT_TRUE(Exists(dir, "INTRA.LNK"));
   ASSERT_EQ(shortcuts.MakeShortCut("C:\\Other\\tool.exe", "Other", ".LNK", dir.path().u8string()), 0);
   WriteBytes(dir.File("plain.LNK"), "not a link at all");
+  EXPECT_TRUE(IsShellLink(Join(dir, "INTRA.LNK")));
+  EXPECT_FALSE(IsShellLink(Join(dir, "plain.LNK")));
+  EXPECT_FALSE(IsShellLink(Join(dir, "missing.LNK")));
 
   // Another program's link and a file that is no link are left alone.
   EXPECT_EQ(shortcuts.RenDelShortCut(Join(dir, "Other.LNK"), target, Join(dir, "INTER.LNK")), 0);

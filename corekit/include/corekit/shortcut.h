@@ -30,6 +30,10 @@ COREKIT_API std::string LinkNameFromText(std::string_view name);
 COREKIT_API std::string LinkFilePath(std::string_view folder, std::string_view name,
                                      std::string_view extension);
 
+// True when `file` is a link this platform's links are made of (a shell link on Windows), so
+// that callers going through a desktop folder can pass over every other file.
+COREKIT_API bool IsShellLink(const std::string& file) noexcept;
+
 class COREKIT_API CShortCut {
  public:
   CShortCut() noexcept;
