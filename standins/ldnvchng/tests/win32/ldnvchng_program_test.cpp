@@ -91,6 +91,21 @@ class ChangeHelperProgramTest : public ::testing::Test {
     ::SetEnvironmentVariableW(L"NV_NO_MESSAGEBOX", L"1");
   }
 
+  // A tray program this test started through the helper (not a TrayProcess) must not outlive it.
+  void TearDown() override {
+    const HWND frame = ::FindWindowW(L"Netvane_CLASS", nullptr);
+    if (frame == nullptr) return;
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(frame, &processId);
+    ::PostMessageW(frame, WM_COMMAND, kCmdExit, 0);
+    if (WaitUntil([] { return ::FindWindowW(L"Netvane_CLASS", nullptr) == nullptr; }, 10000)) return;
+    if (HANDLE process = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId)) {
+      ::TerminateProcess(process, 99);
+      ::WaitForSingleObject(process, 5000);
+      ::CloseHandle(process);
+    }
+  }
+
   bool WaitForLog(const Log& expected, int limitMs = 20000) {
     return WaitUntil([&] { return install_.LogMessages() == expected; }, limitMs);
   }
