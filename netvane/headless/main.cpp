@@ -59,6 +59,7 @@ class FaultyEmulation : public nv::core::IDhcpEmulation {
   }
   int SetEndDHCP() noexcept override { return inner_->SetEndDHCP(); }
   int DrvClose() noexcept override { return inner_->DrvClose(); }
+  std::string LastError() const override { return inner_->LastError(); }
 
  private:
   std::unique_ptr<nv::core::IDhcpEmulation> inner_;

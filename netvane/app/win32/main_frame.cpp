@@ -95,10 +95,12 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     case WM_QUERYENDSESSION:
+      // Written now: Windows may end the process at any point from here on.
+      CDebug::dprintf("WM_QUERYENDSESSION\n");
+      RegisterRunOnce();
       return TRUE;
     case WM_ENDSESSION:
-      // Carried out before this message returns (RunPendingShutdown), unless a change runs.
-      if (wParam != FALSE) m_sessionEndPending = true;
+      if (wParam != FALSE) OnEndSession((static_cast<DWORD>(lParam) & kEndSessionCritical) != 0);
       return 0;
     case WM_CLOSE:
       // Whoever closes the frame, the machine is left on network A first.
@@ -151,10 +153,11 @@ void CMainFrame::SetUpTrayMenu() {
 void CMainFrame::OnDestroy() {
   m_schedule.reset();
   for (unsigned id : {nv::core::TIMER_CHANGE_REPEAT, nv::core::TIMER_IDLE_CHECK, nv::core::TIMER_STARTUP,
-                      nv::core::TIMER_TRAY_REFRESH, nv::core::TIMER_SCHEDULE})
+                      nv::core::TIMER_TRAY_REFRESH, nv::core::TIMER_DHCP_EMU_RETRY, nv::core::TIMER_SCHEDULE})
     ::KillTimer(m_hwnd, id);
   // The shell keeps an icon whose window is gone until the mouse passes over it.
   m_tray.RemoveIcon();
+  UnblockShutdown();
   ::PostQuitMessage(0);
 }
 
@@ -194,6 +197,19 @@ void CMainFrame::OnCommand(unsigned command) {
   }
 }
 
+void CMainFrame::OnEndSession(bool forced) {
+  CDebug::dprintf("WM_ENDSESSION%s\n", forced ? " (forced)" : "");
+  m_sessionEndPending = true;
+  m_sessionEndForced = forced;
+  if (m_shutDown || !Busy()) return;  // RunPendingShutdown finishes it before the message returns
+  // A change runs below us on this thread, so the shutdown can only follow it: make the change
+  // leave the addresses alone, write RunOnce now and tell Windows why it waits.
+  CDebug::dprintf("End of session during a change: shutdown follows it\n");
+  m_controller.State().sessionEnding = 1;
+  RegisterRunOnce();
+  BlockShutdown(nv::core::kShutdownReason);
+}
+
 void CMainFrame::RunPendingShutdown() {
   if (m_shutDown || Busy() || m_hwnd == nullptr) return;
   if (m_sessionEndPending) {
@@ -208,10 +224,11 @@ void CMainFrame::ShutDown(bool sessionEnding) {
   m_shutDown = true;
   m_schedule.reset();
   if (sessionEnding) {
-    m_controller.OnEndSession();
+    m_controller.OnEndSession(m_sessionEndForced);
   } else {
     m_controller.ShutDown();
   }
+  UnblockShutdown();
 }
 
 void CMainFrame::PumpDuringChange() {
@@ -234,11 +251,11 @@ void CMainFrame::SetTimer(unsigned id, uint32_t ms) { ::SetTimer(m_hwnd, id, ms,
 
 void CMainFrame::KillTimer(unsigned id) { ::KillTimer(m_hwnd, id); }
 
-void CMainFrame::Sleep(uint32_t ms) { ::Sleep(ms); }
-
 void CMainFrame::OpenConfiguration() { OnTrayCfg(); }
 
 int CMainFrame::OpenDhcpEmu() { return m_address.OpenDhcpEmu(); }
+
+std::string CMainFrame::DhcpEmuError() { return m_address.EmulationError(); }
 
 int CMainFrame::ConnectSwitch() { return m_switch.ConnectRG(); }
 
@@ -283,12 +300,49 @@ void CMainFrame::SaveStatus(int network) {
 
 void CMainFrame::ReloadTuning() { m_cfg.LoadTuning(); }
 
+void CMainFrame::ShowWarning(const std::string& text) {
+  if (m_warning.empty()) m_tipBeforeWarning = m_tray.GetTooltipText();
+  m_warning = CutTrayTip(text);
+  m_tray.SetTooltipText(m_warning);
+  CDebug::dprintf("Tray tip: %s\n", m_warning.c_str());
+}
+
+void CMainFrame::ClearWarning(const std::string& text) {
+  if (m_warning.empty() || m_warning != CutTrayTip(text)) return;
+  m_warning.clear();
+  m_tray.SetTooltipText(m_tipBeforeWarning);
+  CDebug::dprintf("Tray tip: %s\n", m_tipBeforeWarning.c_str());
+}
+
+void CMainFrame::BlockShutdown(const std::string& reason) {
+  if (m_shutdownBlocked || m_hwnd == nullptr) return;
+  // Looked up at run time: Windows before Vista has no shutdown block reasons.
+  using Create = BOOL(WINAPI*)(HWND, LPCWSTR);
+  const auto create = reinterpret_cast<Create>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "ShutdownBlockReasonCreate")));
+  const BOOL ok = create != nullptr && create(m_hwnd, nv::text::Widen(reason).c_str());
+  CDebug::dprintf("ShutdownBlockReasonCreate(%s): %s (%lu)\n", reason.c_str(), ok ? "set" : "failed",
+                  ok ? 0ul : ::GetLastError());
+  m_shutdownBlocked = ok != FALSE;
+}
+
+void CMainFrame::UnblockShutdown() {
+  if (!m_shutdownBlocked) return;
+  m_shutdownBlocked = false;
+  using Destroy = BOOL(WINAPI*)(HWND);
+  const auto destroy = reinterpret_cast<Destroy>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "ShutdownBlockReasonDestroy")));
+  if (destroy != nullptr) destroy(m_hwnd);
+  CDebug::dprintf("ShutdownBlockReasonDestroy\n");
+}
+
 // ---- ITrayView ----
 
 void CMainFrame::ShowNetwork(int network, const std::string& tip) {
   const int n = network != 0 ? 1 : 0;
   // A change without the progress window leaves the display on the network it showed last.
   const std::string text = (tip.empty() || m_display.networkShown() != n) ? m_cfg.szNet[n] : tip;
+  m_warning.clear();  // the network in force replaces any warning
   m_tray.SetIcon(reinterpret_cast<TrayIconHandle>(m_icons[n].get()));
   m_tray.SetTooltipText(text);
   CDebug::dprintf("Tray(%d) %s\n", n + 1, text.c_str());

@@ -33,6 +33,7 @@ class CMainFrame final : public nv::core::IFrameHost, public nv::core::ITrayView
   static constexpr UINT kTrayIconId = 128;
   static constexpr UINT kIconNetA = 555;
   static constexpr UINT kIconNetB = 556;
+  static constexpr DWORD kEndSessionCritical = 0x40000000;  // ENDSESSION_CRITICAL
 
   explicit CMainFrame(CNetvaneApp& app);
   ~CMainFrame() override;
@@ -50,9 +51,9 @@ class CMainFrame final : public nv::core::IFrameHost, public nv::core::ITrayView
   void AddTrayIcon() override;
   void SetTimer(unsigned id, uint32_t ms) override;
   void KillTimer(unsigned id) override;
-  void Sleep(uint32_t ms) override;
   void OpenConfiguration() override;
   int OpenDhcpEmu() override;
+  std::string DhcpEmuError() override;
   int ConnectSwitch() override;
   void DisconnectSwitch() override;
   void CloseDhcpEmu() override;
@@ -66,6 +67,10 @@ class CMainFrame final : public nv::core::IFrameHost, public nv::core::ITrayView
   bool IdleReturnDue() override;
   void SaveStatus(int network) override;
   void ReloadTuning() override;
+  void ShowWarning(const std::string& text) override;
+  void ClearWarning(const std::string& text) override;
+  void BlockShutdown(const std::string& reason) override;
+  void UnblockShutdown() override;
 
   // nv::core::ITrayView
   void ShowNetwork(int network, const std::string& tip) override;
@@ -82,6 +87,8 @@ class CMainFrame final : public nv::core::IFrameHost, public nv::core::ITrayView
   void OnTrayHelp();
   // Exit and end of session wait for a change that runs; they run here once it is over.
   void RunPendingShutdown();
+  // WM_ENDSESSION: the shutdown runs before it returns, unless a change runs (then after it).
+  void OnEndSession(bool forced);
   void ShutDown(bool sessionEnding);
   // Handles the messages sent to the frame while a change runs, and repaints.
   void PumpDuringChange();
@@ -112,5 +119,9 @@ class CMainFrame final : public nv::core::IFrameHost, public nv::core::ITrayView
   std::optional<nv::core::ScheduleArm> m_pendingArm;
   bool m_exitPending = false;
   bool m_sessionEndPending = false;
+  bool m_sessionEndForced = false;
+  bool m_shutdownBlocked = false;
+  std::string m_warning;  // the warning the tip shows, empty when none
+  std::string m_tipBeforeWarning;
   bool m_shutDown = false;
 };

@@ -1,26 +1,12 @@
 #include "message_box.h"
 
-#include "corekit/debug.h"
-#include "platform/text.h"
+#include "corekit/message_box.h"
 
 namespace nv::app {
-namespace {
-
-bool Unattended() {
-  wchar_t value[8] = {};
-  const DWORD n = ::GetEnvironmentVariableW(L"NV_NO_MESSAGEBOX", value, 8);
-  return n == 1 && value[0] == L'1';
-}
-
-}  // namespace
 
 int ShowMessageBox(HWND owner, const std::string& caption, const std::string& text, unsigned type,
                    int unattendedAnswer) {
-  if (Unattended()) {
-    CDebug::dprintf("MessageBox(%s): %s\n", caption.c_str(), text.c_str());
-    return unattendedAnswer;
-  }
-  return ::MessageBoxW(owner, nv::text::Widen(text).c_str(), nv::text::Widen(caption).c_str(), type);
+  return corekit::ShowMessageBox(owner, caption, text, type, unattendedAnswer);
 }
 
 }  // namespace nv::app

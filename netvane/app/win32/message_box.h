@@ -1,6 +1,7 @@
-// Message boxes of the tray program.  With the environment variable NV_NO_MESSAGEBOX set to 1
-// (unattended runs, tests) no box is shown: the text becomes a trace line
-// "MessageBox(<caption>): <text>" and the box counts as answered with `unattendedAnswer`.
+// Message boxes of the tray program, through Corekit's (corekit/message_box.h): with the
+// environment variable NV_NO_MESSAGEBOX set to 1 (unattended runs, tests) no box is shown: the text
+// becomes a trace line "MessageBox(<caption>): <text>" and the box counts as answered with
+// `unattendedAnswer`.
 #pragma once
 #include <string>
 

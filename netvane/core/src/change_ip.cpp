@@ -44,6 +44,8 @@ int CChangeIP::OpenDhcpEmu() {
   return m_emu->DrvOpen();
 }
 
+std::string CChangeIP::EmulationError() const { return m_emu->LastError(); }
+
 int CChangeIP::CloseDhcpEmu() {
   m_emu->DrvClose();
   return 1;
@@ -84,7 +86,7 @@ int CChangeIP::ChangeIPbyDHCP(const NetCfgRecord& record) {
     CDebug::dprintf("End GetIntNum\n");
     if (m_interface == 0) {
       CDebug::dprintf("GetInterFaceNum Fail(%s)\n", m_macText.c_str());
-      return 1;
+      return kNoInterface;
     }
   }
 
@@ -102,17 +104,23 @@ int CChangeIP::ChangeIPbyDHCP(const NetCfgRecord& record) {
     CDebug::dprintf("DNS-(%s)", m_info.szDns);
     mode = DhcpMode::Emulated;
   }
-  DhcpRequest(mode);
+  const bool requested = DhcpRequest(mode);
   DhcpRequest(DhcpMode::End);
-  return 0;
+  return requested ? kAddressesChanged : kEmulationFailed;
 }
 
-void CChangeIP::DhcpRequest(DhcpMode mode) {
+bool CChangeIP::DhcpRequest(DhcpMode mode) {
   switch (mode) {
     case DhcpMode::Emulated:
       m_emulating = 1;
       CDebug::dprintf("DHCP IP Set\n");
-      m_emu->SetStartDHCP(m_info);
+      if (m_emu->SetStartDHCP(m_info) == 0) {
+        // Nothing would answer the renew: releasing now would only take the adapter's address
+        // away, or let a server on the wire hand out the other network's settings.
+        CDebug::dprintf("SetStartDHCP failed: %s\n", m_emu->LastError().c_str());
+        m_emulating = 0;
+        return false;
+      }
       break;
     case DhcpMode::Server:
       m_emulating = 0;
@@ -120,7 +128,7 @@ void CChangeIP::DhcpRequest(DhcpMode mode) {
     case DhcpMode::End:
       m_emulating = 0;
       m_emu->SetEndDHCP();
-      return;
+      return true;
   }
   m_env.Sleep(kDhcpStepPauseMs);
   int released = 0;
@@ -139,6 +147,7 @@ void CChangeIP::DhcpRequest(DhcpMode mode) {
   }
   CDebug::dprintf("-- End Dhcp Req Thread idx(%d)(%x,%d)(%x,%d)\n", static_cast<int>(m_interface), released,
                   released, renewed, renewed);
+  return true;
 }
 
 std::string CChangeIP::ServiceName() const {

@@ -26,6 +26,7 @@ class DhcpEmulation : public IDhcpEmulation {
   int SetStartDHCP(const _uIPINFO& info) noexcept override { return emu_.SetStartDHCP(info); }
   int SetEndDHCP() noexcept override { return emu_.SetEndDHCP(); }
   int DrvClose() noexcept override { return emu_.DrvClose(); }
+  std::string LastError() const override { return emu_.LastError(); }
 
  private:
   CDHCPemu emu_;

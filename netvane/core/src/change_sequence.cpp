@@ -17,6 +17,7 @@ void doChange(int showProgress, ChangeState& state, const CCfginfo& cfg, const C
   const int target = state.current;
   const int previous = state.previous;
   const bool silent = cfg.dwSilentChng != 0;
+  state.addressResult = IAddressRenewal::kAddressesChanged;
 
   if (showProgress) steps.display.SetNetwork(target);
 
@@ -35,10 +36,15 @@ void doChange(int showProgress, ChangeState& state, const CCfginfo& cfg, const C
   // Without a progress window the tray is the only sign that a change is under way.
   if (silent) UpdateTray(target, steps);
 
-  if (steps.switchBox.ChangeRG(target, 1, &steps.display) == 0) {
+  if (steps.switchBox.ChangeRG(target, state.skipResendWait ? 0 : 1, &steps.display) == 0) {
     CDebug::dprintf("Fail ChangeRG\n");
     state.current = previous;
     steps.display.CloseProgress();
+    // The tray already shows the target: the machine stays on the previous network, say so.
+    if (silent) {
+      if (showProgress) steps.display.SetNetwork(previous);
+      UpdateTray(previous, steps);
+    }
     steps.printers.PrinterStep(previous, 1);
     state.busy = 0;
     return;
@@ -55,7 +61,7 @@ void doChange(int showProgress, ChangeState& state, const CCfginfo& cfg, const C
       steps.address.AddGateway(record->Gateway);
     } else {
       steps.address.DelArp(record->Gateway);
-      steps.address.ChangeIPbyDHCP(*record);
+      state.addressResult = steps.address.ChangeIPbyDHCP(*record);
     }
   }
 

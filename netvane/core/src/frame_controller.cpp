@@ -20,7 +20,43 @@ void FrameController::ToggleNetSTat(int network) noexcept {
   }
 }
 
-void FrameController::RunChange(int showProgress) { doChange(showProgress, state_, cfg_, steps_); }
+void FrameController::RunChange(int showProgress) {
+  doChange(showProgress, state_, cfg_, steps_);
+  if (state_.addressResult == IAddressRenewal::kEmulationFailed) {
+    // The adapter kept its old addresses: the log and the tray must not look like a clean change.
+    host_.LogLine(kLogEmulationFailed);
+    host_.ShowWarning(cfg_.szNet[state_.current != 0 ? 1 : 0] + kTipEmulationFailed);
+  }
+}
+
+void FrameController::OpenDhcpEmuOrRetry() {
+  if (host_.OpenDhcpEmu() != 0) return;
+  // Another DHCP server may hold the port for long: the frame must go on answering meanwhile.
+  CDebug::dprintf("OpenDhcpEmu failed (%s): retrying every %u ms\n", host_.DhcpEmuError().c_str(),
+                  static_cast<unsigned>(kDhcpEmuRetryMs));
+  host_.ShowWarning(kTipEmulationNotReady);
+  emuRetrying_ = true;
+  emuRetries_ = 0;
+  host_.SetTimer(TIMER_DHCP_EMU_RETRY, kDhcpEmuRetryMs);
+}
+
+void FrameController::RetryDhcpEmu() {
+  if (!emuRetrying_) {
+    host_.KillTimer(TIMER_DHCP_EMU_RETRY);
+    return;
+  }
+  ++emuRetries_;
+  if (host_.OpenDhcpEmu() == 0) return;
+  CDebug::dprintf("OpenDhcpEmu: open after %u retries\n", emuRetries_);
+  StopDhcpEmuRetry();
+  host_.ClearWarning(kTipEmulationNotReady);
+}
+
+void FrameController::StopDhcpEmuRetry() {
+  if (!emuRetrying_) return;
+  emuRetrying_ = false;
+  host_.KillTimer(TIMER_DHCP_EMU_RETRY);
+}
 
 void FrameController::OnTrayChange() {
   CDebug::dprintf("OnTrayChange\n");
@@ -78,6 +114,9 @@ bool FrameController::OnTimer(unsigned id) {
       host_.KillTimer(TIMER_TRAY_REFRESH);
       if (host_.TrayIconRemoved()) host_.AddTrayIcon();
       return true;
+    case TIMER_DHCP_EMU_RETRY:
+      RetryDhcpEmu();
+      return true;
     case TIMER_CHANGE_REPEAT:
       host_.KillTimer(TIMER_CHANGE_REPEAT);
       OnTrayChange();
@@ -100,8 +139,7 @@ void FrameController::StartUp() {
   if (cfg_.net[0].szNetDev.empty()) {
     host_.OpenConfiguration();
   } else {
-    // The emulation driver may come up after us; the design waits for it.
-    while (host_.OpenDhcpEmu() == 0) host_.Sleep(1000);
+    OpenDhcpEmuOrRetry();
   }
   host_.ConnectSwitch();
   host_.ApplySettings();
@@ -114,11 +152,19 @@ void FrameController::StartUp() {
 }
 
 void FrameController::ShutDown() {
-  host_.RegisterRunOnce();
+  host_.RegisterRunOnce();  // first: Windows may end the process at any point after this
+  StopDhcpEmuRetry();
   if (state_.current != 0) {
     state_.previous = state_.current;
     state_.current = 0;
+    // The return waits out the switch box's resend interval: Windows must know why it waits.
+    const bool sessionEnding = state_.sessionEnding != 0;
+    if (sessionEnding) host_.BlockShutdown(kShutdownReason);
+    // Written before the change: a process ended during it still leaves the line.
+    if (state_.skipResendWait && cfg_.dwComport == 0 && cfg_.dwInterval != 0)
+      host_.LogLine(kLogResendWaitCut);
     RunChange(0);  // always leave the machine on network A
+    if (sessionEnding) host_.UnblockShutdown();
   }
   host_.CloseDhcpEmu();
   host_.DisconnectSwitch();
@@ -128,8 +174,10 @@ void FrameController::ShutDown() {
   host_.PostClose();
 }
 
-void FrameController::OnEndSession() {
+void FrameController::OnEndSession(bool forced) {
   state_.sessionEnding = 1;
+  // Windows ends the process without waiting: a frame sent early beats one never sent.
+  state_.skipResendWait = forced ? 1 : 0;
   ShutDown();
 }
 

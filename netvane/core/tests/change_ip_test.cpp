@@ -58,7 +58,7 @@ class FakeEmu : public nv::core::IDhcpEmulation {
   int SetStartDHCP(const _uIPINFO& info) noexcept override {
     seen_ = info;
     c_.push_back("emu.SetStartDHCP");
-    return 1;
+    return startRefused ? 0 : 1;
   }
   int SetEndDHCP() noexcept override {
     c_.push_back("emu.SetEndDHCP");
@@ -68,6 +68,9 @@ class FakeEmu : public nv::core::IDhcpEmulation {
     c_.push_back("emu.DrvClose");
     return 1;
   }
+  std::string LastError() const override { return startRefused ? "cannot answer" : ""; }
+
+  bool startRefused = false;
 
  private:
   Calls& c_;
@@ -122,13 +125,15 @@ struct Rig {
   CCfginfo cfg;
   FakeEnv env{calls};
   std::unique_ptr<CChangeIP> ip;
+  FakeEmu* emu = nullptr;
 
   explicit Rig(const std::string& version, uint32_t major = 5, uint32_t ifnum = 12) {
     cfg.dwIPnum = 2;
     cfg.net[0].szBindName = "\\Device\\RgateII_{A1B2}";
+    auto fakeEmu = std::make_unique<FakeEmu>(calls, seen);
+    emu = fakeEmu.get();
     ip = std::make_unique<CChangeIP>(cfg, nv::core::OsFacts{version, major},
-                                     std::make_unique<FakeNet>(calls, ifnum),
-                                     std::make_unique<FakeEmu>(calls, seen), env);
+                                     std::make_unique<FakeNet>(calls, ifnum), std::move(fakeEmu), env);
   }
 };
 
@@ -158,6 +163,21 @@ TEST(ChangeIp, FixedSettingsStartTheEmulationBeforeReleaseAndStopItAfterRenew) {
   EXPECT_STREQ(rig.seen.szDns, "10.92.1.53");
   EXPECT_EQ(0, std::memcmp(rig.seen.ucMacAddr, kMac, 6));
   EXPECT_FALSE(rig.ip->emulating());
+}
+
+TEST(ChangeIp, AnEmulationThatRefusesToArmIsReportedAndNothingIsReleased) {
+  for (const char* version : {"WINXP", "WINNT", "WIN95"}) {
+    SCOPED_TRACE(version);
+    Rig rig(version);
+    rig.emu->startRefused = true;
+    EXPECT_EQ(rig.ip->ChangeIPbyDHCP(FixedRecord()), CChangeIP::kEmulationFailed);
+    // The adapter keeps the address it has: no release, no renew, no tool, no pauses.
+    Calls expected = {"emu.SetStartDHCP", "emu.SetEndDHCP"};
+    if (std::string(version) == "WINXP") expected.insert(expected.begin(), "net.GetInterfaceNum");
+    EXPECT_EQ(rig.calls, expected);
+    EXPECT_FALSE(rig.ip->emulating());
+    EXPECT_EQ(rig.ip->EmulationError(), "cannot answer");
+  }
 }
 
 TEST(ChangeIp, DhcpNetworkStartsNothingButStillStopsTheEmulation) {

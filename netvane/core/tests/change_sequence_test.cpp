@@ -122,6 +122,27 @@ TEST(ChangeSequence, SilentModeUpdatesTrayBeforeTheSwitchAndShowsNoFinalProgress
   EXPECT_EQ(rec.calls, expected);
 }
 
+TEST(ChangeSequence, SilentSwitchFailureShowsTheNetworkInForceInTheTray) {
+  // Silent mode showed the target in the tray before the switch; the machine stays on A.
+  for (int showProgress : {0, 1}) {
+    SCOPED_TRACE(showProgress ? "tray change" : "copy-data change");
+    RecordingSteps rec;
+    rec.switchFails = 1;
+    CCfginfo cfg;
+    TwoNetworks(cfg);
+    cfg.dwSilentChng = 1;
+    ChangeState state = AToB();
+    doChange(showProgress, state, cfg, rec.Steps());
+
+    Calls tail = {"switch.ChangeRG 1 wait 1", "display.CloseProgress"};
+    if (showProgress) tail.push_back("display.SetNetwork 0");  // the display follows the tray
+    tail.insert(tail.end(), {"display.Finish", "tray.ShowNetwork 0 tip", "printer 0 phase 1"});
+    ASSERT_GE(rec.calls.size(), tail.size());
+    EXPECT_EQ(Calls(rec.calls.end() - static_cast<std::ptrdiff_t>(tail.size()), rec.calls.end()), tail);
+    EXPECT_EQ(state.current, 0);
+  }
+}
+
 TEST(ChangeSequence, SessionEndingCommandsTheSwitchButLeavesAddressesAlone) {
   RecordingSteps rec;
   ChangeState state;

@@ -33,21 +33,69 @@ struct Fixture {
 
 }  // namespace
 
-TEST(FrameController, StartUpWaitsForTheEmulationThenBringsTheMachineToA) {
+TEST(FrameController, StartUpGoesOnWhileTheEmulationIsRetriedFromATimer) {
   Fixture f;
-  f.host.dhcpEmuFailures = 2;
+  f.host.dhcpEmuFailures = 2;  // another DHCP server holds the port for two more seconds
   f.frame.State().current = 1;
   f.frame.OnTimer(TIMER_STARTUP);
 
-  const std::vector<std::string> head = {"host.KillTimer 110", "host.OpenDhcpEmu",   "host.Sleep 1000",
-                                         "host.OpenDhcpEmu",   "host.Sleep 1000",    "host.OpenDhcpEmu",
-                                         "host.ConnectSwitch", "host.ApplySettings", "log START"};
+  const std::string warning = std::string("host.ShowWarning ") + kTipEmulationNotReady;
+  const std::vector<std::string> head = {
+      "host.KillTimer 110", "host.OpenDhcpEmu",   warning,    "host.SetTimer 112 1000",
+      "host.ConnectSwitch", "host.ApplySettings", "log START"};
   ASSERT_GE(f.rec.calls.size(), head.size());
   EXPECT_TRUE(std::equal(head.begin(), head.end(), f.rec.calls.begin()));
   EXPECT_EQ(f.Count("switch.ChangeRG 0 wait 1"), 1u);
   EXPECT_EQ(f.rec.calls.back(), "host.SetTimer 111 30000");
   EXPECT_EQ(f.frame.State().current, 0);
   EXPECT_EQ(f.frame.State().busy, 0);
+
+  f.frame.OnTrayChange();  // everything else works meanwhile
+  EXPECT_EQ(f.frame.State().current, 1);
+
+  f.rec.calls.clear();
+  f.frame.OnTimer(TIMER_DHCP_EMU_RETRY);  // still held: told once only
+  EXPECT_EQ(f.rec.calls, std::vector<std::string>{"host.OpenDhcpEmu"});
+  f.frame.OnTimer(TIMER_DHCP_EMU_RETRY);  // freed: open on this retry
+  EXPECT_EQ(f.rec.calls,
+            (std::vector<std::string>{"host.OpenDhcpEmu", "host.OpenDhcpEmu", "host.KillTimer 112",
+                                      std::string("host.ClearWarning ") + kTipEmulationNotReady}));
+  f.rec.calls.clear();
+  f.frame.OnTimer(TIMER_DHCP_EMU_RETRY);  // a tick already queued does not open it twice
+  EXPECT_EQ(f.rec.calls, std::vector<std::string>{"host.KillTimer 112"});
+
+  Fixture ready;  // opens at once: no timer, no warning
+  ready.frame.StartUp();
+  EXPECT_EQ(ready.Count("host.SetTimer 112 1000"), 0u);
+  EXPECT_EQ(ready.Count(warning), 0u);
+}
+
+TEST(FrameController, AnAddressStepTheEmulationCouldNotServeIsLoggedAndShownInTheTray) {
+  struct Case {
+    int addressResult;
+    bool reported;
+  } cases[] = {{IAddressRenewal::kAddressesChanged, false},
+               {IAddressRenewal::kNoInterface, false},
+               {IAddressRenewal::kEmulationFailed, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.addressResult);
+    Fixture f;
+    f.cfg.szNet[1] = "INTER";
+    f.frame.StartUp();
+    f.rec.addressResult = c.addressResult;
+    f.rec.calls.clear();
+    f.frame.OnTrayChange();
+
+    const std::vector<std::string>& calls = f.rec.calls;
+    auto pos = [&](const std::string& s) { return std::find(calls.begin(), calls.end(), s) - calls.begin(); };
+    const std::string warning = std::string("host.ShowWarning INTER") + kTipEmulationFailed;
+    EXPECT_EQ(f.Count(std::string("log ") + kLogEmulationFailed), c.reported ? 1u : 0u);
+    EXPECT_EQ(f.Count(warning), c.reported ? 1u : 0u);
+    if (c.reported) {
+      EXPECT_LT(pos("drives.AfterSwitch 1"), pos(std::string("log ") + kLogEmulationFailed));
+      EXPECT_LT(pos("tray.ShowNetwork 1 tip"), pos(warning)) << "the warning is what stays in the tip";
+    }
+  }
 }
 
 TEST(FrameController, UnconfiguredAdapterOpensTheConfigurationAndSchedulesWhenOn) {
@@ -171,6 +219,56 @@ TEST(FrameController, ExitOnAChangesNothing) {
   f.rec.calls.clear();
   f.frame.ShutDown();
   EXPECT_EQ(f.Changes(), 0u);
+}
+
+TEST(FrameController, EndOfSessionOnBWritesRunOnceFirstAndTellsWindowsWhyItWaits) {
+  struct Case {
+    const char* what;
+    bool sessionEnds;
+    bool forced;
+    uint32_t comport;
+    bool blocked;
+    const char* switchCall;
+    bool cutLogged;
+  } cases[] = {
+      {"end of session", true, false, 0, true, "switch.ChangeRG 0 wait 1", false},
+      {"forced end, Ethernet", true, true, 0, true, "switch.ChangeRG 0 wait 0", true},
+      {"forced end, serial lines", true, true, 3, true, "switch.ChangeRG 0 wait 0", false},
+      {"exit command", false, false, 0, false, "switch.ChangeRG 0 wait 1", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Fixture f;
+    f.cfg.dwComport = c.comport;
+    f.cfg.dwInterval = 600;
+    f.frame.StartUp();
+    f.frame.OnTrayChange();  // now on B
+    f.rec.calls.clear();
+    if (c.sessionEnds) {
+      f.frame.OnEndSession(c.forced);
+    } else {
+      f.frame.ShutDown();
+    }
+
+    const std::vector<std::string>& calls = f.rec.calls;
+    auto pos = [&](const std::string& s) { return std::find(calls.begin(), calls.end(), s) - calls.begin(); };
+    const std::string block = std::string("host.BlockShutdown ") + kShutdownReason;
+    const std::string cut = std::string("log ") + kLogResendWaitCut;
+    EXPECT_EQ(calls.front(), "host.RegisterRunOnce");
+    EXPECT_EQ(f.Count(c.switchCall), 1u);
+    EXPECT_EQ(f.Count(block), c.blocked ? 1u : 0u);
+    EXPECT_EQ(f.Count("host.UnblockShutdown"), c.blocked ? 1u : 0u);
+    if (c.blocked) {
+      EXPECT_LT(pos(block), pos(c.switchCall));
+      EXPECT_LT(pos(c.switchCall), pos("host.UnblockShutdown"));
+      EXPECT_LT(pos("host.UnblockShutdown"), pos("log SHUTDOWN"));
+    }
+    EXPECT_EQ(f.Count(cut), c.cutLogged ? 1u : 0u);
+    if (c.cutLogged) {
+      EXPECT_LT(pos(cut), pos(c.switchCall)) << "written before a wait Windows may end";
+    }
+    EXPECT_EQ(calls.back(), "host.PostClose");
+  }
 }
 
 TEST(FrameController, EndOfSessionLeavesAddressesAlone) {

@@ -33,42 +33,42 @@ bool CSystemTray::Create(std::uintptr_t parent, std::uint32_t callbackMessage, c
   m_record.icon = icon;
   m_record.tip = CutTrayTip(tip);
   m_enabled = true;
-  m_hidden = !AddIcon();
+  m_hiddenOnPurpose = false;
+  AddIcon();
   return true;
 }
 
-bool CSystemTray::AddIcon() { return m_shell->NotifyAdd(m_record); }
+bool CSystemTray::AddIcon() {
+  m_shown = m_shell->NotifyAdd(m_record);
+  return m_shown;
+}
 
 bool CSystemTray::RemoveIcon() {
-  if (!m_enabled || m_hidden) return false;
-  m_hidden = true;  // so that ShowIcon can bring it back
+  if (!m_enabled || !m_shown) return false;
+  m_shown = false;
+  m_hiddenOnPurpose = true;  // so that the taskbar's return does not bring it back; ShowIcon does
   return m_shell->NotifyDelete(m_record);
 }
 
-bool CSystemTray::HideIcon() {
-  if (!m_enabled || m_hidden) return false;
-  m_hidden = true;
-  return m_shell->NotifyDelete(m_record);
-}
+bool CSystemTray::HideIcon() { return RemoveIcon(); }
 
 bool CSystemTray::ShowIcon() {
-  if (!m_enabled || !m_hidden) return false;
-  if (!AddIcon()) return false;
-  m_hidden = false;
-  return true;
+  if (!m_enabled || m_shown) return false;
+  m_hiddenOnPurpose = false;
+  return AddIcon();
 }
 
 bool CSystemTray::SetIcon(TrayIconHandle icon) {
   if (!m_enabled) return false;
   m_record.icon = icon;
-  // While hidden the record alone changes; ShowIcon adds it with this icon.
-  return m_hidden || m_shell->NotifyModify(m_record, kTrayIcon);
+  // While off the taskbar the record alone changes; the next add shows this icon.
+  return !m_shown || m_shell->NotifyModify(m_record, kTrayIcon);
 }
 
 bool CSystemTray::SetTooltipText(const std::string& text) {
   if (!m_enabled) return false;
   m_record.tip = CutTrayTip(text);
-  return m_hidden || m_shell->NotifyModify(m_record, kTrayTip);
+  return !m_shown || m_shell->NotifyModify(m_record, kTrayTip);
 }
 
 void CSystemTray::SetMenuItems(std::vector<TrayMenuItem> items) { m_menuItems = std::move(items); }
@@ -124,9 +124,13 @@ void CSystemTray::OnTimer(unsigned id) {
 }
 
 void CSystemTray::OnTaskbarCreated() {
-  // The new taskbar has no icons: add ours again with the last icon and tip.
-  if (!m_enabled || m_hidden) return;
-  m_hidden = !AddIcon();
+  // The new taskbar has no icons: add ours again with the last icon and tip, also when an
+  // earlier add failed (the taskbar was not up yet); only an icon hidden on purpose stays away.
+  if (!m_enabled || m_hiddenOnPurpose) return;
+  if (AddIcon()) return;
+  // The broadcast also comes while the shell still holds our icon, and then the add fails: an
+  // update that succeeds shows it is there, so later changes are not kept from it.
+  m_shown = m_shell->NotifyModify(m_record, kTrayMessage | kTrayIcon | kTrayTip);
 }
 
 void CSystemTray::OnTrayNotification(std::uint32_t id, std::uint32_t mouseMessage) {

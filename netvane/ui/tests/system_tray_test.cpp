@@ -187,8 +187,42 @@ TEST_F(SystemTrayTest, RecreatedTaskbarGetsTheIconBackWithTheLastIconAndTip) {
   EXPECT_EQ(Last().record.tip, "Network B");
 
   shell.failAdds = true;  // taskbar not ready yet: hidden until a later ShowIcon
+  shell.failModifies = true;
   tray.OnTaskbarCreated();
   EXPECT_TRUE(tray.IsHidden());
+}
+
+TEST_F(SystemTrayTest, TheTaskbarsReturnAddsAnIconWhoseAddFailedButNotOneHiddenOnPurpose) {
+  shell.failAdds = true;  // the taskbar is not up yet when the program starts
+  ASSERT_TRUE(Create());
+  EXPECT_TRUE(tray.IsHidden());
+  tray.SetTooltipText("Network A");
+  shell.failAdds = false;
+  tray.OnTaskbarCreated();  // the taskbar is up now
+  EXPECT_FALSE(tray.IsHidden());
+  EXPECT_EQ(Last().what, "add");
+  EXPECT_EQ(Last().record.tip, "Network A");
+
+  ASSERT_TRUE(tray.HideIcon());
+  const size_t calls = shell.calls.size();
+  tray.OnTaskbarCreated();
+  EXPECT_EQ(shell.calls.size(), calls) << "hidden on purpose stays hidden";
+  EXPECT_TRUE(tray.IsHidden());
+
+  ASSERT_TRUE(tray.ShowIcon());
+  shell.failAdds = true;  // the broadcast while the shell still holds the icon: the add fails
+  tray.OnTaskbarCreated();
+  EXPECT_FALSE(tray.IsHidden());
+  EXPECT_EQ(Last().what, "modify");
+  EXPECT_TRUE(tray.SetIcon(31));
+  EXPECT_EQ(Last().record.icon, 31u) << "later changes still reach the shell";
+
+  shell.failModifies = true;  // the taskbar restarts and is slow to come back
+  tray.OnTaskbarCreated();
+  EXPECT_TRUE(tray.IsHidden());
+  shell.failAdds = shell.failModifies = false;
+  tray.OnTaskbarCreated();
+  EXPECT_FALSE(tray.IsHidden());
 }
 
 TEST_F(SystemTrayTest, RightClickShowsAndDoubleClickRunsTheMenuOfTheIconsId) {

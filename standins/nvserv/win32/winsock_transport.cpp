@@ -102,6 +102,10 @@ class WinsockTransport final : public DhcpTransport {
       error = e.what();
       return false;
     }
+    if (options_.refuseOwnAdapter) {
+      error = kOwnClientUnreachable;
+      return false;
+    }
     std::lock_guard<std::mutex> lock(mutex_);
     armed_ = true;
     return true;

@@ -1,5 +1,6 @@
 // Netvane.exe under Wine: start-up and tray icon, the second start, window and copy-data
-// requests, exit, switch failures, a broken installation.  The run script gives the program a
+// requests, exit and end of session, switch failures, a DHCP port held by another program, a
+// broken installation.  The run script gives the program a
 // switch box on a serial port (a pseudo-terminal whose line changes a shim records) and says
 // which port in NV_TEST_COMPORT; tests that need a change to go through skip without it.
 #include <gtest/gtest.h>
@@ -10,8 +11,11 @@
 #include <thread>
 
 #include "tray_harness.h"
-// shellapi.h after the windows.h types (tray_harness.h).
+// shellapi.h and the socket headers after the windows.h types (tray_harness.h).
 #include <shellapi.h>
+#include <winsock2.h>
+// Needs the socket headers before it.
+#include <iphlpapi.h>
 
 using namespace nv::app::testing;
 
@@ -335,6 +339,135 @@ TEST_F(TrayProgramTest, LeavingOnNetworkBReturnsToAFirst) {
   }
 }
 
+TEST_F(TrayProgramTest, EndOfSessionOnBIsFinishedBeforeWmEndSessionReturns) {
+  NeedSwitch();
+  auto tray = StartTray();
+  ASSERT_TRUE(WaitForLog({"START", "ID1"}));
+  ::SendMessageW(frame_, WM_COMMAND, kCmdChange, 0);
+  ASSERT_EQ(install_.LogMessages(), (Log{"START", "ID1", "ID2"}));
+  ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, ProductKey::kRunOnceKey, ProductKey::kRunOnceValue);
+
+  // Windows may end the process any time after asking: RunOnce is written at the question.
+  EXPECT_TRUE(::SendMessageW(frame_, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF));
+  EXPECT_EQ(ProductKey::RunOnce(), install_.path() + L"\\LDNvChng.EXE");
+  // The return to A and the shutdown are done when WM_ENDSESSION returns, with the reason given.
+  ::SendMessageW(frame_, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+  EXPECT_EQ(install_.LogMessages(), (Log{"START", "ID1", "ID2", "ID1", "SHUTDOWN"}));
+  EXPECT_EQ(LastLines(), "DTR=0 RTS=0");
+  EXPECT_TRUE(tray->TraceHas("ShutdownBlockReasonCreate(Returning to network A)")) << tray->Trace();
+  EXPECT_EQ(tray->Wait(), 0u) << tray->Trace();
+}
+
+// Holds UDP port 67 as another DHCP server on this machine would, until Release.
+class DhcpPortHolder {
+ public:
+  DhcpPortHolder() {
+    WSADATA data;
+    m_started = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    if (!m_started) return;
+    m_socket = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = ::htons(67);
+    if (m_socket != INVALID_SOCKET &&
+        ::bind(m_socket, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0)
+      Release();
+  }
+  ~DhcpPortHolder() {
+    Release();
+    if (m_started) ::WSACleanup();
+  }
+  DhcpPortHolder(const DhcpPortHolder&) = delete;
+  DhcpPortHolder& operator=(const DhcpPortHolder&) = delete;
+
+  bool holding() const { return m_socket != INVALID_SOCKET; }
+  void Release() {
+    if (m_socket != INVALID_SOCKET) ::closesocket(m_socket);
+    m_socket = INVALID_SOCKET;
+  }
+
+ private:
+  bool m_started = false;
+  SOCKET m_socket = INVALID_SOCKET;
+};
+
+TEST_F(TrayProgramTest, AnswersWhileAnotherProgramHoldsTheDhcpPortAndOpensTheEmulationOnceItIsFree) {
+  key_.Set(L"IPCfg", L"dwIPnum", 2u);  // two configurations: the emulation is needed
+  DhcpPortHolder port;
+  if (!port.holding()) GTEST_SKIP() << "UDP port 67 is taken already (another test?)";
+  TrayProcess tray(install_);
+  frame_ = WaitForFrame();
+  ASSERT_NE(frame_, nullptr) << tray.Trace();
+
+  COPYDATASTRUCT status{};  // command 0: write the network in force to the registry
+  DWORD_PTR answer = 0;
+  ASSERT_NE(::SendMessageTimeoutW(frame_, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&status), SMTO_NORMAL,
+                                  5000, &answer),
+            0)
+      << "the window does not answer\n"
+      << tray.Trace();
+  EXPECT_EQ(key_.Number(L"Status", L"dwNet"), 1u);
+  ASSERT_TRUE(WaitUntil([&] { return !install_.LogMessages().empty(); }));
+  EXPECT_EQ(install_.LogMessages().front(), "START");
+
+  TrayProcess second(install_);
+  EXPECT_EQ(second.Wait(), kExitSecondInstance) << second.Trace();
+
+  ::Sleep(1500);  // more retries, told only once
+  auto linesStartingWith = [&](const std::string& prefix) {
+    size_t count = 0;
+    const std::string trace = tray.Trace();
+    for (size_t at = 0; (at = trace.find(prefix, at)) != std::string::npos; at += prefix.size())
+      if (at == 0 || trace[at - 1] == '\n') ++count;
+    return count;
+  };
+  EXPECT_EQ(linesStartingWith("OpenDhcpEmu failed (open: bind UDP port 67"), 1u) << tray.Trace();
+  EXPECT_EQ(tray.CountInTrace("Tray tip: DHCP emulation not ready: retrying"), 1u);
+  port.Release();
+  EXPECT_TRUE(tray.WaitForTrace("OpenDhcpEmu: open after", 5000)) << tray.Trace();
+
+  ::PostMessageW(frame_, WM_COMMAND, kCmdExit, 0);
+  EXPECT_EQ(tray.Wait(), 0u) << tray.Trace();
+}
+
+// The hardware address of one of this machine's adapters, if it has one.
+std::optional<std::vector<BYTE>> AdapterMac() {
+  ULONG size = 64 * 1024;
+  std::vector<BYTE> buffer(size);
+  auto* list = reinterpret_cast<IP_ADAPTER_INFO*>(buffer.data());
+  if (::GetAdaptersInfo(list, &size) != NO_ERROR) return std::nullopt;
+  for (const IP_ADAPTER_INFO* a = list; a != nullptr; a = a->Next) {
+    const std::vector<BYTE> mac(a->Address, a->Address + a->AddressLength);
+    if (mac.size() == 6 && mac != std::vector<BYTE>(6, 0)) return mac;
+  }
+  return std::nullopt;
+}
+
+TEST_F(TrayProgramTest, AFixedNetworkTheEmulationCannotServeIsLoggedAndShownInTheTip) {
+  NeedSwitch();
+  const std::optional<std::vector<BYTE>> mac = AdapterMac();
+  if (!mac) GTEST_SKIP() << "no adapter with a hardware address";
+  DhcpPortHolder probe;  // the emulation must be able to open: the refusal is what is tested
+  if (!probe.holding()) GTEST_SKIP() << "UDP port 67 is taken already (another test?)";
+  probe.Release();
+  key_.Set(L"IPCfg", L"dwIPnum", 2u);
+  for (const wchar_t* record : {L"IPCfg\\info0", L"IPCfg\\info1"}) {
+    const std::wstring subkey = std::wstring(ProductKey::kPath) + L"\\" + record;
+    ASSERT_EQ(::RegSetKeyValueW(HKEY_LOCAL_MACHINE, subkey.c_str(), L"ucMacAddr", REG_BINARY, mac->data(),
+                                static_cast<DWORD>(mac->size())),
+              ERROR_SUCCESS);
+  }
+  auto tray = StartTray();
+  ASSERT_TRUE(WaitForLog({"START", "ID1", "FAIL SetStartDHCP"})) << tray->Trace();
+  ::SendMessageW(frame_, kWmNvChange, 0, 0);
+  EXPECT_EQ(install_.LogMessages(), (Log{"START", "ID1", "FAIL SetStartDHCP", "ID2", "FAIL SetStartDHCP"}));
+  EXPECT_TRUE(tray->TraceHas("own DHCP client cannot be answered on Windows")) << tray->Trace();
+  EXPECT_TRUE(tray->TraceHas("Tray tip: INTER: address not set (DHCP emulation failed)")) << tray->Trace();
+  EXPECT_FALSE(tray->TraceHas("Start Renew")) << "nothing may be released or renewed";
+  ::PostMessageW(frame_, WM_COMMAND, kCmdExit, 0);
+  EXPECT_EQ(tray->Wait(), 0u);
+}
+
 TEST_F(TrayProgramTest, ChangeFailsAtTheSwitchWithoutAControlPath) {
   struct Case {
     const char* what;
@@ -359,6 +492,36 @@ TEST_F(TrayProgramTest, ChangeFailsAtTheSwitchWithoutAControlPath) {
     EXPECT_EQ(tray.Wait(), 0u);
     EXPECT_EQ(install.LogMessages(), (Log{"START", "SHUTDOWN"}));
   }
+}
+
+TEST_F(TrayProgramTest, ASilentChangeThatFailsAtTheSwitchLeavesTheTrayOnTheNetworkInForce) {
+  key_.WriteStandardSettings(install_.path(), 5);  // no control path: every change fails
+  key_.Set(L"", L"dwSilentChng", 1u);
+  auto tray = StartTray();
+  ASSERT_NE(frame_, nullptr);
+  struct Request {
+    const char* what;
+    std::function<void()> send;
+  };
+  const HWND frame = frame_;
+  const Request requests[] = {
+      {"copy-data command 2", [frame] { SendCopyData(frame, 2); }},
+      {"tray change", [frame] { ::SendMessageW(frame, WM_COMMAND, kCmdChange, 0); }},
+  };
+  for (const Request& request : requests) {
+    SCOPED_TRACE(request.what);
+    const size_t failures = tray->CountInTrace("Fail ChangeRG");
+    request.send();
+    ASSERT_EQ(tray->CountInTrace("Fail ChangeRG"), failures + 1) << tray->Trace();
+    // Silent mode showed B before the switch; the machine stays on A and the tray says so last.
+    const std::string trace = tray->Trace();
+    const size_t shownB = trace.rfind("Tray(2) INTER");
+    const size_t shownA = trace.rfind("Tray(1) INTRA");
+    ASSERT_NE(shownB, std::string::npos) << trace;
+    EXPECT_TRUE(shownA != std::string::npos && shownA > shownB) << trace;
+  }
+  ::PostMessageW(frame_, WM_COMMAND, kCmdExit, 0);
+  EXPECT_EQ(tray->Wait(), 0u);
 }
 
 TEST_F(TrayProgramTest, MissingResourceLibraryIsReportedAndTheProgramEnds) {

@@ -24,6 +24,8 @@ class IDhcpEmulation {
   virtual int SetStartDHCP(const _uIPINFO& info) noexcept = 0;
   virtual int SetEndDHCP() noexcept = 0;
   virtual int DrvClose() noexcept = 0;
+  // Why the last failed call failed, for the trace; empty when unknown.
+  virtual std::string LastError() const { return {}; }
 };
 std::unique_ptr<IDhcpEmulation> MakeDhcpEmulation();
 
@@ -77,6 +79,8 @@ class CChangeIP : public nv::core::IAddressRenewal {
   CChangeIP& operator=(const CChangeIP&) = delete;
 
   int OpenDhcpEmu();
+  // Why the emulation did not open or arm (for the trace).
+  std::string EmulationError() const;
   int CloseDhcpEmu();
   int DelArp(uint32_t gateway) override;
   int AddGateway(uint32_t gateway) override;
@@ -87,7 +91,8 @@ class CChangeIP : public nv::core::IAddressRenewal {
   bool emulating() const noexcept { return m_emulating != 0; }
 
   enum class DhcpMode { Server, Emulated, End };
-  void DhcpRequest(DhcpMode mode);
+  // False when the emulation refused to arm; nothing was released or renewed then.
+  bool DhcpRequest(DhcpMode mode);
 
  private:
   int ReleaseTool(int network);

@@ -13,6 +13,11 @@ struct ChangeState {
   int previous = 0;
   int busy = 0;           // cleared by the success and switch-failure paths
   int sessionEnding = 0;  // Windows is ending the session: addresses are left alone
+  // Windows ends the session by force: the switch is commanded at once, without the resend wait.
+  int skipResendWait = 0;
+  // Set by each change: the address step's result (IAddressRenewal::k...), kAddressesChanged
+  // when the step did not run.
+  int addressResult = IAddressRenewal::kAddressesChanged;
 };
 
 struct ChangeSteps {

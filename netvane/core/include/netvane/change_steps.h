@@ -56,6 +56,11 @@ class ISwitchCommand {
 // Default route, address-resolution entry and the adapter's address.
 class IAddressRenewal {
  public:
+  // ChangeIPbyDHCP's results.
+  static constexpr int kAddressesChanged = 0;
+  static constexpr int kNoInterface = 1;      // the adapter was not found: nothing was done
+  static constexpr int kEmulationFailed = 2;  // the DHCP emulation could not be armed: nothing was done
+
   virtual ~IAddressRenewal() = default;
   virtual int DelGateway() = 0;
   virtual int DelArp(uint32_t gateway) = 0;

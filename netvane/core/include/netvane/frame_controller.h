@@ -18,6 +18,7 @@ enum FrameTimer : unsigned {
   TIMER_IDLE_CHECK = 10,
   TIMER_STARTUP = 110,
   TIMER_TRAY_REFRESH = 111,
+  TIMER_DHCP_EMU_RETRY = 112,  // the emulation did not open at start-up: tried again each second
   TIMER_SCHEDULE = 1001,
 };
 
@@ -32,6 +33,14 @@ enum FrameCommand : unsigned {
 };
 
 inline constexpr unsigned kWmNvChange = 0x0400 + 100;  // WM_USER + 100
+inline constexpr uint32_t kDhcpEmuRetryMs = 1000;
+
+// What the user and Windows are told.
+inline constexpr const char* kTipEmulationNotReady = "DHCP emulation not ready: retrying";
+inline constexpr const char* kTipEmulationFailed = ": address not set (DHCP emulation failed)";
+inline constexpr const char* kLogEmulationFailed = "FAIL SetStartDHCP";
+inline constexpr const char* kLogResendWaitCut = "RESEND WAIT CUT SHORT";
+inline constexpr const char* kShutdownReason = "Returning to network A";
 
 // What the frame window and its member objects do for the controller.
 class IFrameHost {
@@ -41,10 +50,10 @@ class IFrameHost {
   virtual void AddTrayIcon() = 0;
   virtual void SetTimer(unsigned id, uint32_t ms) = 0;
   virtual void KillTimer(unsigned id) = 0;
-  virtual void Sleep(uint32_t ms) = 0;
 
   virtual void OpenConfiguration() = 0;  // the IP configuration dialogs
   virtual int OpenDhcpEmu() = 0;
+  virtual std::string DhcpEmuError() = 0;  // why it did not open
   virtual int ConnectSwitch() = 0;
   virtual void DisconnectSwitch() = 0;
   virtual void CloseDhcpEmu() = 0;
@@ -58,6 +67,13 @@ class IFrameHost {
   virtual bool IdleReturnDue() = 0;
   virtual void SaveStatus(int network) = 0;
   virtual void ReloadTuning() = 0;
+  // A warning in the tray tip; the next change that shows its network replaces it.
+  virtual void ShowWarning(const std::string& text) = 0;
+  // Puts the tip back as it was before `text`, if `text` is still shown.
+  virtual void ClearWarning(const std::string& text) = 0;
+  // Tells Windows why the end of the session must wait, until UnblockShutdown.
+  virtual void BlockShutdown(const std::string& reason) = 0;
+  virtual void UnblockShutdown() = 0;
 };
 
 class FrameController {
@@ -76,7 +92,8 @@ class FrameController {
   bool OnTimer(unsigned id);
   void StartUp();
   void ShutDown();
-  void OnEndSession();
+  // `forced`: Windows will not wait (a critical end of the session).
+  void OnEndSession(bool forced = false);
   // The schedule's arming, carried out on the frame's thread: the network in force now and the
   // timer to the next boundary, which then repeats at the arming's interval.  An arming with
   // arm false stops the schedule's timer.
@@ -84,11 +101,16 @@ class FrameController {
 
  private:
   void RunChange(int showProgress);
+  void OpenDhcpEmuOrRetry();
+  void RetryDhcpEmu();
+  void StopDhcpEmuRetry();
 
   CCfginfo& cfg_;
   IFrameHost& host_;
   ChangeSteps steps_;
   ChangeState state_;
+  bool emuRetrying_ = false;
+  unsigned emuRetries_ = 0;
   uint32_t scheduleIntervalMs_ = 0;
 };
 

@@ -23,7 +23,6 @@ class RecordingHost : public IFrameHost {
     log_.push_back("host.SetTimer " + std::to_string(id) + " " + std::to_string(ms));
   }
   void KillTimer(unsigned id) override { log_.push_back("host.KillTimer " + std::to_string(id)); }
-  void Sleep(uint32_t ms) override { log_.push_back("host.Sleep " + std::to_string(ms)); }
   void OpenConfiguration() override { log_.push_back("host.OpenConfiguration"); }
   int OpenDhcpEmu() override {
     log_.push_back("host.OpenDhcpEmu");
@@ -45,6 +44,11 @@ class RecordingHost : public IFrameHost {
   bool IdleReturnDue() override { return idleDue; }
   void SaveStatus(int n) override { savedStatus = n; }
   void ReloadTuning() override { log_.push_back("host.ReloadTuning"); }
+  std::string DhcpEmuError() override { return "bind UDP port 67: in use"; }
+  void ShowWarning(const std::string& t) override { log_.push_back("host.ShowWarning " + t); }
+  void ClearWarning(const std::string& t) override { log_.push_back("host.ClearWarning " + t); }
+  void BlockShutdown(const std::string& reason) override { log_.push_back("host.BlockShutdown " + reason); }
+  void UnblockShutdown() override { log_.push_back("host.UnblockShutdown"); }
 
  private:
   std::vector<std::string>& log_;

@@ -19,6 +19,7 @@ class RecordingSteps : public IChangeDisplay,
   int printerRefusesPhase1 = 0;  // PrinterStep(.., 1) answers 0 when set
   int switchFails = 0;           // ChangeRG answers 0 when set
   int framesReported = 0;        // ChangeRG reports this many progress positions
+  int addressResult = 0;         // what ChangeIPbyDHCP answers
 
   ChangeSteps Steps() { return ChangeSteps{*this, *this, *this, *this, *this, *this}; }
 
@@ -59,7 +60,7 @@ class RecordingSteps : public IChangeDisplay,
   }
   int ChangeIPbyDHCP(const NetCfgRecord& r) override {
     Log("address.ChangeIPbyDHCP", r.IPAddr);
-    return 0;
+    return addressResult;
   }
   void ShowNetwork(int n, const std::string& tip) override {
     calls.push_back("tray.ShowNetwork " + std::to_string(n) + " " + tip);

@@ -1,9 +1,13 @@
 // CSystemTray: the program's icon in the notification area, with its tip, popup menu and
 // icon animation.
 //
-// Lifecycle: Create adds the icon (a failed add leaves it hidden for ShowIcon or the taskbar's
-// return to retry) -> SetIcon / SetTooltipText / HideIcon / ShowIcon -> RemoveIcon or
+// Lifecycle: Create adds the icon (a failed add leaves it off the taskbar for ShowIcon or the
+// taskbar's return to retry) -> SetIcon / SetTooltipText / HideIcon / ShowIcon -> RemoveIcon or
 // destruction.  The last icon and tip are kept, so a re-add shows them again.
+//
+// Two reasons keep the icon off the taskbar and are kept apart: hidden on purpose (HideIcon,
+// RemoveIcon; only ShowIcon brings it back) and an add that failed (the taskbar was not up, or
+// went away): every "TaskbarCreated" adds that one again.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -49,7 +53,8 @@ class CSystemTray {
   void StopAnimation();
 
   bool IsEnabled() const { return m_enabled; }
-  bool IsHidden() const { return m_hidden; }
+  // Not on the taskbar, for either reason.
+  bool IsHidden() const { return !m_shown; }
   const std::string& GetTooltipText() const { return m_record.tip; }
   TrayIconHandle GetIcon() const { return m_record.icon; }
   std::uintptr_t TargetWindow() const { return m_shell->TargetWindow(); }
@@ -66,7 +71,8 @@ class CSystemTray {
   std::unique_ptr<TrayShell> m_shell;
   TrayRecord m_record;
   bool m_enabled = false;
-  bool m_hidden = false;
+  bool m_shown = false;            // the shell holds our icon
+  bool m_hiddenOnPurpose = false;  // HideIcon or RemoveIcon took it away
   bool m_created = false;
 
   std::vector<TrayIconHandle> m_animationIcons;

@@ -86,6 +86,11 @@ TEST_F(SystemTrayWine, TaskbarCreatedBringsALostIconBack) {
   ASSERT_FALSE(ShellKnowsIcon(Target()));
   ::SendMessageW(Target(), ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
   EXPECT_TRUE(ShellKnowsIcon(Target()));
+
+  // The broadcast again while the shell still holds the icon: it stays known as shown.
+  ::SendMessageW(Target(), ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+  EXPECT_FALSE(tray_.IsHidden());
+  EXPECT_TRUE(ShellKnowsIcon(Target()));
 }
 
 TEST_F(SystemTrayWine, DoubleClickSendsTheDefaultCommandToTheParent) {

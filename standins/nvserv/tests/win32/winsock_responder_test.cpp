@@ -6,10 +6,14 @@
 // After windows_api.h: with WIN32_LEAN_AND_MEAN it leaves the socket headers to us.
 #include <winsock2.h>
 #include <ws2tcpip.h>
+// Needs the socket headers before it.
+#include <iphlpapi.h>
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
+#include <vector>
 
 #include "nvserv/dhcpemu.h"
 #include "platform/unique_handle.h"
@@ -61,12 +65,38 @@ TEST(WinsockResponder, SetStartDHCPRefusesAMacThatNoAdapterHas) {
   EXPECT_NE(emu.LastError().find("02-4e-56-00-00-99"), std::string::npos) << emu.LastError();
 }
 
+// The hardware address of one of this machine's adapters, if it has one.
+std::optional<t::Mac> AdapterMac() {
+  ULONG size = 64 * 1024;
+  std::vector<unsigned char> buffer(size);
+  auto* list = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data());
+  if (::GetAdaptersAddresses(AF_UNSPEC, 0, nullptr, list, &size) != NO_ERROR) return std::nullopt;
+  for (const IP_ADAPTER_ADDRESSES* a = list; a != nullptr; a = a->Next) {
+    if (a->PhysicalAddressLength != 6) continue;
+    t::Mac mac;
+    std::memcpy(mac.data(), a->PhysicalAddress, 6);
+    if (mac != t::Mac{}) return mac;
+  }
+  return std::nullopt;
+}
+
+TEST(WinsockResponder, SetStartDHCPForTheOwnAdapterReportsFailureAndSaysWhy) {
+  const std::optional<t::Mac> mac = AdapterMac();
+  if (!mac) GTEST_SKIP() << "no adapter with a hardware address";
+  CDHCPemu emu;
+  ASSERT_NE(emu.DrvOpen(), 0) << emu.LastError();
+  EXPECT_EQ(emu.SetStartDHCP(t::Record(*mac)), 0) << "an emulation that cannot answer is not armed";
+  EXPECT_NE(emu.LastError().find("own DHCP client cannot be answered"), std::string::npos) << emu.LastError();
+  EXPECT_NE(emu.SetEndDHCP(), 0);
+}
+
 class LoopbackExchange : public ::testing::Test {
  protected:
   void SetUp() override {
     nvserv::WinsockTransportOptions options;
     options.bindAddress = kLoopback;
-    options.requireAdapter = false;  // the loopback client's MAC is made up
+    options.requireAdapter = false;    // the loopback client's MAC is made up
+    options.refuseOwnAdapter = false;  // the client talks to our socket itself
     server_ = std::make_unique<nvserv::DhcpServer>(nvserv::MakeWinsockTransport(options));
     ASSERT_TRUE(server_->Open()) << server_->LastError();
 

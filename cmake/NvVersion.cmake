@@ -1,0 +1,31 @@
+# Version resources: every deliverable carries the project's one version number (project() in the
+# top-level CMakeLists.txt), so the update client reads the same number from each installed file.
+#
+# nv_add_version_resource(target FILE <file name> DESCRIPTION <text>)
+
+if(WIN32)
+  enable_language(RC)
+endif()
+
+function(nv_add_version_resource target)
+  cmake_parse_arguments(ARG "" "FILE;DESCRIPTION" "" ${ARGN})
+  if(NOT WIN32)
+    return()
+  endif()
+  set(NV_RC_FILE ${ARG_FILE})
+  set(NV_RC_DESCRIPTION ${ARG_DESCRIPTION})
+  get_filename_component(NV_RC_NAME ${ARG_FILE} NAME_WE)
+  set(NV_RC_TWEAK 0)
+  if(PROJECT_VERSION_TWEAK)
+    set(NV_RC_TWEAK ${PROJECT_VERSION_TWEAK})
+  endif()
+  get_target_property(kind ${target} TYPE)
+  if(kind STREQUAL "EXECUTABLE")
+    set(NV_RC_TYPE VFT_APP)
+  else()
+    set(NV_RC_TYPE VFT_DLL)
+  endif()
+  set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/version.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+endfunction()

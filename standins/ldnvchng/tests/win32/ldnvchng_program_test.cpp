@@ -1,0 +1,195 @@
+// LDNvChng.EXE under Wine against the real tray program: the tray program's test harness gives
+// the installation folder, the product key and the running Netvane.exe; run through the tray
+// tests' script, which gives it a switch box on a serial port (NV_TEST_COMPORT).
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tray_harness.h"
+
+using namespace nv::app::testing;
+
+namespace {
+
+constexpr WPARAM kCmdExit = 5007;
+
+uint32_t SwitchPort() {
+  wchar_t value[8] = {};
+  return ::GetEnvironmentVariableW(L"NV_TEST_COMPORT", value, 8) > 0 ? static_cast<uint32_t>(_wtoi(value))
+                                                                     : 0;
+}
+
+std::string ReadFileText(const std::wstring& path) {
+  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return {};
+  std::string text;
+  char buffer[4096];
+  DWORD got = 0;
+  while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
+  ::CloseHandle(file);
+  // The program writes Windows text lines; compare them as lines.
+  std::string lines;
+  for (char c : text)
+    if (c != '\r') lines += c;
+  return lines;
+}
+
+struct HelperRun {
+  DWORD exitCode = 0xFFFFFFFF;
+  std::string out;
+  std::string err;
+};
+
+// Runs LDNvChng.EXE from the installation folder as a script would, output into files.
+HelperRun RunHelper(const InstallFolder& install, const std::wstring& arguments) {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  // Files of each run's own: Wine may close an ended child's copies of the handles a moment late.
+  static int counter = 0;
+  const std::wstring run_id = std::to_wstring(++counter);
+  const std::wstring outPath = install.File(L"helper-out-" + run_id + L".txt");
+  const std::wstring errPath = install.File(L"helper-err-" + run_id + L".txt");
+  HANDLE out =
+      ::CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+  HANDLE err =
+      ::CreateFileW(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = nullptr;
+  startup.hStdOutput = out;
+  startup.hStdError = err;
+  std::wstring commandLine = L"\"" + install.File(L"LDNvChng.EXE") + L"\"";
+  if (!arguments.empty()) commandLine += L" " + arguments;
+  PROCESS_INFORMATION process{};
+  HelperRun run;
+  if (out == INVALID_HANDLE_VALUE || err == INVALID_HANDLE_VALUE) return run;
+  if (::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                       install.path().c_str(), &startup, &process)) {
+    if (::WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0)
+      ::GetExitCodeProcess(process.hProcess, &run.exitCode);
+    else
+      ::TerminateProcess(process.hProcess, 99);
+    ::CloseHandle(process.hProcess);
+    ::CloseHandle(process.hThread);
+  }
+  ::CloseHandle(out);
+  ::CloseHandle(err);
+  run.out = ReadFileText(outPath);
+  run.err = ReadFileText(errPath);
+  return run;
+}
+
+using Log = std::vector<std::string>;
+
+class ChangeHelperProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    key_.WriteStandardSettings(install_.path(), SwitchPort() != 0 ? SwitchPort() : 5);
+    install_.CopyFromBuild(L"LDNvChng.EXE", L"LDNvChng.EXE");
+    // Whatever tray program this run starts turns its message boxes into trace lines.
+    ::SetEnvironmentVariableW(L"NV_NO_MESSAGEBOX", L"1");
+  }
+
+  // A tray program this test started through the helper (not a TrayProcess) must not outlive it.
+  void TearDown() override {
+    const HWND frame = ::FindWindowW(L"Netvane_CLASS", nullptr);
+    if (frame == nullptr) return;
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(frame, &processId);
+    ::PostMessageW(frame, WM_COMMAND, kCmdExit, 0);
+    if (WaitUntil([] { return ::FindWindowW(L"Netvane_CLASS", nullptr) == nullptr; }, 10000)) return;
+    if (HANDLE process = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId)) {
+      ::TerminateProcess(process, 99);
+      ::WaitForSingleObject(process, 5000);
+      ::CloseHandle(process);
+    }
+  }
+
+  bool WaitForLog(const Log& expected, int limitMs = 20000) {
+    return WaitUntil([&] { return install_.LogMessages() == expected; }, limitMs);
+  }
+
+  InstallFolder install_;
+  ProductKey key_;
+};
+
+TEST_F(ChangeHelperProgramTest, WithoutATrayProgramOrWithABadCommandLine) {
+  ASSERT_EQ(::FindWindowW(L"Netvane_CLASS", nullptr), nullptr);
+  const struct {
+    const wchar_t* arguments;
+    DWORD exitCode;
+    const char* err;
+    const char* out;
+  } cases[] = {
+      {L"status", 2, "No Netvane tray program is running.\n", ""},
+      {L"B", 2, "No Netvane tray program is running.\n", ""},
+      {L"C", 1, "Unknown argument \"C\".\nUsage: LDNvChng [A | B | status | --help]", ""},
+      {L"A B", 1, "Too many arguments.\n", ""},
+      {L"--help", 0, "", "Usage: LDNvChng [A | B | status | --help]"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(Narrow(c.arguments));
+    const HelperRun run = RunHelper(install_, c.arguments);
+    EXPECT_EQ(run.exitCode, c.exitCode);
+    EXPECT_EQ(run.err.substr(0, std::string(c.err).size()), c.err) << run.err;
+    EXPECT_EQ(run.out.substr(0, std::string(c.out).size()), c.out) << run.out;
+  }
+  EXPECT_TRUE(install_.LogMessages().empty());
+}
+
+TEST_F(ChangeHelperProgramTest, NoArgumentStartsTheInstalledTrayProgram) {
+  const HelperRun run = RunHelper(install_, L"");
+  EXPECT_EQ(run.exitCode, 0u) << run.err;
+  EXPECT_EQ(run.out, "Netvane was not running and has been started; it starts on network A.\n");
+  const HWND frame = WaitForFrame();
+  ASSERT_NE(frame, nullptr);
+  EXPECT_TRUE(WaitUntil([&] { return !install_.LogMessages().empty(); }));
+  EXPECT_EQ(install_.LogMessages().front(), "START");
+  ::PostMessageW(frame, WM_COMMAND, kCmdExit, 0);
+  EXPECT_TRUE(WaitUntil([] { return ::FindWindowW(L"Netvane_CLASS", nullptr) == nullptr; }));
+  EXPECT_TRUE(WaitUntil([&] { return install_.LogMessages().back() == "SHUTDOWN"; }));
+}
+
+TEST_F(ChangeHelperProgramTest, StatusAndChangesThroughTheRunningTrayProgram) {
+  if (SwitchPort() == 0) GTEST_SKIP() << "no serial switch box: run through run_tray_tests.sh";
+  TrayProcess tray(install_);
+  const HWND frame = WaitForFrame();
+  ASSERT_NE(frame, nullptr);
+  ASSERT_TRUE(tray.WaitForTrace("Start-up done")) << tray.Trace();
+  ASSERT_TRUE(WaitForLog({"START", "ID1"})) << tray.Trace();
+
+  const struct {
+    const wchar_t* arguments;
+    DWORD exitCode;
+    const char* out;
+    Log log;
+  } steps[] = {
+      {L"status", 0, "Network A in force (INTRA).\n", {"START", "ID1"}},
+      {L"B", 0, "Network B in force (INTER).\n", {"START", "ID1", "ID2"}},
+      {L"status", 0, "Network B in force (INTER).\n", {"START", "ID1", "ID2"}},
+      {L"b", 0, "Network B in force (INTER) already.\n", {"START", "ID1", "ID2"}},
+      {L"", 0, "Network A in force (INTRA).\n", {"START", "ID1", "ID2", "ID1"}},
+      {L"B", 0, "Network B in force (INTER).\n", {"START", "ID1", "ID2", "ID1", "ID2"}},
+  };
+  for (const auto& s : steps) {
+    SCOPED_TRACE(Narrow(s.arguments));
+    const HelperRun run = RunHelper(install_, s.arguments);
+    EXPECT_EQ(run.exitCode, s.exitCode) << run.err;
+    EXPECT_EQ(run.out, s.out);
+    EXPECT_EQ(install_.LogMessages(), s.log);
+  }
+
+  // Requests from other programs switched off: refused, and nothing changes.
+  key_.Set(L"", L"UseDll", 0u);
+  const HelperRun refused = RunHelper(install_, L"A");
+  EXPECT_EQ(refused.exitCode, 3u);
+  EXPECT_EQ(refused.err,
+            "Refused: the Netvane tray program takes no requests from other programs (UseDll is 0).\n");
+  key_.Set(L"", L"UseDll", 1u);
+
+  ::PostMessageW(frame, WM_COMMAND, kCmdExit, 0);
+  EXPECT_EQ(tray.Wait(), 0u);
+}
+
+}  // namespace
