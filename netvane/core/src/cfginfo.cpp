@@ -150,7 +150,13 @@ void CCfginfo::LoadNetworks() {
   for (int i = 0; i < 2; ++i) {
     NetCfgRecord& rec = net[i];
     const std::string key = RecordKey(i);
-    m_registry.uOpenKey(kHKeyLocalMachine, key.c_str());
+    if (!m_registry.uOpenKey(kHKeyLocalMachine, key.c_str())) {
+      // A one-network set-up may never have written record B.
+      CDebug::dprintf("CCfginfo: %s not there (error %d): record not loaded\n", key.c_str(),
+                      static_cast<int>(m_registry.GetErrorCode()));
+      m_unloadedRecord[i] = rec;
+      continue;
+    }
     uint32_t flags = (rec.useDhcp ? kFlagDhcp : 0) | (rec.sameGateway ? kFlagSameGateway : 0);
     Read(key, "dwFlags", flags);
     rec.useDhcp = (flags & kFlagDhcp) == kFlagDhcp ? 1 : 0;

@@ -203,6 +203,18 @@ TEST_F(CfginfoDamage, RecordsSkippedAtLoadAreSavedOnlyWhenChanged) {
     EXPECT_EQ(Get(netB).data, Text("", "", "New adapter").data);
     EXPECT_NE(trace.Text().find("info0 was not loaded and is unchanged"), std::string::npos);
   }
+
+  // A one-network set-up leaves record B unwritten; loading it reads nothing and saving adds nothing.
+  ASSERT_TRUE(cfgtest::DeleteScratchTree());
+  ASSERT_TRUE(Put(Number("IPCfg", "dwIPnum", 1)));
+  ASSERT_TRUE(Put(addressA));
+  CCfginfo cfg;
+  cfg.SetKeys(base);
+  cfg.LoadNetworks();
+  EXPECT_EQ(cfg.net[0].IPAddr, 0x0A000001u);
+  EXPECT_TRUE(cfg.SaveNetworks(COSversion()));
+  CRegistry probe;
+  EXPECT_FALSE(probe.uOpenKey(corekit::kHKeyLocalMachine, (base + "\\IPCfg\\info1").c_str()));
 }
 
 TEST_F(CfginfoDamage, FailedSavesAreTracedAndNotReportedAsSaved) {
