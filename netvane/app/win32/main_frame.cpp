@@ -26,10 +26,12 @@ CMainFrame::CMainFrame(CNetvaneApp& app)
       m_address(m_cfg, OsFactsOf(app.os()), std::make_unique<CNetUtil>(), nv::core::MakeDhcpEmulation()),
       m_switch(m_cfg),
       m_drives(m_cfg, m_idle),
-      m_display(m_cfg),
+      m_display(m_cfg, app.strings()),
       m_controller(m_cfg, *this,
                    nv::core::ChangeSteps{m_display, m_drives, m_drives, m_switch, m_address, *this}) {
   m_display.SetPump([this] { PumpDuringChange(); });
+  m_display.SetWindows(nv::core::MakeIndicatorWindows(reinterpret_cast<std::uintptr_t>(app.resources())));
+  m_display.SetDesktopLinks(nv::core::MakeDesktopLinks());
 }
 
 CMainFrame::~CMainFrame() {
@@ -81,6 +83,11 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       m_controller.OnTrayChange();
       return 0;
     case WM_COPYDATA: {
+      // Another program's request waits for no one during a change: it is refused.
+      if (Busy()) {
+        CDebug::dprintf("Receive onCopyData: refused, a change runs\n");
+        return FALSE;
+      }
       const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
       if (data != nullptr) m_controller.OnCopyData(data->cbData, static_cast<uint32_t>(data->dwData));
       break;
@@ -209,13 +216,8 @@ void CMainFrame::ShutDown(bool sessionEnding) {
 }
 
 void CMainFrame::PumpDuringChange() {
-  // Only sent messages and painting: posted requests (timers, the schedule's arming, posted
-  // commands) wait in the queue until the change is over.
-  MSG msg;
-  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT | PM_QS_SENDMESSAGE)) {
-    ::TranslateMessage(&msg);
-    ::DispatchMessageW(&msg);
-  }
+  // Painting only: input, timers and posted requests wait in the queue until the change is over.
+  nv::core::PumpPaintMessages();
 }
 
 // ---- IFrameHost ----
@@ -240,7 +242,10 @@ void CMainFrame::DisconnectSwitch() { m_switch.DisconnectRG(); }
 
 void CMainFrame::CloseDhcpEmu() { m_address.CloseDhcpEmu(); }
 
-void CMainFrame::ApplySettings() { m_drives.ApplySettings(this); }
+void CMainFrame::ApplySettings() {
+  m_drives.ApplySettings(this);
+  m_display.OnOptionsChanged(reinterpret_cast<std::uintptr_t>(m_hwnd));
+}
 
 void CMainFrame::LogLine(const std::string& text) { m_drives.LogLine(text); }
 

@@ -3,9 +3,9 @@
 // and hands every message to FrameController, which decides; the window procedure stays a
 // thin router and this class carries out what the controller asks (IFrameHost).
 //
-// During a change the change display lets the frame handle sent messages (a second start's
-// command, copy-data, end of session); the controller's busy rule drops change requests then,
-// and an exit or end of session that arrives meanwhile runs once the change is over.
+// During a change the change display only repaints; messages sent to the frame meanwhile are
+// still delivered by the system: copy-data is refused, the controller's busy rule drops change
+// requests, and an exit or end of session that arrives meanwhile runs once the change is over.
 #pragma once
 #include <memory>
 #include <string>
@@ -81,7 +81,7 @@ class CMainFrame final : public nv::core::IFrameHost, public nv::core::ITrayView
   // Exit and end of session wait for a change that runs; they run here once it is over.
   void RunPendingShutdown();
   void ShutDown(bool sessionEnding);
-  // Handles the messages sent to the frame while a change runs, and repaints.
+  // Repaints while a change runs (paint messages only).
   void PumpDuringChange();
   bool Busy() const noexcept { return m_controller.State().busy != 0; }
   void SetUpTrayMenu();

@@ -244,12 +244,12 @@ TEST_F(TrayProgramTest, CopyDataDuringAChangeIsDropped) {
   ASSERT_TRUE(held.holding()) << tray->Trace();
   const HWND frame = frame_;
   std::thread backToA([frame] { SendCopyData(frame, 1); });
-  ::Sleep(500);  // the request waits in the frame's queue of sent messages
+  ::Sleep(500);  // the request waits until the change repaints, and is refused then
   held.Release();
   backToA.join();
 
   ASSERT_TRUE(tray->WaitForTrace("OnTrayChange End"));
-  EXPECT_TRUE(tray->TraceHas("OnDllChange dropped: a change runs")) << tray->Trace();
+  EXPECT_TRUE(tray->TraceHas("Receive onCopyData: refused, a change runs")) << tray->Trace();
   EXPECT_EQ(install_.LogMessages(), (Log{"START", "ID1", "ID2"}));
   SendCopyData(frame_, 0);
   EXPECT_EQ(key_.Number(L"Status", L"dwNet"), 2u);  // the frame knows it is on B
