@@ -27,8 +27,10 @@ CMainFrame::CMainFrame(CNetvaneApp& app)
       m_switch(m_cfg),
       m_drives(m_cfg, m_idle),
       m_display(m_cfg, app.strings()),
+      m_gateway(m_cfg, m_drives, nv::core::MakeGatewayProbe(),
+                [this] { ::PostMessageW(m_hwnd, kGatewayChecked, 0, 0); }),
       m_controller(m_cfg, *this,
-                   nv::core::ChangeSteps{m_display, m_drives, m_drives, m_switch, m_address, *this}) {
+                   nv::core::ChangeSteps{m_display, m_drives, m_gateway, m_switch, m_address, *this}) {
   m_display.SetPump([this] { PumpDuringChange(); });
   m_display.SetWindows(nv::core::MakeIndicatorWindows(reinterpret_cast<std::uintptr_t>(app.resources())));
   m_display.SetDesktopLinks(nv::core::MakeDesktopLinks());
@@ -92,6 +94,9 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (data != nullptr) m_controller.OnCopyData(data->cbData, static_cast<uint32_t>(data->dwData));
       break;
     }
+    case kGatewayChecked:
+      OnGatewayChecked();
+      return 0;
     case kScheduleArm:
       m_controller.ArmSchedule(static_cast<int>(wParam), static_cast<uint32_t>(lParam));
       return 0;
@@ -151,6 +156,7 @@ void CMainFrame::SetUpTrayMenu() {
 
 void CMainFrame::OnDestroy() {
   m_schedule.reset();
+  m_gateway.Stop();  // its thread posts to this window
   for (unsigned id : {nv::core::TIMER_CHANGE_REPEAT, nv::core::TIMER_IDLE_CHECK, nv::core::TIMER_STARTUP,
                       nv::core::TIMER_TRAY_REFRESH, nv::core::TIMER_SCHEDULE})
     ::KillTimer(m_hwnd, id);
@@ -213,6 +219,16 @@ void CMainFrame::ShutDown(bool sessionEnding) {
   } else {
     m_controller.ShutDown();
   }
+  m_gateway.Stop();  // nothing is reported after "SHUTDOWN"
+}
+
+void CMainFrame::OnGatewayChecked() {
+  const auto check = m_gateway.TakeResult();
+  if (!check || m_shutDown || check->network != m_controller.State().current) return;
+  const std::string tip = nv::core::GatewayTip(m_cfg.szNet[check->network], *check);
+  m_tray.SetTooltipText(tip);
+  CDebug::dprintf("Tray(%d) %s\n", check->network + 1, tip.c_str());
+  m_drives.LogLine(nv::core::GatewayLogLine(*check));
 }
 
 void CMainFrame::PumpDuringChange() {

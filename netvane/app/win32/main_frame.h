@@ -13,6 +13,7 @@
 #include "netvane/change_ip.h"
 #include "netvane/drive_logon.h"
 #include "netvane/frame_controller.h"
+#include "netvane/gateway_watch.h"
 #include "netvane/net_indicator.h"
 #include "netvane/schedule_worker.h"
 #include "netvane/switch_ctrl.h"
@@ -28,6 +29,7 @@ class CMainFrame final : public nv::core::IFrameHost, public nv::core::ITrayView
   // The tray icon's callback message and the schedule thread's arming (posted to the frame).
   static constexpr UINT kTrayCallback = WM_APP + 1;
   static constexpr UINT kScheduleArm = WM_APP + 2;
+  static constexpr UINT kGatewayChecked = WM_APP + 3;  // the gateway check after a change is over
   static constexpr UINT kTrayIconId = 128;
   static constexpr UINT kIconNetA = 555;
   static constexpr UINT kIconNetB = 556;
@@ -78,6 +80,8 @@ class CMainFrame final : public nv::core::IFrameHost, public nv::core::ITrayView
   void OnTrayCfg();
   void OnTrayAdCfg();
   void OnTrayHelp();
+  // The gateway check's result: tray tip and log line.
+  void OnGatewayChecked();
   // Exit and end of session wait for a change that runs; they run here once it is over.
   void RunPendingShutdown();
   void ShutDown(bool sessionEnding);
@@ -103,6 +107,7 @@ class CMainFrame final : public nv::core::IFrameHost, public nv::core::ITrayView
   nv::app::NvIdleMonitor m_idle;
   CDriveLogon m_drives;
   CNetIndicator m_display;
+  nv::core::GatewayWatch m_gateway;  // wraps m_drives as the change's drive step
   nv::core::FrameController m_controller;
   std::unique_ptr<nv::core::ScheduleWorker> m_schedule;
   bool m_exitPending = false;

@@ -35,7 +35,7 @@ class Win32GatewayProbe final : public IGatewayProbe {
     char request[16] = "netvane-gateway";
     std::vector<unsigned char> reply(sizeof(ICMP_ECHO_REPLY) + sizeof request + 8 + 64);
     const auto deadline = Clock::now() + std::chrono::milliseconds(waitMs);
-    DWORD lastError = 0;
+    DWORD lastStatus = 0;
     do {
       const auto left =
           std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
@@ -49,7 +49,7 @@ class Win32GatewayProbe final : public IGatewayProbe {
         answer.rttMs = static_cast<double>(echo->RoundTripTime);
         break;
       }
-      lastError = n > 0 ? echo->Status : ::GetLastError();
+      lastStatus = n > 0 ? echo->Status : ::GetLastError();
       // A refusal comes back at once; do not flood the network with requests meanwhile.
       const auto spent = Clock::now() - sent;
       if (spent < std::chrono::milliseconds(kAttemptMs) && !stop)
@@ -59,9 +59,11 @@ class Win32GatewayProbe final : public IGatewayProbe {
     } while (Clock::now() < deadline && !stop);
     ::IcmpCloseHandle(icmp);
     if (!answer.answered) {
-      answer.detail = lastError == IP_REQ_TIMED_OUT || lastError == 0
-                          ? "no answer within " + std::to_string(waitMs) + " ms"
-                          : "error " + std::to_string(lastError);
+      // Other statuses may come from stray ICMP messages meant for others; they end no attempt
+      // early, and are named only as the last one seen.
+      answer.detail = "no answer within " + std::to_string(waitMs) + " ms";
+      if (lastStatus != 0 && lastStatus != IP_REQ_TIMED_OUT)
+        answer.detail += ", last status " + std::to_string(lastStatus);
     }
     return answer;
   }

@@ -468,4 +468,33 @@ TEST_F(TrayProgramTest, ScheduleChangesNetworkAtTheNextBoundary) {
   EXPECT_TRUE(WaitForLog({"START", "ID1", "ID2"})) << tray->Trace();
 }
 
+TEST_F(TrayProgramTest, AfterEachChangeTheTipAndTheLogSayWhetherTheGatewayAnswers) {
+  NeedSwitch();
+  key_.Set(L"IPCfg\\info0", L"Gateway", 0x7F000001u);  // 127.0.0.1: answers
+  key_.Set(L"IPCfg\\info1", L"dwFlags", 0u);           // B has its own gateway,
+  key_.Set(L"IPCfg\\info1", L"Gateway", 0xC6336401u);  // 198.51.100.1, which nobody answers
+  auto tray = StartTray();
+  const auto gatewayLines = [&] { return install_.LogMessages(true); };
+  ASSERT_TRUE(WaitUntil([&] { return gatewayLines().size() == 3; }, 10000)) << tray->Trace();
+  const Log atStart = gatewayLines();
+  EXPECT_EQ(atStart[1], "ID1");
+  // Loopback always answers where ICMP echo may be sent at all.
+  if (atStart[2].find("answers") == std::string::npos) GTEST_SKIP() << atStart[2] << ": ICMP echo needs root";
+  EXPECT_EQ(atStart[2].rfind("GW 127.0.0.1 answers (", 0), 0u) << atStart[2];
+  EXPECT_TRUE(tray->WaitForTrace("Tray(1) INTRA in force")) << tray->Trace();
+
+  ::SendMessageW(frame_, WM_COMMAND, kCmdChange, 0);
+  // The check runs off the main thread: the frame answers while it waits for the gateway.
+  DWORD_PTR result = 0;
+  EXPECT_NE(::SendMessageTimeoutW(frame_, WM_NULL, 0, 0, SMTO_BLOCK, 1000, &result), 0);
+  EXPECT_EQ(gatewayLines().size(), 4u);  // "ID2", its check still waiting
+  ASSERT_TRUE(WaitUntil([&] { return gatewayLines().size() == 5; }, 3000 + 3000)) << tray->Trace();
+  const Log afterChange = gatewayLines();
+  EXPECT_EQ(Log(afterChange.begin(), afterChange.begin() + 4), (Log{"START", "ID1", atStart[2], "ID2"}));
+  EXPECT_EQ(afterChange[4].rfind("GW 198.51.100.1 no answer (no answer within 3000 ms", 0), 0u)
+      << afterChange[4];
+  EXPECT_TRUE(tray->TraceHas("Tray(2) INTER - warning: gateway 198.51.100.1 does not answer"))
+      << tray->Trace();
+}
+
 }  // namespace
