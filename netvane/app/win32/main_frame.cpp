@@ -1,6 +1,7 @@
 #include "main_frame.h"
 
 #include "corekit/debug.h"
+#include "netvane/repainting_waits.h"
 #include "netvane_app.h"
 #include "nvutil/net_util.h"
 #include "platform/text.h"
@@ -24,7 +25,7 @@ CMainFrame::CMainFrame(CNetvaneApp& app)
       m_cfg(app.config()),
       m_tray(CreatePlatformTrayShell(reinterpret_cast<std::uintptr_t>(app.resources()))),
       m_address(m_cfg, OsFactsOf(app.os()), std::make_unique<CNetUtil>(), nv::core::MakeDhcpEmulation()),
-      m_switch(m_cfg),
+      m_switch(m_cfg, nv::core::RepaintingSystemSwitchEnvironment()),  // its waits repaint
       m_drives(m_cfg, m_idle),
       m_display(m_cfg, app.strings()),
       m_gateway(m_cfg, m_drives, nv::core::MakeGatewayProbe(),

@@ -9,6 +9,8 @@
 #include <memory>
 #include <thread>
 
+#include "netvane/desktop_links.h"
+#include "platform/text.h"
 #include "tray_harness.h"
 // shellapi.h after the windows.h types (tray_harness.h).
 #include <shellapi.h>
@@ -495,6 +497,54 @@ TEST_F(TrayProgramTest, AfterEachChangeTheTipAndTheLogSayWhetherTheGatewayAnswer
       << afterChange[4];
   EXPECT_TRUE(tray->TraceHas("Tray(2) INTER - warning: gateway 198.51.100.1 does not answer"))
       << tray->Trace();
+}
+
+TEST_F(TrayProgramTest, TheDesktopShortcutFollowsTheNetworkInForce) {
+  NeedSwitch();
+  key_.Set(L"AdOpt", L"dwOpt", 0x05u);  // the network shortcut and the log
+  install_.Write(L"LDNvChng.EXE", "");
+  auto links = nv::core::MakeDesktopLinks();
+  const std::string folder = links->Folder();
+  ASSERT_FALSE(folder.empty());
+  ::CreateDirectoryW(nv::text::Widen(folder).c_str(), nullptr);
+  const std::string target = nv::core::ShortcutTarget(Narrow(install_.path()));
+  const std::string linkA = folder + "\\INTRA.lnk", linkB = folder + "\\INTER.LNK";
+  const std::string other = folder + "\\Tray test other.lnk";
+  const auto ours = [&] {
+    std::vector<std::string> all, found;
+    links->ListLinks(folder, all);
+    for (const auto& link : all) {
+      std::string to;
+      if (links->ReadTarget(link, to) && nv::text::EqualsNoCase(to, target))
+        found.push_back(nv::text::ToUpperAscii(link.substr(folder.size() + 1)));
+    }
+    return found;
+  };
+  for (const auto& p : {linkA, linkB, other}) ::DeleteFileW(nv::text::Widen(p).c_str());
+  ASSERT_TRUE(links->Create(linkA, target));
+  ASSERT_TRUE(links->Create(other, "C:\\windows\\notepad.exe"));
+
+  auto tray = StartTray();
+  ASSERT_TRUE(WaitForLog({"START", "ID1"}));
+  EXPECT_EQ(ours(), std::vector<std::string>{"INTRA.LNK"});
+  ::SendMessageW(frame_, WM_COMMAND, kCmdChange, 0);
+  ASSERT_EQ(install_.LogMessages(), (Log{"START", "ID1", "ID2"}));
+  EXPECT_EQ(ours(), std::vector<std::string>{"INTER.LNK"});
+
+  // A second request for B changes nothing, the link included.
+  WIN32_FILE_ATTRIBUTE_DATA before{}, after{};
+  ASSERT_TRUE(::GetFileAttributesExW(nv::text::Widen(linkB).c_str(), GetFileExInfoStandard, &before));
+  SendCopyData(frame_, 2);
+  ::Sleep(300);
+  EXPECT_EQ(install_.LogMessages(), (Log{"START", "ID1", "ID2"}));
+  ASSERT_TRUE(::GetFileAttributesExW(nv::text::Widen(linkB).c_str(), GetFileExInfoStandard, &after));
+  EXPECT_EQ(::CompareFileTime(&before.ftLastWriteTime, &after.ftLastWriteTime), 0);
+  EXPECT_EQ(ours(), std::vector<std::string>{"INTER.LNK"});
+  EXPECT_NE(::GetFileAttributesW(nv::text::Widen(other).c_str()), INVALID_FILE_ATTRIBUTES);
+
+  ::PostMessageW(frame_, WM_COMMAND, kCmdExit, 0);
+  EXPECT_EQ(tray->Wait(), 0u) << tray->Trace();
+  for (const auto& p : {linkA, linkB, other}) ::DeleteFileW(nv::text::Widen(p).c_str());
 }
 
 }  // namespace
