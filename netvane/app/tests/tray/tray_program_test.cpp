@@ -237,6 +237,37 @@ TEST_F(TrayProgramTest, SecondStartWhileAChangeRunsIsDropped) {
   EXPECT_EQ(tray->CountInTrace("OnTrayChange End"), 1u);
 }
 
+TEST_F(TrayProgramTest, TheProgressWindowShowsTheChangeUnderWay) {
+  NeedSwitch();
+  auto tray = StartTray();
+  ASSERT_TRUE(WaitForLog({"START", "ID1"}));
+
+  ChangeHeldAtItsLogLine held(*tray, frame_);
+  ASSERT_TRUE(held.holding()) << tray->Trace();
+  const HWND progress = ::FindWindowW(L"#32770", L"Netvane");
+  ASSERT_NE(progress, nullptr) << tray->Trace();
+  DWORD owner = 0;
+  ::GetWindowThreadProcessId(progress, &owner);
+  EXPECT_EQ(owner, tray->id());
+  EXPECT_TRUE(::IsWindowVisible(progress));
+  // The program's thread is held: read what it has set without sending it a message.
+  HWND firstLine = ::GetDlgItem(progress, 1035);
+  wchar_t text[256] = {};
+  ::InternalGetWindowText(firstLine, text, 256);
+  EXPECT_EQ(Narrow(text), "Changing to INTER...");
+
+  wchar_t artifacts[1024] = {};
+  if (::GetEnvironmentVariableW(L"NV_TEST_ARTIFACT_DIR", artifacts, 1024) != 0) {
+    EXPECT_TRUE(
+        TakeScreenshot(Narrow(artifacts) + "/netvane-tray-progress.png", "the whole screen: no such window"))
+        << "no screenshot";
+  }
+  held.Release();
+  ASSERT_TRUE(tray->WaitForTrace("OnTrayChange End"));
+  EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(progress); }));  // closed when the change is over
+  EXPECT_EQ(install_.LogMessages(), (Log{"START", "ID1", "ID2"}));
+}
+
 TEST_F(TrayProgramTest, CopyDataDuringAChangeIsDropped) {
   NeedSwitch();
   auto tray = StartTray();
