@@ -1,6 +1,7 @@
 #include "main_frame.h"
 
 #include "corekit/debug.h"
+#include "netvane/repainting_waits.h"
 #include "netvane_app.h"
 #include "nvutil/net_util.h"
 #include "platform/text.h"
@@ -24,12 +25,16 @@ CMainFrame::CMainFrame(CNetvaneApp& app)
       m_cfg(app.config()),
       m_tray(CreatePlatformTrayShell(reinterpret_cast<std::uintptr_t>(app.resources()))),
       m_address(m_cfg, OsFactsOf(app.os()), std::make_unique<CNetUtil>(), nv::core::MakeDhcpEmulation()),
-      m_switch(m_cfg),
+      m_switch(m_cfg, nv::core::RepaintingSystemSwitchEnvironment()),  // its waits repaint
       m_drives(m_cfg, m_idle),
-      m_display(m_cfg),
+      m_display(m_cfg, app.strings()),
+      m_gateway(m_cfg, m_drives, nv::core::MakeGatewayProbe(),
+                [this] { ::PostMessageW(m_hwnd, kGatewayChecked, 0, 0); }),
       m_controller(m_cfg, *this,
-                   nv::core::ChangeSteps{m_display, m_drives, m_drives, m_switch, m_address, *this}) {
+                   nv::core::ChangeSteps{m_display, m_drives, m_gateway, m_switch, m_address, *this}) {
   m_display.SetPump([this] { PumpDuringChange(); });
+  m_display.SetWindows(nv::core::MakeIndicatorWindows(reinterpret_cast<std::uintptr_t>(app.resources())));
+  m_display.SetDesktopLinks(nv::core::MakeDesktopLinks());
 }
 
 CMainFrame::~CMainFrame() {
@@ -81,10 +86,18 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       m_controller.OnTrayChange();
       return 0;
     case WM_COPYDATA: {
+      // Another program's request waits for no one during a change: it is refused.
+      if (Busy()) {
+        CDebug::dprintf("Receive onCopyData: refused, a change runs\n");
+        return FALSE;
+      }
       const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
       if (data != nullptr) m_controller.OnCopyData(data->cbData, static_cast<uint32_t>(data->dwData));
-      break;
+      return TRUE;  // taken, as opposed to refused during a change
     }
+    case kGatewayChecked:
+      OnGatewayChecked();
+      return 0;
     case kScheduleArm: {
       std::optional<nv::core::ScheduleArm> arm;
       {
@@ -152,6 +165,7 @@ void CMainFrame::SetUpTrayMenu() {
 
 void CMainFrame::OnDestroy() {
   m_schedule.reset();
+  m_gateway.Stop();  // its thread posts to this window
   for (unsigned id : {nv::core::TIMER_CHANGE_REPEAT, nv::core::TIMER_IDLE_CHECK, nv::core::TIMER_STARTUP,
                       nv::core::TIMER_TRAY_REFRESH, nv::core::TIMER_DHCP_EMU_RETRY, nv::core::TIMER_SCHEDULE})
     ::KillTimer(m_hwnd, id);
@@ -229,16 +243,21 @@ void CMainFrame::ShutDown(bool sessionEnding) {
     m_controller.ShutDown();
   }
   UnblockShutdown();
+  m_gateway.Stop();  // nothing is reported after "SHUTDOWN"
+}
+
+void CMainFrame::OnGatewayChecked() {
+  const auto check = m_gateway.TakeResult();
+  if (!check || m_shutDown || check->network != m_controller.State().current) return;
+  const std::string tip = nv::core::GatewayTip(m_cfg.szNet[check->network], *check);
+  m_tray.SetTooltipText(tip);
+  CDebug::dprintf("Tray(%d) %s\n", check->network + 1, tip.c_str());
+  m_drives.LogLine(nv::core::GatewayLogLine(*check));
 }
 
 void CMainFrame::PumpDuringChange() {
-  // Only sent messages and painting: posted requests (timers, the schedule's arming, posted
-  // commands) wait in the queue until the change is over.
-  MSG msg;
-  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT | PM_QS_SENDMESSAGE)) {
-    ::TranslateMessage(&msg);
-    ::DispatchMessageW(&msg);
-  }
+  // Painting only: input, timers and posted requests wait in the queue until the change is over.
+  nv::core::PumpPaintMessages();
 }
 
 // ---- IFrameHost ----
@@ -263,7 +282,10 @@ void CMainFrame::DisconnectSwitch() { m_switch.DisconnectRG(); }
 
 void CMainFrame::CloseDhcpEmu() { m_address.CloseDhcpEmu(); }
 
-void CMainFrame::ApplySettings() { m_drives.ApplySettings(this); }
+void CMainFrame::ApplySettings() {
+  m_drives.ApplySettings(this);
+  m_display.OnOptionsChanged(reinterpret_cast<std::uintptr_t>(m_hwnd));
+}
 
 void CMainFrame::LogLine(const std::string& text) { m_drives.LogLine(text); }
 

@@ -3,9 +3,9 @@
 // and hands every message to FrameController, which decides; the window procedure stays a
 // thin router and this class carries out what the controller asks (IFrameHost).
 //
-// During a change the change display lets the frame handle sent messages (a second start's
-// command, copy-data, end of session); the controller's busy rule drops change requests then,
-// and an exit or end of session that arrives meanwhile runs once the change is over.
+// During a change the change display only repaints; messages sent to the frame meanwhile are
+// still delivered by the system: copy-data is refused, the controller's busy rule drops change
+// requests, and an exit or end of session that arrives meanwhile runs once the change is over.
 #pragma once
 #include <memory>
 #include <mutex>
@@ -15,6 +15,7 @@
 #include "netvane/change_ip.h"
 #include "netvane/drive_logon.h"
 #include "netvane/frame_controller.h"
+#include "netvane/gateway_watch.h"
 #include "netvane/net_indicator.h"
 #include "netvane/schedule_worker.h"
 #include "netvane/switch_ctrl.h"
@@ -30,6 +31,7 @@ class CMainFrame final : public nv::core::IFrameHost, public nv::core::ITrayView
   // The tray icon's callback message and the schedule thread's arming (posted to the frame).
   static constexpr UINT kTrayCallback = WM_APP + 1;
   static constexpr UINT kScheduleArm = WM_APP + 2;
+  static constexpr UINT kGatewayChecked = WM_APP + 3;  // the gateway check after a change is over
   static constexpr UINT kTrayIconId = 128;
   static constexpr UINT kIconNetA = 555;
   static constexpr UINT kIconNetB = 556;
@@ -85,12 +87,14 @@ class CMainFrame final : public nv::core::IFrameHost, public nv::core::ITrayView
   void OnTrayCfg();
   void OnTrayAdCfg();
   void OnTrayHelp();
+  // The gateway check's result: tray tip and log line.
+  void OnGatewayChecked();
   // Exit and end of session wait for a change that runs; they run here once it is over.
   void RunPendingShutdown();
   // WM_ENDSESSION: the shutdown runs before it returns, unless a change runs (then after it).
   void OnEndSession(bool forced);
   void ShutDown(bool sessionEnding);
-  // Handles the messages sent to the frame while a change runs, and repaints.
+  // Repaints while a change runs (paint messages only).
   void PumpDuringChange();
   bool Busy() const noexcept { return m_controller.State().busy != 0; }
   void SetUpTrayMenu();
@@ -112,6 +116,7 @@ class CMainFrame final : public nv::core::IFrameHost, public nv::core::ITrayView
   nv::app::NvIdleMonitor m_idle;
   CDriveLogon m_drives;
   CNetIndicator m_display;
+  nv::core::GatewayWatch m_gateway;  // wraps m_drives as the change's drive step
   nv::core::FrameController m_controller;
   std::unique_ptr<nv::core::ScheduleWorker> m_schedule;
   // The schedule thread's latest arming, taken on the frame's thread (kScheduleArm).

@@ -31,8 +31,9 @@ class InstallFolder {
   std::wstring File(const std::wstring& name) const { return m_path + L"\\" + name; }
   void Write(const std::wstring& name, const std::string& bytes) const;
   void CopyFromBuild(const std::wstring& name, const std::wstring& as) const;
-  // The messages of every log line in Log\*.log, oldest file first ("...,ID2" -> "ID2").
-  std::vector<std::string> LogMessages() const;
+  // The messages of every log line in Log\*.log, oldest file first ("...,ID2" -> "ID2"); the
+  // gateway check's lines ("GW ...", written a moment after each change) only when asked for.
+  std::vector<std::string> LogMessages(bool withGatewayLines = false) const;
 
  private:
   std::wstring m_path;

@@ -10,6 +10,8 @@
 #include <memory>
 #include <thread>
 
+#include "netvane/desktop_links.h"
+#include "platform/text.h"
 #include "tray_harness.h"
 // shellapi.h and the socket headers after the windows.h types (tray_harness.h).
 #include <shellapi.h>
@@ -239,6 +241,37 @@ TEST_F(TrayProgramTest, SecondStartWhileAChangeRunsIsDropped) {
   EXPECT_EQ(tray->CountInTrace("OnTrayChange End"), 1u);
 }
 
+TEST_F(TrayProgramTest, TheProgressWindowShowsTheChangeUnderWay) {
+  NeedSwitch();
+  auto tray = StartTray();
+  ASSERT_TRUE(WaitForLog({"START", "ID1"}));
+
+  ChangeHeldAtItsLogLine held(*tray, frame_);
+  ASSERT_TRUE(held.holding()) << tray->Trace();
+  const HWND progress = ::FindWindowW(L"#32770", L"Netvane");
+  ASSERT_NE(progress, nullptr) << tray->Trace();
+  DWORD owner = 0;
+  ::GetWindowThreadProcessId(progress, &owner);
+  EXPECT_EQ(owner, tray->id());
+  EXPECT_TRUE(::IsWindowVisible(progress));
+  // The program's thread is held: read what it has set without sending it a message.
+  HWND firstLine = ::GetDlgItem(progress, 1035);
+  wchar_t text[256] = {};
+  ::InternalGetWindowText(firstLine, text, 256);
+  EXPECT_EQ(Narrow(text), "Changing to INTER...");
+
+  wchar_t artifacts[1024] = {};
+  if (::GetEnvironmentVariableW(L"NV_TEST_ARTIFACT_DIR", artifacts, 1024) != 0) {
+    EXPECT_TRUE(
+        TakeScreenshot(Narrow(artifacts) + "/netvane-tray-progress.png", "the whole screen: no such window"))
+        << "no screenshot";
+  }
+  held.Release();
+  ASSERT_TRUE(tray->WaitForTrace("OnTrayChange End"));
+  EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(progress); }));  // closed when the change is over
+  EXPECT_EQ(install_.LogMessages(), (Log{"START", "ID1", "ID2"}));
+}
+
 TEST_F(TrayProgramTest, CopyDataDuringAChangeIsDropped) {
   NeedSwitch();
   auto tray = StartTray();
@@ -248,12 +281,12 @@ TEST_F(TrayProgramTest, CopyDataDuringAChangeIsDropped) {
   ASSERT_TRUE(held.holding()) << tray->Trace();
   const HWND frame = frame_;
   std::thread backToA([frame] { SendCopyData(frame, 1); });
-  ::Sleep(500);  // the request waits in the frame's queue of sent messages
+  ::Sleep(500);  // the request waits until the change repaints, and is refused then
   held.Release();
   backToA.join();
 
   ASSERT_TRUE(tray->WaitForTrace("OnTrayChange End"));
-  EXPECT_TRUE(tray->TraceHas("OnDllChange dropped: a change runs")) << tray->Trace();
+  EXPECT_TRUE(tray->TraceHas("Receive onCopyData: refused, a change runs")) << tray->Trace();
   EXPECT_EQ(install_.LogMessages(), (Log{"START", "ID1", "ID2"}));
   SendCopyData(frame_, 0);
   EXPECT_EQ(key_.Number(L"Status", L"dwNet"), 2u);  // the frame knows it is on B
@@ -399,13 +432,22 @@ TEST_F(TrayProgramTest, AnswersWhileAnotherProgramHoldsTheDhcpPortAndOpensTheEmu
   frame_ = WaitForFrame();
   ASSERT_NE(frame_, nullptr) << tray.Trace();
 
-  COPYDATASTRUCT status{};  // command 0: write the network in force to the registry
-  DWORD_PTR answer = 0;
-  ASSERT_NE(::SendMessageTimeoutW(frame_, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&status), SMTO_NORMAL,
-                                  5000, &answer),
-            0)
-      << "the window does not answer\n"
-      << tray.Trace();
+  // Command 0 writes the network in force to the registry.  A request that meets the start-up
+  // change is refused at once (FALSE); the window must take one within 5 s all the same.
+  const DWORD asked = ::GetTickCount();
+  bool taken = false;
+  while (!taken && ::GetTickCount() - asked < 5000) {
+    COPYDATASTRUCT status{};
+    DWORD_PTR answer = 0;
+    ASSERT_NE(::SendMessageTimeoutW(frame_, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&status), SMTO_NORMAL,
+                                    5000, &answer),
+              0)
+        << "the window does not answer\n"
+        << tray.Trace();
+    taken = answer != 0;
+    if (!taken) ::Sleep(100);
+  }
+  ASSERT_TRUE(taken) << "no status request taken within 5 s\n" << tray.Trace();
   EXPECT_EQ(key_.Number(L"Status", L"dwNet"), 1u);
   ASSERT_TRUE(WaitUntil([&] { return !install_.LogMessages().empty(); }));
   EXPECT_EQ(install_.LogMessages().front(), "START");
@@ -629,6 +671,83 @@ TEST_F(TrayProgramTest, ScheduleChangesNetworkAtTheNextBoundary) {
   // current and the boundary at the next full minute brings B.
   ASSERT_TRUE(tray->WaitForTrace("OnTimer(1001)", 75000)) << tray->Trace();
   EXPECT_TRUE(WaitForLog({"START", "ID1", "ID2"})) << tray->Trace();
+}
+
+TEST_F(TrayProgramTest, AfterEachChangeTheTipAndTheLogSayWhetherTheGatewayAnswers) {
+  NeedSwitch();
+  key_.Set(L"IPCfg\\info0", L"Gateway", 0x7F000001u);  // 127.0.0.1: answers
+  key_.Set(L"IPCfg\\info1", L"dwFlags", 0u);           // B has its own gateway,
+  key_.Set(L"IPCfg\\info1", L"Gateway", 0xC6336401u);  // 198.51.100.1, which nobody answers
+  auto tray = StartTray();
+  const auto gatewayLines = [&] { return install_.LogMessages(true); };
+  ASSERT_TRUE(WaitUntil([&] { return gatewayLines().size() == 3; }, 10000)) << tray->Trace();
+  const Log atStart = gatewayLines();
+  EXPECT_EQ(atStart[1], "ID1");
+  // Loopback always answers where ICMP echo may be sent at all.
+  if (atStart[2].find("answers") == std::string::npos) GTEST_SKIP() << atStart[2] << ": ICMP echo needs root";
+  EXPECT_EQ(atStart[2].rfind("GW 127.0.0.1 answers (", 0), 0u) << atStart[2];
+  EXPECT_TRUE(tray->WaitForTrace("Tray(1) INTRA in force")) << tray->Trace();
+
+  ::SendMessageW(frame_, WM_COMMAND, kCmdChange, 0);
+  // The check runs off the main thread: the frame answers while it waits for the gateway.
+  DWORD_PTR result = 0;
+  EXPECT_NE(::SendMessageTimeoutW(frame_, WM_NULL, 0, 0, SMTO_BLOCK, 1000, &result), 0);
+  EXPECT_EQ(gatewayLines().size(), 4u);  // "ID2", its check still waiting
+  ASSERT_TRUE(WaitUntil([&] { return gatewayLines().size() == 5; }, 3000 + 3000)) << tray->Trace();
+  const Log afterChange = gatewayLines();
+  EXPECT_EQ(Log(afterChange.begin(), afterChange.begin() + 4), (Log{"START", "ID1", atStart[2], "ID2"}));
+  EXPECT_EQ(afterChange[4].rfind("GW 198.51.100.1 no answer (no answer within 3000 ms", 0), 0u)
+      << afterChange[4];
+  EXPECT_TRUE(tray->TraceHas("Tray(2) INTER - warning: gateway 198.51.100.1 does not answer"))
+      << tray->Trace();
+}
+
+TEST_F(TrayProgramTest, TheDesktopShortcutFollowsTheNetworkInForce) {
+  NeedSwitch();
+  key_.Set(L"AdOpt", L"dwOpt", 0x05u);  // the network shortcut and the log
+  install_.Write(L"LDNvChng.EXE", "");
+  auto links = nv::core::MakeDesktopLinks();
+  const std::string folder = links->Folder();
+  ASSERT_FALSE(folder.empty());
+  ::CreateDirectoryW(nv::text::Widen(folder).c_str(), nullptr);
+  const std::string target = nv::core::ShortcutTarget(Narrow(install_.path()));
+  const std::string linkA = folder + "\\INTRA.lnk", linkB = folder + "\\INTER.LNK";
+  const std::string other = folder + "\\Tray test other.lnk";
+  const auto ours = [&] {
+    std::vector<std::string> all, found;
+    links->ListLinks(folder, all);
+    for (const auto& link : all) {
+      std::string to;
+      if (links->ReadTarget(link, to) && nv::text::EqualsNoCase(to, target))
+        found.push_back(nv::text::ToUpperAscii(link.substr(folder.size() + 1)));
+    }
+    return found;
+  };
+  for (const auto& p : {linkA, linkB, other}) ::DeleteFileW(nv::text::Widen(p).c_str());
+  ASSERT_TRUE(links->Create(linkA, target));
+  ASSERT_TRUE(links->Create(other, "C:\\windows\\notepad.exe"));
+
+  auto tray = StartTray();
+  ASSERT_TRUE(WaitForLog({"START", "ID1"}));
+  EXPECT_EQ(ours(), std::vector<std::string>{"INTRA.LNK"});
+  ::SendMessageW(frame_, WM_COMMAND, kCmdChange, 0);
+  ASSERT_EQ(install_.LogMessages(), (Log{"START", "ID1", "ID2"}));
+  EXPECT_EQ(ours(), std::vector<std::string>{"INTER.LNK"});
+
+  // A second request for B changes nothing, the link included.
+  WIN32_FILE_ATTRIBUTE_DATA before{}, after{};
+  ASSERT_TRUE(::GetFileAttributesExW(nv::text::Widen(linkB).c_str(), GetFileExInfoStandard, &before));
+  SendCopyData(frame_, 2);
+  ::Sleep(300);
+  EXPECT_EQ(install_.LogMessages(), (Log{"START", "ID1", "ID2"}));
+  ASSERT_TRUE(::GetFileAttributesExW(nv::text::Widen(linkB).c_str(), GetFileExInfoStandard, &after));
+  EXPECT_EQ(::CompareFileTime(&before.ftLastWriteTime, &after.ftLastWriteTime), 0);
+  EXPECT_EQ(ours(), std::vector<std::string>{"INTER.LNK"});
+  EXPECT_NE(::GetFileAttributesW(nv::text::Widen(other).c_str()), INVALID_FILE_ATTRIBUTES);
+
+  ::PostMessageW(frame_, WM_COMMAND, kCmdExit, 0);
+  EXPECT_EQ(tray->Wait(), 0u) << tray->Trace();
+  for (const auto& p : {linkA, linkB, other}) ::DeleteFileW(nv::text::Widen(p).c_str());
 }
 
 }  // namespace
