@@ -6,6 +6,7 @@
 #include <chrono>
 #include <thread>
 
+#include "corekit/dll_version.h"
 #include "corekit/registry.h"
 #include "platform/text.h"
 #include "platform/unique_handle.h"
@@ -106,6 +107,15 @@ TEST(ServiceProgramTest, InstallsLaunchesTheTrayProgramOnControl129AndRemovesIts
   ::SetEnvironmentVariableW(L"NV_TRACE_FILE", programTrace.c_str());
 
   {
+    SCOPED_TRACE("the program carries the project's version");
+    const VersionNumbers project = ParseVersionText(NV_PROJECT_VERSION);
+    const CDLLVersion version(nv::text::Narrow(ProgramFolder()) + "NvSVC.exe");
+    EXPECT_TRUE(version.IsValid());
+    EXPECT_EQ(version.GetMajorVersion(), project.major);
+    EXPECT_EQ(version.GetMinorVersion(), project.minor);
+    EXPECT_EQ(version.GetBuildNumber(), project.build);
+  }
+  {
     SCOPED_TRACE("no argument: nothing printed, exit 0");
     const auto run = RunProgram(NvSvc());
     ASSERT_TRUE(run.started);
@@ -173,7 +183,8 @@ TEST(ServiceProgramTest, InstallsLaunchesTheTrayProgramOnControl129AndRemovesIts
     EXPECT_TRUE(::ControlService(service.get(), 129, &status)) << ::GetLastError();
     ASSERT_TRUE(WaitFor([&] { return !ReadFileText(marker).empty(); })) << ReadFileText(trace);
     const std::string started = Lines(ReadFileText(marker));
-    EXPECT_EQ(started.substr(0, started.find('\n')), installed);
+    EXPECT_EQ(started, installed + "\n" + std::to_string(::WTSGetActiveConsoleSessionId()) + "\n")
+        << "started in the installed folder, in the console session";
     // Wine runs no logon process: the session's user token stands in, and the trace says so.
     const std::string log = ReadFileText(trace);
     EXPECT_NE(log.find("no winlogon.exe in console session"), std::string::npos) << log;

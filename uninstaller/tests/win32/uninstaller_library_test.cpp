@@ -6,6 +6,7 @@
 #include <chrono>
 #include <thread>
 
+#include "corekit/dll_version.h"
 #include "corekit/registry.h"
 #include "corekit/shortcut.h"
 #include "platform/text.h"
@@ -92,6 +93,12 @@ class UninstallerLibraryTest : public ::testing::Test {
     m_uninitialize = Export<UnInitializeFunction>(m_library.get(), "UninstUnInitialize");
     ASSERT_NE(m_initialize, nullptr);
     ASSERT_NE(m_uninitialize, nullptr);
+    const VersionNumbers project = ParseVersionText(NV_PROJECT_VERSION);
+    const CDLLVersion version(nv::text::Narrow(ProgramFolder()) + "NvUninst.dll");
+    EXPECT_TRUE(version.IsValid());
+    EXPECT_EQ(version.GetMajorVersion(), project.major);
+    EXPECT_EQ(version.GetMinorVersion(), project.minor);
+    EXPECT_EQ(version.GetBuildNumber(), project.build);
 
     std::string desktop;
     CShortCut().GetIconPath(desktop);
