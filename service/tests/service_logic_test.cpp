@@ -138,6 +138,54 @@ TEST(ServiceSetupTest, InstallAndRemovePrintTheirLinesAndCloseEveryHandle) {
   }
 }
 
+// Sessions and tokens, each step able to fail; tokens are named so the test sees whose was used.
+class FakeSessions : public SessionApi {
+ public:
+  struct Token : LaunchToken {
+    explicit Token(std::string n) : name(std::move(n)) {}
+    std::string name;
+  };
+  uint32_t console = 1;
+  std::vector<SessionProcess> processes;
+  bool userToken = true, processTokenOpens = true, lookupWorks = true, copyWorks = true, createWorks = true;
+  PrivilegeResult privilege = PrivilegeResult::kEnabled;
+  std::string usedToken, program, directory;
+  uint32_t copySession = kNoSession;
+  int privilegeCalls = 0;
+
+  uint32_t ActiveConsoleSession() override { return console; }
+  std::vector<SessionProcess> Processes() override { return processes; }
+  std::unique_ptr<LaunchToken> UserToken(uint32_t session, uint32_t& error) override {
+    if (!userToken) return error = 1008, nullptr;
+    return std::make_unique<Token>("user" + std::to_string(session));
+  }
+  std::unique_ptr<LaunchToken> ProcessToken(uint32_t processId, uint32_t& error) override {
+    if (!processTokenOpens) return error = 5, nullptr;
+    return std::make_unique<Token>("process" + std::to_string(processId));
+  }
+  bool LookupDebugPrivilege(uint32_t& error) override { return lookupWorks || (error = 1313, false); }
+  std::unique_ptr<LaunchToken> PrimaryCopy(const LaunchToken& token, uint32_t session,
+                                           uint32_t& error) override {
+    if (!copyWorks) return error = 1346, nullptr;
+    copySession = session;
+    return std::make_unique<Token>(static_cast<const Token&>(token).name + "-primary");
+  }
+  PrivilegeResult EnableDebugPrivilege(LaunchToken&, uint32_t& error) override {
+    ++privilegeCalls;
+    error = 6;
+    return privilege;
+  }
+  bool CreateProgram(const LaunchToken& token, const std::string& p, const std::string& d,
+                     StartedProgram& started, uint32_t& error) override {
+    if (!createWorks) return error = 2, false;
+    usedToken = static_cast<const Token&>(token).name;
+    program = p;
+    directory = d;
+    started = {4242, 7};
+    return true;
+  }
+};
+
 // The dispatcher's side: statuses reported, last error, sleeps counted.
 class FakeHost : public ServiceHost {
  public:
@@ -228,28 +276,13 @@ TEST(ServiceObjectTest, ServiceMainRunsUntilStoppedAndReportsEachState) {
     SCOPED_TRACE("runs until the stop control");
     FakeHost host;
     host.lastError = 183;  // a stale error must not become the exit code of a clean run
-    struct NoSessions : SessionApi {
-      uint32_t ActiveConsoleSession() override { return 1; }
-      std::vector<SessionProcess> Processes() override { return {}; }
-      std::unique_ptr<LaunchToken> UserToken(uint32_t, uint32_t&) override { return nullptr; }
-      std::unique_ptr<LaunchToken> ProcessToken(uint32_t, uint32_t&) override { return nullptr; }
-      bool LookupDebugPrivilege(uint32_t&) override { return false; }
-      std::unique_ptr<LaunchToken> PrimaryCopy(const LaunchToken&, uint32_t, uint32_t&) override {
-        return nullptr;
-      }
-      PrivilegeResult EnableDebugPrivilege(LaunchToken&, uint32_t&) override {
-        return PrivilegeResult::kFailed;
-      }
-      bool CreateProgram(const LaunchToken&, const std::string&, const std::string&, StartedProgram&,
-                         uint32_t&) override {
-        return false;
-      }
-    } sessions;
+    FakeSessions sessions;
+    sessions.userToken = false;  // control 129 finds no token: handled, nothing started
     CLauncherService service("NvMGR", host, sessions, [](const std::string&) {});
     std::thread serviceThread([&] { service.ServiceMain(); });
     while (!service.IsRunning()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     EXPECT_TRUE(service.HandleControl(130));
-    EXPECT_TRUE(service.HandleControl(129));  // no token: handled, nothing started
+    EXPECT_TRUE(service.HandleControl(129));
     EXPECT_FALSE(service.HandleControl(131));
     EXPECT_TRUE(service.HandleControl(kControlStop));
     serviceThread.join();
@@ -264,54 +297,6 @@ TEST(ServiceObjectTest, ServiceMainRunsUntilStoppedAndReportsEachState) {
     EXPECT_EQ(host.reported.back().serviceType, 0x10u);
   }
 }
-
-// Sessions and tokens, each step able to fail; tokens are named so the test sees whose was used.
-class FakeSessions : public SessionApi {
- public:
-  struct Token : LaunchToken {
-    explicit Token(std::string n) : name(std::move(n)) {}
-    std::string name;
-  };
-  uint32_t console = 1;
-  std::vector<SessionProcess> processes;
-  bool userToken = true, processTokenOpens = true, lookupWorks = true, copyWorks = true, createWorks = true;
-  PrivilegeResult privilege = PrivilegeResult::kEnabled;
-  std::string usedToken, program, directory;
-  uint32_t copySession = kNoSession;
-  int privilegeCalls = 0;
-
-  uint32_t ActiveConsoleSession() override { return console; }
-  std::vector<SessionProcess> Processes() override { return processes; }
-  std::unique_ptr<LaunchToken> UserToken(uint32_t session, uint32_t& error) override {
-    if (!userToken) return error = 1008, nullptr;
-    return std::make_unique<Token>("user" + std::to_string(session));
-  }
-  std::unique_ptr<LaunchToken> ProcessToken(uint32_t processId, uint32_t& error) override {
-    if (!processTokenOpens) return error = 5, nullptr;
-    return std::make_unique<Token>("process" + std::to_string(processId));
-  }
-  bool LookupDebugPrivilege(uint32_t& error) override { return lookupWorks || (error = 1313, false); }
-  std::unique_ptr<LaunchToken> PrimaryCopy(const LaunchToken& token, uint32_t session,
-                                           uint32_t& error) override {
-    if (!copyWorks) return error = 1346, nullptr;
-    copySession = session;
-    return std::make_unique<Token>(static_cast<const Token&>(token).name + "-primary");
-  }
-  PrivilegeResult EnableDebugPrivilege(LaunchToken&, uint32_t& error) override {
-    ++privilegeCalls;
-    error = 6;
-    return privilege;
-  }
-  bool CreateProgram(const LaunchToken& token, const std::string& p, const std::string& d,
-                     StartedProgram& started, uint32_t& error) override {
-    if (!createWorks) return error = 2, false;
-    usedToken = static_cast<const Token&>(token).name;
-    program = p;
-    directory = d;
-    started = {4242, 7};
-    return true;
-  }
-};
 
 TEST(TrayLaunchTest, TheLogonProcessTokenElseTheSessionUserStartsTheProgram) {
   const std::vector<SessionProcess> withLogon = {
@@ -378,20 +363,6 @@ TEST(TrayLaunchTest, TheLogonProcessTokenElseTheSessionUserStartsTheProgram) {
   EXPECT_EQ(ChooseTokenSource(true, true), TokenSource::kLogonProcess);
   EXPECT_EQ(ChooseTokenSource(false, true), TokenSource::kSessionUser);
   EXPECT_EQ(ChooseTokenSource(false, false), TokenSource::kNone);
-}
-
-TEST(TrayLaunchTest, InstalledPathIsReadFromTheProductKey) {
-  const std::string key = "SOFTWARE\\Tarn\\" + corekit::testing::ProcessScratchName("NvSvcKey");
-  std::string path;
-  EXPECT_FALSE(ReadInstalledPath(key, path));
-  CRegistry registry;
-  ASSERT_TRUE(registry.Connect(corekit::kHKeyLocalMachine));
-  ASSERT_TRUE(registry.Create(key.c_str()));
-  EXPECT_FALSE(ReadInstalledPath(key, path));
-  ASSERT_TRUE(registry.SetStringValue("InstalledPath", "C:\\Netvane"));
-  EXPECT_TRUE(ReadInstalledPath(key, path));
-  EXPECT_EQ(path, "C:\\Netvane");
-  EXPECT_TRUE(corekit::testing::DeleteTree(corekit::kHKeyLocalMachine, key));
 }
 
 }  // namespace

@@ -3,31 +3,23 @@
 // marker), the trace of the token it used, and removal.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
-
 #include "corekit/dll_version.h"
 #include "corekit/registry.h"
 #include "platform/text.h"
 #include "platform/unique_handle.h"
 #include "platform/windows_api.h"
-#include "wine_process.h"
+#include "wine_test_support.h"
 
 namespace {
 
 using nv::testing::ProgramFolder;
 using nv::testing::ReadFileText;
 using nv::testing::RunProgram;
+using nv::testing::UniqueService;
+using nv::testing::WaitFor;
 
 constexpr const char* kProductKey = "SOFTWARE\\Tarn\\Netvane-H";
 constexpr const wchar_t* kServiceName = L"NvMGR";
-
-struct ServiceHandleTraits {
-  using pointer = SC_HANDLE;
-  static pointer invalid() noexcept { return nullptr; }
-  static void close(pointer h) noexcept { ::CloseServiceHandle(h); }
-};
-using UniqueService = nv::UniqueHandle<ServiceHandleTraits>;
 
 std::wstring NvSvc() { return L"\"" + ProgramFolder() + L"NvSVC.exe\""; }
 
@@ -35,15 +27,6 @@ std::wstring NvSvc() { return L"\"" + ProgramFolder() + L"NvSVC.exe\""; }
 std::string Lines(std::string text) {
   for (size_t cr = text.find("\r\n"); cr != std::string::npos; cr = text.find("\r\n", cr)) text.erase(cr, 1);
   return text;
-}
-
-template <typename Predicate>
-bool WaitFor(Predicate done, int milliseconds = 15000) {
-  for (int waited = 0; waited < milliseconds; waited += 50) {
-    if (done()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return done();
 }
 
 DWORD StateOf(SC_HANDLE service) {

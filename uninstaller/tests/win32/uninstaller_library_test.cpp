@@ -3,9 +3,6 @@
 // NvSVC.exe installed first.  Once with the product key in place, once with it already gone.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
-
 #include "corekit/dll_version.h"
 #include "corekit/registry.h"
 #include "corekit/shortcut.h"
@@ -13,24 +10,19 @@
 #include "platform/unique_handle.h"
 #include "platform/win32_handles.h"
 #include "platform/windows_api.h"
-#include "wine_process.h"
+#include "wine_test_support.h"
 
 namespace {
 
 using nv::testing::ProgramFolder;
 using nv::testing::ReadFileText;
 using nv::testing::RunProgram;
+using nv::testing::UniqueService;
+using nv::testing::WaitFor;
 
 constexpr const char* kProductKey = "Software\\Tarn\\Netvane-H";
 constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr const char* kRunValue = "Netvane (Only Railgate)";
-
-struct ServiceHandleTraits {
-  using pointer = SC_HANDLE;
-  static pointer invalid() noexcept { return nullptr; }
-  static void close(pointer h) noexcept { ::CloseServiceHandle(h); }
-};
-using UniqueService = nv::UniqueHandle<ServiceHandleTraits>;
 
 using InitializeFunction = int(__stdcall*)();
 using UnInitializeFunction = int(__stdcall*)(HWND);
@@ -39,15 +31,6 @@ using UnInitializeFunction = int(__stdcall*)(HWND);
 template <typename Function>
 Function Export(HMODULE library, const char* name) {
   return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(::GetProcAddress(library, name)));
-}
-
-template <typename Predicate>
-bool WaitFor(Predicate done, int milliseconds = 15000) {
-  for (int waited = 0; waited < milliseconds; waited += 50) {
-    if (done()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return done();
 }
 
 bool ServiceGone(const wchar_t* name) {

@@ -1,4 +1,4 @@
-#include "wine_process.h"
+#include "wine_test_support.h"
 
 #include "platform/text.h"
 #include "platform/win32_handles.h"
