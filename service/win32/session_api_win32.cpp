@@ -62,8 +62,7 @@ class Win32SessionApi : public SessionApi {
       return nullptr;
     }
     auto token = std::make_unique<Win32Token>();
-    constexpr DWORD kAccess = TOKEN_DUPLICATE | TOKEN_QUERY | TOKEN_ADJUST_PRIVILEGES | TOKEN_ASSIGN_PRIMARY |
-                              TOKEN_ADJUST_SESSIONID | TOKEN_READ | TOKEN_WRITE;
+    constexpr DWORD kAccess = TOKEN_DUPLICATE | TOKEN_QUERY | TOKEN_ADJUST_PRIVILEGES | TOKEN_ASSIGN_PRIMARY;
     if (!::OpenProcessToken(process.get(), kAccess, token->handle.put())) {
       error = ::GetLastError();
       return nullptr;
