@@ -30,6 +30,7 @@ CMainFrame::CMainFrame(CNetvaneApp& app)
       m_controller(m_cfg, *this,
                    nv::core::ChangeSteps{m_display, m_drives, m_drives, m_switch, m_address, *this}) {
   m_display.SetPump([this] { PumpDuringChange(); });
+  m_drives.SetPrinterTexts(app.strings());
 }
 
 CMainFrame::~CMainFrame() {
