@@ -10,6 +10,7 @@
 #include "netvane/cfginfo.h"
 #include "netvane/drive_letters.h"
 #include "netvane/frame_controller.h"
+#include "netvane/guard_device.h"
 #include "netvane/log_file.h"
 #include "netvane/message_text.h"
 #include "netvane/string_keys.h"
@@ -37,6 +38,8 @@ CDriveLogon::CDriveLogon(const CCfginfo& cfg, nv::core::IIdleMonitor& idle)
     : CDriveLogon(cfg, idle, nv::core::MakeSystemNetConnections(), nv::core::MakeSystemNetWareLogonUi()) {
   m_passwordListFolder = nv::core::PasswordListFolder();
   m_printers = std::make_unique<CPrnInfo>();
+  m_ownGuard = std::make_unique<CGuardDevice>(COSversion());
+  m_guard = m_ownGuard.get();
 }
 
 CDriveLogon::CDriveLogon(const CCfginfo& cfg, nv::core::IIdleMonitor& idle,

@@ -18,6 +18,7 @@
 #include "netvane/idle_monitor.h"
 
 class CCfginfo;
+class CGuardDevice;
 class CIniFile;
 class CLogFile;
 class CPrnInfo;
@@ -61,8 +62,11 @@ class CDriveLogon : public nv::core::IDriveStep, public nv::core::IPrinterStep {
   // In this order: folder guard, password-list file, drives with logon, idle reset, "ID%d",
   // idle-return timer.
   void AfterSwitch(int network) override;
-  // The folder guard to tell the network after each change (none: nobody is told).
+  // The folder guard to tell the network after each change (none: nobody is told).  The
+  // platform constructor makes its own folder-guard device wrapper and tells that one.
   void SetFolderGuard(nv::core::IFolderGuard* guard) noexcept { m_guard = guard; }
+  // The wrapper the platform constructor made (null otherwise).
+  CGuardDevice* guardDevice() const noexcept { return m_ownGuard.get(); }
   // The printer helper's hook: CPrnInfo::BeforeChange; 1 (go on) without a helper.
   int PrinterStep(const std::string& productKeyPath, int network, int sessionEnding, int phase) override;
   // Replaces the printer helper (none: the printer step always goes on).  The platform
@@ -93,6 +97,7 @@ class CDriveLogon : public nv::core::IDriveStep, public nv::core::IPrinterStep {
   nv::core::INetConnections& m_connections;
   nv::core::INetWareLogonUi& m_ui;
   nv::core::IFolderGuard* m_guard = nullptr;
+  std::unique_ptr<CGuardDevice> m_ownGuard;
   std::unique_ptr<CPrnInfo> m_printers;
   std::string m_passwordListFolder;
   std::string m_passwordFile;        // "<Windows>\<user>.pwl" on the Windows 95 family, else empty
