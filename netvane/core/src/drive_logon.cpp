@@ -12,7 +12,7 @@
 #include "netvane/frame_controller.h"
 #include "netvane/guard_device.h"
 #include "netvane/log_file.h"
-#include "netvane/message_text.h"
+#include "netvane/message_line_breaks.h"
 #include "netvane/string_keys.h"
 #include "nvprn/prn_info.h"
 

@@ -279,3 +279,18 @@ TEST(FolderPage, InertWithoutTheDevice) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(FolderPage, SystemShortPath) {
+  EXPECT_FALSE(nv::core::SystemShortPath("/no/such/folder/anywhere").has_value());
+#ifdef _WIN32
+  // Wine gives existing folders a short form; its last part is at most 8.3.
+  const auto shortForm = nv::core::SystemShortPath("C:\\Program Files");
+  ASSERT_TRUE(shortForm.has_value());
+  EXPECT_EQ(shortForm->rfind("C:\\", 0), 0u);
+  EXPECT_LE(shortForm->size() - 3, 12u) << *shortForm;
+#endif
+}
+
+}  // namespace

@@ -4,7 +4,7 @@
 
 #include "netvane/change_sequence.h"
 #include "netvane/drive_logon.h"
-#include "netvane/message_text.h"
+#include "netvane/message_line_breaks.h"
 #include "nvprn/prn_info.h"
 #include "support/config_test_support.h"
 #include "support/recording_steps.h"

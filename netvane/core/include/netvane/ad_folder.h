@@ -83,6 +83,10 @@ class IFolderPageHost {
   virtual std::optional<std::string> ShortPath(const std::string& path) = 0;
 };
 
+// The system's short (8.3) form of an existing path, at most 256 bytes; nullopt when the service
+// fails or there are no short names (natively).  What a Win32 IFolderPageHost::ShortPath uses.
+std::optional<std::string> SystemShortPath(const std::string& path);
+
 // A pattern is a literal prefix: everything after its first "*" is ignored; letters compare
 // case-insensitively (single-byte upper-casing); an empty pattern matches nothing.
 bool MatchPrefix(std::string_view pattern, std::string_view text);

@@ -1,4 +1,4 @@
-#include "netvane/message_text.h"
+#include "netvane/message_line_breaks.h"
 
 namespace nv::core {
 
