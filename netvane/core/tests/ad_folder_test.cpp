@@ -1,9 +1,13 @@
 #include "netvane/ad_folder.h"
+#include "netvane/ad_print.h"
 
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <filesystem>
+#include <fstream>
 
+#include "corekit/ini_file.h"
 #include "support/fake_guard_device.h"
 
 namespace {
@@ -291,6 +295,38 @@ TEST(FolderPage, SystemShortPath) {
   EXPECT_EQ(shortForm->rfind("C:\\", 0), 0u);
   EXPECT_LE(shortForm->size() - 3, 12u) << *shortForm;
 #endif
+}
+
+}  // namespace
+
+
+namespace {
+
+TEST(FolderPage, PageTextsComeFromTheStringFile) {
+  const std::filesystem::path file =
+      std::filesystem::temp_directory_path() /
+      ("nv-adpages-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".ini");
+  {
+    std::ofstream out(file);
+    out << "[CommonStr]\nszNetA=Inside\nszNetB=Outside\nszApply=Apply now\n"
+           "[ADFolder]\nszAlreadyList=Already listed\nszSelFolder=Pick one\nszTPause=Off\n"
+           "[ADPrint]\nszTPrnName=Printer name\nszScanPrn=Look again\n";
+  }
+  CIniFile strings(file.u8string());
+  ASSERT_TRUE(strings.ReadFile());
+  const nv::core::FolderPageLabels labels = nv::core::ReadFolderPageLabels(strings);
+  EXPECT_EQ(labels.netB, "Outside") << "the network-B radio shows network B's name";
+  EXPECT_EQ(labels.apply, "Apply now");
+  EXPECT_EQ(labels.tPause, "Off");
+  const nv::core::FolderPageTexts texts = nv::core::ReadFolderPageTexts(strings);
+  EXPECT_EQ(texts.alreadyList, "Already listed");
+  EXPECT_EQ(texts.selFolder, "Pick one");
+  const nv::core::PrinterPageTexts printer = nv::core::ReadPrinterPageTexts(strings);
+  EXPECT_EQ(printer.printerTitle, "Printer name");
+  EXPECT_EQ(printer.netA, "Inside");
+  EXPECT_EQ(printer.netB, "Outside");
+  EXPECT_EQ(printer.scan, "Look again");
+  std::filesystem::remove(file);
 }
 
 }  // namespace

@@ -21,6 +21,8 @@
 
 #include "netvane/guard_device.h"
 
+class CIniFile;
+
 namespace nv::core {
 
 // Column texts, fixed because rows are turned back into flags by comparing them.
@@ -65,10 +67,20 @@ struct FlagEditor {
   }
 };
 
+struct FolderPageLabels {
+  std::string pause, always, netB, hidden, rdonly, access, net;  // check box, radios, group labels
+  std::string tFolder, tPause, tAccess, tNetwork;                // column titles
+  std::string add, del, apply, read;                             // buttons (CommonStr)
+};
+
 struct FolderPageTexts {
   std::string selFolder;    // title of the folder chooser
   std::string alreadyList;  // first part of the duplicate and overlap messages
 };
+
+// The page's texts from the string file, with the resource library's strings as fall-back.
+FolderPageLabels ReadFolderPageLabels(CIniFile& strings);
+FolderPageTexts ReadFolderPageTexts(CIniFile& strings);
 
 class IFolderPageHost {
  public:

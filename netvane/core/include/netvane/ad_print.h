@@ -13,7 +13,22 @@
 #include <string>
 #include <vector>
 
+class CIniFile;
 class CPrnInfo;
+
+namespace nv::core {
+
+struct PrinterPageTexts {
+  std::string printerTitle;  // ADPrint szTPrnName
+  std::string netA;          // CommonStr szNetA
+  std::string netB;          // CommonStr szNetB
+  std::string scan;          // ADPrint szScanPrn
+};
+
+// The page's texts from the string file, with the resource library's strings as fall-back.
+PrinterPageTexts ReadPrinterPageTexts(CIniFile& strings);
+
+}  // namespace nv::core
 
 class CAdPrint {
  public:

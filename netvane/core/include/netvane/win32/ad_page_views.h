@@ -15,13 +15,6 @@
 
 namespace nv::core {
 
-struct PrinterPageTexts {
-  std::string printerTitle;  // ADPrint szTPrnName
-  std::string netA;          // CommonStr szNetA
-  std::string netB;          // CommonStr szNetB
-  std::string scan;          // ADPrint szScanPrn
-};
-
 class CAdPrintView {
  public:
   explicit CAdPrintView(CAdPrint& model) : m_model(model) {}
@@ -36,12 +29,6 @@ class CAdPrintView {
  private:
   void Fill(HWND list);
   CAdPrint& m_model;
-};
-
-struct FolderPageLabels {
-  std::string pause, always, netB, hidden, rdonly, access, net;  // check box, radios, group labels
-  std::string tFolder, tPause, tAccess, tNetwork;                // column titles
-  std::string add, del, apply, read;                             // buttons (CommonStr)
 };
 
 // The folder page's host on Windows: the chooser given by the sheet (the folder picker),
