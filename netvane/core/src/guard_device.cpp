@@ -120,13 +120,17 @@ std::optional<std::vector<core::FolderRecord>> CGuardDevice::FetchList(uint32_t 
   }
   std::vector<uint8_t> bytes(static_cast<size_t>(count) * core::kFolderRecordSize);
   if (count != 0 && !m_io->ReadAt(address, bytes.data(), bytes.size())) return std::nullopt;
-  return core::DecodeRecords(bytes.data(), count);
+  std::vector<core::FolderRecord> records = core::DecodeRecords(bytes.data(), count);
+  for (core::FolderRecord& r : records) r.path = m_io->FromDeviceText(r.path);
+  return records;
 }
 
 bool CGuardDevice::SendList(uint32_t code, const std::vector<core::FolderRecord>& records) {
   if (!Open()) return false;
   // Ours for the call only: the device copies what it keeps.
-  std::vector<uint8_t> bytes = core::EncodeRecords(records);
+  std::vector<core::FolderRecord> device = records;
+  for (core::FolderRecord& r : device) r.path = m_io->ToDeviceText(r.path);
+  std::vector<uint8_t> bytes = core::EncodeRecords(device);
   const uint32_t address = bytes.empty() ? 0 : m_io->AddressOf(bytes.data(), bytes.size());
   if (!bytes.empty() && address == 0) {
     CDebug::dprintf("CGuardDevice: records out of the device's reach\n");

@@ -156,6 +156,19 @@ TEST(GuardDevice, PathsLongerThanTheFieldAreCutBeforeItsNul) {
   EXPECT_EQ(records[0].path.size(), 256u);
 }
 
+TEST(GuardDevice, PathsTravelInTheDevicesCodePage) {
+  GuardState state;
+  state.latin1 = true;
+  state.deviceRecords = RawRecord(0x39, "C:\\Caf\xE9*");
+  state.deviceCount = 1;
+  CGuardDevice device = Device(state);
+  const auto list = device.GetList();
+  ASSERT_TRUE(list.has_value());
+  EXPECT_EQ((*list)[0].path, "C:\\Caf\xC3\xA9*");
+  ASSERT_TRUE(device.ApplyList(*list));
+  EXPECT_EQ(state.requests.back().records, RawRecord(0x39, "C:\\Caf\xE9*"));
+}
+
 TEST(GuardDevice, SystemDeviceIsAbsentHere) {
   // Natively there is no device; under Wine (an NT-family system) it is never opened.
   CGuardDevice device{COSversion()};

@@ -31,6 +31,18 @@ class Win32GuardDeviceIo final : public IGuardDeviceIo {
     return address <= 0xFFFFFFFFu ? static_cast<uint32_t>(address) : 0;
   }
 
+  std::string ToDeviceText(const std::string& utf8) override {
+    const std::wstring wide = nv::text::Widen(utf8);
+    const int n = ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                        nullptr, nullptr);
+    std::string ansi(static_cast<size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0)
+      ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), ansi.data(), n, nullptr,
+                            nullptr);
+    return ansi;
+  }
+  std::string FromDeviceText(const std::string& ansi) override { return nv::text::AnsiToUtf8(ansi); }
+
   bool ReadAt(uint32_t address, uint8_t* out, size_t size) override {
     if (address == 0) return false;
     std::memcpy(out, reinterpret_cast<const void*>(static_cast<uintptr_t>(address)), size);

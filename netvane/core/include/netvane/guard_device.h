@@ -65,6 +65,9 @@ class IGuardDeviceIo {
   virtual uint32_t AddressOf(const uint8_t* bytes, size_t size) = 0;
   // Copies `size` bytes the device keeps at `address`; false when they cannot be read.
   virtual bool ReadAt(uint32_t address, uint8_t* out, size_t size) = 0;
+  // Paths travel in the system's ANSI code page; inside they are UTF-8.  Identity by default.
+  virtual std::string ToDeviceText(const std::string& utf8) { return utf8; }
+  virtual std::string FromDeviceText(const std::string& ansi) { return ansi; }
 };
 
 // The platform's: the device by CreateFile and DeviceIoControl on Windows; natively none.

@@ -17,6 +17,7 @@ struct GuardState {
   int openCalls = 0;
   bool failNext = false;               // the next request fails
   bool answerWithoutData = false;      // list reads succeed with 0 bytes returned
+  bool latin1 = false;                 // paths travel in Latin-1, as a code page would carry them
   std::vector<uint8_t> deviceRecords;  // the device's own list, raw records
   uint32_t deviceCount = 0;            // count the device reports (may differ from the bytes on purpose)
   struct Request {
@@ -77,6 +78,34 @@ class FakeGuardDevice final : public IGuardDeviceIo {
     if (address != kDeviceListAddress || size > s_.deviceRecords.size()) return false;
     std::memcpy(out, s_.deviceRecords.data(), size);
     return true;
+  }
+
+  std::string ToDeviceText(const std::string& utf8) override {
+    if (!s_.latin1) return utf8;
+    std::string out;
+    for (size_t i = 0; i < utf8.size(); ++i) {
+      const auto c = static_cast<unsigned char>(utf8[i]);
+      if ((c & 0xE0) == 0xC0 && i + 1 < utf8.size()) {
+        out += static_cast<char>(((c & 0x1F) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3F));
+      } else {
+        out += static_cast<char>(c);
+      }
+    }
+    return out;
+  }
+  std::string FromDeviceText(const std::string& text) override {
+    if (!s_.latin1) return text;
+    std::string out;
+    for (const char ch : text) {
+      const auto c = static_cast<unsigned char>(ch);
+      if (c < 0x80) {
+        out += ch;
+      } else {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+      }
+    }
+    return out;
   }
 
   static uint32_t Le32(const uint8_t* p) {
