@@ -299,7 +299,6 @@ TEST(FolderPage, SystemShortPath) {
 
 }  // namespace
 
-
 namespace {
 
 TEST(FolderPage, PageTextsComeFromTheStringFile) {
