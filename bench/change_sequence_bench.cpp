@@ -92,7 +92,7 @@ class QuietSteps : public nv::core::IChangeDisplay,
   void SetProgress(int p, const std::string& t) override { benchmark::DoNotOptimize(p + t.size()); }
   void CloseProgress() override {}
   std::string Finish() override { return "INTERNET"; }
-  int PrinterStep(int, int) override { return 1; }
+  int PrinterStep(const std::string&, int, int, int) override { return 1; }
   void BeforeSwitch(int) override {}
   void AfterSwitch(int) override {}
   void ShowNetwork(int, const std::string&) override {}

@@ -40,7 +40,7 @@ std::string ConsoleDisplay::Finish() {
   return names_[shown_ & 1];
 }
 
-int UnavailablePrinters::PrinterStep(int, int) {
+int UnavailablePrinters::PrinterStep(const std::string&, int, int, int) {
   report_.NotAvailable("printers");
   return 1;  // nothing here can refuse a change
 }

@@ -43,7 +43,7 @@ class ConsoleDisplay : public nv::core::IChangeDisplay {
 class UnavailablePrinters : public nv::core::IPrinterStep {
  public:
   explicit UnavailablePrinters(ConsoleReport& report) : report_(report) {}
-  int PrinterStep(int network, int phase) override;
+  int PrinterStep(const std::string& productKeyPath, int network, int sessionEnding, int phase) override;
 
  private:
   ConsoleReport& report_;

@@ -35,6 +35,7 @@ CMainFrame::CMainFrame(CNetvaneApp& app)
   m_display.SetPump([this] { PumpDuringChange(); });
   m_display.SetWindows(nv::core::MakeIndicatorWindows(reinterpret_cast<std::uintptr_t>(app.resources())));
   m_display.SetDesktopLinks(nv::core::MakeDesktopLinks());
+  m_drives.SetPrinterTexts(app.strings());
 }
 
 CMainFrame::~CMainFrame() {

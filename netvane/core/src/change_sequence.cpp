@@ -22,7 +22,7 @@ void doChange(int showProgress, ChangeState& state, const CCfginfo& cfg, const C
   if (showProgress) steps.display.SetNetwork(target);
 
   steps.display.SetProgress(4, kProgressPrinters);
-  if (steps.printers.PrinterStep(target, 1) == 0) {
+  if (steps.printers.PrinterStep(cfg.baseKey, target, state.sessionEnding, 1) == 0) {
     // The printer helper refused: nothing has changed yet, so stay where we were.
     state.current = previous;
     steps.display.CloseProgress();
@@ -45,7 +45,7 @@ void doChange(int showProgress, ChangeState& state, const CCfginfo& cfg, const C
       if (showProgress) steps.display.SetNetwork(previous);
       UpdateTray(previous, steps);
     }
-    steps.printers.PrinterStep(previous, 1);
+    steps.printers.PrinterStep(cfg.baseKey, previous, state.sessionEnding, 1);
     state.busy = 0;
     return;
   }
@@ -71,7 +71,7 @@ void doChange(int showProgress, ChangeState& state, const CCfginfo& cfg, const C
     steps.display.SetProgress(100, "");
     UpdateTray(target, steps);
   }
-  steps.printers.PrinterStep(target, 0);
+  steps.printers.PrinterStep(cfg.baseKey, target, state.sessionEnding, 0);
   state.busy = 0;
 }
 

@@ -3,11 +3,16 @@
 #include <filesystem>
 
 #include "corekit/debug.h"
+#include "corekit/ini_file.h"
 #include "corekit/registry.h"
 #include "netvane/cfginfo.h"
 #include "netvane/drive_letters.h"
 #include "netvane/frame_controller.h"
+#include "netvane/guard_device.h"
 #include "netvane/log_file.h"
+#include "netvane/message_line_breaks.h"
+#include "netvane/string_keys.h"
+#include "nvprn/prn_info.h"
 
 namespace nv::core {
 
@@ -35,6 +40,9 @@ int NetworkIndex(int network) { return network != 0 ? 1 : 0; }
 CDriveLogon::CDriveLogon(const CCfginfo& cfg, nv::core::IIdleMonitor& idle)
     : CDriveLogon(cfg, idle, nv::core::MakeSystemNetConnections(), nv::core::MakeSystemNetWareLogonUi()) {
   m_passwordListFolder = nv::core::PasswordListFolder();
+  m_printers = std::make_unique<CPrnInfo>();
+  m_ownGuard = std::make_unique<CGuardDevice>(COSversion());
+  m_guard = m_ownGuard.get();
 }
 
 CDriveLogon::CDriveLogon(const CCfginfo& cfg, nv::core::IIdleMonitor& idle,
@@ -173,7 +181,28 @@ void CDriveLogon::MovePasswordList(int network) {
   std::filesystem::rename(from, to, ignored);
 }
 
-int CDriveLogon::PrinterStep(int, int) { return 1; }
+int CDriveLogon::PrinterStep(const std::string& productKeyPath, int network, int sessionEnding, int phase) {
+  if (!m_printers) return 1;
+  const int goOn = m_printers->BeforeChange(
+      productKeyPath.c_str(), static_cast<uint32_t>(network != 0 ? 1 : 0), sessionEnding, phase);
+  if (phase == 1 && goOn == 0)
+    CDebug::dprintf("PrinterStep: the printer helper refused network %d\n", network);
+  return goOn;
+}
+
+void CDriveLogon::SetPrinterHelper(std::unique_ptr<CPrnInfo> helper) { m_printers = std::move(helper); }
+
+void CDriveLogon::SetPrinterTexts(CIniFile& strings) {
+  if (!m_printers) return;
+  namespace s = nv::strings;
+  // Set in this order: the helper may use each as soon as it is there.
+  m_printers->m_strNetA = strings.GetValue(s::kNetA.section, s::kNetA.key, s::kNetA.resourceId);
+  m_printers->m_strNetB = strings.GetValue(s::kNetB.section, s::kNetB.key, s::kNetB.resourceId);
+  m_printers->m_strCloseOper =
+      nv::core::MessageLineBreaks(strings.GetValue(s::kPrnCloseOper.section, s::kPrnCloseOper.key));
+  m_printers->m_strChangeOper =
+      nv::core::MessageLineBreaks(strings.GetValue(s::kPrnChangeOper.section, s::kPrnChangeOper.key));
+}
 
 void CDriveLogon::ResetIdle() {
   m_idle.Reset();

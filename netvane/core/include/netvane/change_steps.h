@@ -32,10 +32,12 @@ class IChangeDisplay : public IProgressSink {
 };
 
 // The printer helper's hook around a change: phase 1 before the switch (0 refuses), phase 0 after it.
+// `productKeyPath` is the product key below HKEY_LOCAL_MACHINE (the printer table lies under it);
+// `sessionEnding` is 1 while Windows ends the session.
 class IPrinterStep {
  public:
   virtual ~IPrinterStep() = default;
-  virtual int PrinterStep(int network, int phase) = 0;
+  virtual int PrinterStep(const std::string& productKeyPath, int network, int sessionEnding, int phase) = 0;
 };
 
 // Drive letters, logon, folder guard, idle monitor and the log line around a change.

@@ -18,7 +18,10 @@
 #include "netvane/idle_monitor.h"
 
 class CCfginfo;
+class CGuardDevice;
+class CIniFile;
 class CLogFile;
+class CPrnInfo;
 
 namespace nv::core {
 class IFrameHost;
@@ -65,10 +68,20 @@ class CDriveLogon : public nv::core::IDriveStep, public nv::core::IPrinterStep {
   // In this order: folder guard, password-list file, drives with logon, idle reset, "ID%d",
   // idle-return timer.
   void AfterSwitch(int network) override;
-  // The folder guard to tell the network after each change (none: nobody is told).
+  // The folder guard to tell the network after each change (none: nobody is told).  The
+  // platform constructor makes its own folder-guard device wrapper and tells that one.
   void SetFolderGuard(nv::core::IFolderGuard* guard) noexcept { m_guard = guard; }
-  // The printer helper's hook; nothing here refuses a change yet.
-  int PrinterStep(int network, int phase) override;
+  // The wrapper the platform constructor made (null otherwise).
+  CGuardDevice* guardDevice() const noexcept { return m_ownGuard.get(); }
+  // The printer helper's hook: CPrnInfo::BeforeChange; 1 (go on) without a helper.
+  int PrinterStep(const std::string& productKeyPath, int network, int sessionEnding, int phase) override;
+  // Replaces the printer helper (none: the printer step always goes on).  The platform
+  // constructor makes the system's own.
+  void SetPrinterHelper(std::unique_ptr<CPrnInfo> helper);
+  // Hands the printer helper its four texts from the string file: the two network names and
+  // the close- and change-operation messages ("\n" pairs made line breaks).
+  void SetPrinterTexts(CIniFile& strings);
+  CPrnInfo* printerHelper() const noexcept { return m_printers.get(); }
   // True when network B is in force and nobody has touched keyboard or mouse for
   // dwAutoChange minutes; the idle time is then reset.
   bool IdleReturnDue();
@@ -90,6 +103,8 @@ class CDriveLogon : public nv::core::IDriveStep, public nv::core::IPrinterStep {
   nv::core::INetConnections& m_connections;
   nv::core::INetWareLogonUi& m_ui;
   nv::core::IFolderGuard* m_guard = nullptr;
+  std::unique_ptr<CGuardDevice> m_ownGuard;
+  std::unique_ptr<CPrnInfo> m_printers;
   std::string m_passwordListFolder;
   std::string m_passwordFile;        // "<Windows>\<user>.pwl" on the Windows 95 family, else empty
   std::string m_hiddenPasswordFile;  // "<Windows>\<user>.HAN"

@@ -35,7 +35,11 @@ class RecordingSteps : public IChangeDisplay,
     calls.push_back("display.Finish");
     return "tip";
   }
-  int PrinterStep(int n, int phase) override {
+  std::string printerKey;         // product key path of the last PrinterStep
+  int printerSessionEnding = -1;  // session-ending flag of the last PrinterStep
+  int PrinterStep(const std::string& key, int n, int sessionEnding, int phase) override {
+    printerKey = key;
+    printerSessionEnding = sessionEnding;
     calls.push_back("printer " + std::to_string(n) + " phase " + std::to_string(phase));
     return (phase == 1 && printerRefusesPhase1) ? 0 : 1;
   }

@@ -1,0 +1,147 @@
+#include "netvane/ad_print.h"
+
+#include <gtest/gtest.h>
+
+#include "nvprn/prn_info.h"
+#include "support/config_test_support.h"
+
+namespace {
+
+constexpr const char* kV = CAdPrint::kMarked;
+constexpr const char* kO = CAdPrint::kUnmarked;
+
+class ListSpooler : public nvprn::Spooler {
+ public:
+  explicit ListSpooler(const std::vector<std::string>& names) : names_(names) {}
+  std::vector<std::string> PrinterNames() override { return names_; }
+  int PendingJobs(const std::string&) override { return 0; }
+  bool SetDefaultPrinter(const std::string&) override { return false; }
+  std::string DefaultPrinter() override { return {}; }
+
+ private:
+  const std::vector<std::string>& names_;
+};
+
+class NoPrompt : public nvprn::Prompt {
+ public:
+  bool AskYesNo(const std::string&) override { return false; }
+};
+
+using Rows = std::vector<std::vector<std::string>>;
+
+Rows Shown(const CAdPrint& page) {
+  Rows rows;
+  for (const CAdPrint::Row& r : page.rows()) rows.push_back({r.name, r.marks[0], r.marks[1]});
+  return rows;
+}
+
+class AdPrintTest : public ::testing::Test {
+ protected:
+  void SetUp() override { cfgtest::DeleteScratchTree(); }
+  void TearDown() override { cfgtest::DeleteScratchTree(); }
+
+  CAdPrint Page(bool nt = true) {
+    return CAdPrint(cfgtest::ScratchBaseKey(), "C:\\Netvane", nt, [this] {
+      return std::make_unique<CPrnInfo>(std::make_unique<ListSpooler>(installed),
+                                        std::make_unique<NoPrompt>());
+    });
+  }
+  std::string TablePath() const { return cfgtest::ScratchBaseKey() + "\\Printer"; }
+  void WriteTable(const std::vector<std::pair<std::string, std::vector<uint8_t>>>& values) {
+    CRegistry key;
+    ASSERT_TRUE(cfgtest::OpenOrCreate(key, TablePath()));
+    for (const auto& [name, data] : values) ASSERT_TRUE(key.SetBinaryValue(name.c_str(), data));
+  }
+  // name -> data of every value, in enumeration order.
+  std::vector<std::pair<std::string, std::vector<uint8_t>>> ReadTable() {
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> values;
+    CRegistry key;
+    if (!key.uOpenKey(corekit::kHKeyLocalMachine, TablePath().c_str())) return values;
+    for (uint32_t i = 0; i < key.GetNumberOfValues(); ++i) {
+      std::string name;
+      CRegistry::KeyValueTypes type = CRegistry::typeNone;
+      uint8_t data[16] = {};
+      uint32_t size = sizeof data;
+      if (!key.EnumerateValues(i, name, type, data, size)) continue;
+      EXPECT_EQ(type, CRegistry::typeBinary) << name;
+      values.emplace_back(name, std::vector<uint8_t>(data, data + size));
+    }
+    return values;
+  }
+
+  std::vector<std::string> installed;
+};
+
+TEST_F(AdPrintTest, FirstOpeningListsEveryPrinterUnmarkedAndWritesNothing) {
+  installed = {"Laser", "Inkjet"};
+  CAdPrint page = Page();
+  page.Load();
+  EXPECT_EQ(Shown(page), (Rows{{"Laser", kO, kO}, {"Inkjet", kO, kO}}));
+  EXPECT_EQ(page.scanCount(), 2);
+  CRegistry key;
+  EXPECT_FALSE(key.uOpenKey(corekit::kHKeyLocalMachine, TablePath().c_str())) << "only Save writes the table";
+}
+
+TEST_F(AdPrintTest, LoadShowsTheTableAndScanMatchesNamesIgnoringCase) {
+  WriteTable({{"A laser", {1, 0}}, {"B plotter", {0, 1}}, {"C both", {1, 1}}, {"D none", {0, 0}}});
+  installed = {"b PLOTTER", "New one", "a laser"};
+  CAdPrint page = Page();
+  page.Load();
+  EXPECT_EQ(Shown(page),
+            (Rows{{"A laser", kV, kO}, {"B plotter", kO, kV}, {"C both", kV, kV}, {"D none", kO, kO}}));
+  page.Scan();
+  EXPECT_EQ(Shown(page), (Rows{{"b PLOTTER", kO, kV}, {"New one", kO, kO}, {"a laser", kV, kO}}));
+}
+
+TEST_F(AdPrintTest, ToggleFlipsOnlyMarksThatMayChange) {
+  installed = {"Laser", "\\\\server\\queue"};
+  struct Case {
+    const char* what;
+    bool nt;
+    size_t row;
+    int column;
+    bool changes;
+  };
+  const Case cases[] = {
+      {"network A mark", true, 0, 1, true},
+      {"network B mark", true, 0, 2, true},
+      {"printer name column", true, 0, 0, false},
+      {"connection on NT", true, 1, 1, false},
+      {"connection on the 95 family", false, 1, 2, true},
+      {"row out of range", true, 5, 1, false},
+      {"column out of range", true, 0, 3, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    CAdPrint page = Page(c.nt);
+    page.Scan();
+    const Rows before = Shown(page);
+    EXPECT_EQ(page.Toggle(c.row, c.column), c.changes);
+    Rows after = before;
+    if (c.changes) after[c.row][c.column] = kV;
+    EXPECT_EQ(Shown(page), after);
+    if (c.changes) {
+      EXPECT_TRUE(page.Toggle(c.row, c.column));
+      EXPECT_EQ(Shown(page), before) << "a second click clears the mark again";
+    }
+  }
+}
+
+TEST_F(AdPrintTest, SaveRebuildsTheTableFromTheRows) {
+  WriteTable({{"Gone", {1, 1}}, {"Laser", {1, 0}}, {"Plotter", {0, 1}}});
+  installed = {"Laser", "Plotter", "Zeta"};
+  CAdPrint page = Page();
+  page.Scan();
+  ASSERT_TRUE(page.Toggle(0, 1));  // Laser: no longer on A
+  ASSERT_TRUE(page.Toggle(2, 2));  // Zeta: on B
+  ASSERT_TRUE(page.Save());
+  const std::vector<std::pair<std::string, std::vector<uint8_t>>> expected = {
+      {"Laser", {0, 0}}, {"Plotter", {0, 1}}, {"Zeta", {0, 1}}};
+  EXPECT_EQ(ReadTable(), expected) << "the removed printer's value is gone; cleared marks still write 00 00";
+
+  CAdPrint reopened = Page();
+  reopened.Load();
+  EXPECT_EQ(Shown(reopened), (Rows{{"Laser", kO, kO}, {"Plotter", kO, kV}, {"Zeta", kO, kV}}));
+}
+
+}  // namespace
