@@ -22,7 +22,9 @@ using Signature = std::unique_ptr<ECDSA_SIG, Deleter<ECDSA_SIG, ECDSA_SIG_free>>
 
 class OpenSslSha256 final : public ISha256 {
  public:
-  OpenSslSha256() : m_ctx(EVP_MD_CTX_new()) { m_ok = m_ctx && EVP_DigestInit_ex(m_ctx.get(), EVP_sha256(), nullptr) == 1; }
+  OpenSslSha256() : m_ctx(EVP_MD_CTX_new()) {
+    m_ok = m_ctx && EVP_DigestInit_ex(m_ctx.get(), EVP_sha256(), nullptr) == 1;
+  }
   void Update(const void* data, size_t size) noexcept override {
     m_ok = m_ok && EVP_DigestUpdate(m_ctx.get(), data, size) == 1;
   }
@@ -52,7 +54,8 @@ class OpenSslCrypto final : public ICrypto {
     point[0] = 0x04;  // uncompressed
     std::copy(publicKey.begin(), publicKey.end(), point + 1);
     ParamBuild build(OSSL_PARAM_BLD_new());
-    if (!build || !OSSL_PARAM_BLD_push_utf8_string(build.get(), OSSL_PKEY_PARAM_GROUP_NAME, "prime256v1", 0) ||
+    if (!build ||
+        !OSSL_PARAM_BLD_push_utf8_string(build.get(), OSSL_PKEY_PARAM_GROUP_NAME, "prime256v1", 0) ||
         !OSSL_PARAM_BLD_push_octet_string(build.get(), OSSL_PKEY_PARAM_PUB_KEY, point, sizeof point)) {
       return false;
     }

@@ -1,5 +1,7 @@
 #include <curl/curl.h>
 
+#include <algorithm>
+
 #include "corekit/debug.h"
 #include "ftp_listing.h"
 #include "ftp_session.h"
@@ -95,7 +97,8 @@ class CurlFtpSession final : public IFtpSession {
   }
 
   FtpDownload Download(const std::string& remote, bool ascii, size_t blockSize,
-                       const std::function<bool(const char*, size_t)>& sink, std::string& error) noexcept override {
+                       const std::function<bool(const char*, size_t)>& sink,
+                       std::string& error) noexcept override {
     try {
       Sink target{&sink, blockSize == 0 ? 1 : blockSize, false};
       const std::string path = remote.empty() || remote[0] != '/' ? m_dir + remote : remote;
@@ -151,7 +154,8 @@ class CurlFtpSession final : public IFtpSession {
       curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, text);
     }
     const CURLcode code = curl_easy_perform(m_curl);
-    if (code != CURLE_OK) CDebug::dprintf("Updagent: %s: %s\n", url.c_str(), m_error[0] ? m_error : curl_easy_strerror(code));
+    if (code != CURLE_OK)
+      CDebug::dprintf("Updagent: %s: %s\n", url.c_str(), m_error[0] ? m_error : curl_easy_strerror(code));
     return code;
   }
 

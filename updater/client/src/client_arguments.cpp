@@ -22,7 +22,8 @@ int LeadingInt(const std::string& text) noexcept {
   if (i == std::string::npos) return 0;
   const bool negative = text[i] == '-';
   const uint64_t magnitude = LeadingUnsigned(text.substr(i + (negative || text[i] == '+' ? 1 : 0)));
-  if (negative) return magnitude >= static_cast<uint64_t>(INT_MAX) + 1 ? INT_MIN : -static_cast<int>(magnitude);
+  if (negative)
+    return magnitude >= static_cast<uint64_t>(INT_MAX) + 1 ? INT_MIN : -static_cast<int>(magnitude);
   return magnitude >= static_cast<uint64_t>(INT_MAX) ? INT_MAX : static_cast<int>(magnitude);
 }
 

@@ -16,12 +16,12 @@ struct FtpListing {
 };
 
 enum class FtpDownload {
-  kDone,              // the server sent the whole file
-  kStopped,           // the sink asked to stop
-  kOpenExplained,     // the server refused the file with a reply (in `error`)
-  kOpenUnknown,       // opening failed for another reason
-  kNoHandle,          // no transfer could be started
-  kTransferFailed,    // the transfer broke off
+  kDone,            // the server sent the whole file
+  kStopped,         // the sink asked to stop
+  kOpenExplained,   // the server refused the file with a reply (in `error`)
+  kOpenUnknown,     // opening failed for another reason
+  kNoHandle,        // no transfer could be started
+  kTransferFailed,  // the transfer broke off
 };
 
 class IFtpSession {
@@ -37,7 +37,8 @@ class IFtpSession {
   // Reads `remote` (a name in the current directory or an absolute path) in blocks of at most
   // `blockSize` bytes; `sink` returns false to stop.
   virtual FtpDownload Download(const std::string& remote, bool ascii, size_t blockSize,
-                               const std::function<bool(const char*, size_t)>& sink, std::string& error) noexcept = 0;
+                               const std::function<bool(const char*, size_t)>& sink,
+                               std::string& error) noexcept = 0;
   virtual void Close() noexcept = 0;
 };
 

@@ -48,9 +48,9 @@ bool ParseSignature(std::string_view text, std::array<uint8_t, 64>& signature);
 enum class ListCheck {
   kNotConfigured,  // no key: the update is not verified
   kVerified,
-  kBadKey,          // the configured key cannot be read
-  kNoSignature,     // the server has no signature file
-  kBadSignature,    // unreadable, or not a signature of this list by this key
+  kBadKey,        // the configured key cannot be read
+  kNoSignature,   // the server has no signature file
+  kBadSignature,  // unreadable, or not a signature of this list by this key
 };
 
 // Checks the list's bytes against the signature file (null when the server had none).

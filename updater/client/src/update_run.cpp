@@ -23,7 +23,8 @@ namespace {
 
 class Run {
  public:
-  Run(const RunRequest& request, const UpdateTexts& texts, RunServices services, const std::atomic<bool>& stop)
+  Run(const RunRequest& request, const UpdateTexts& texts, RunServices services,
+      const std::atomic<bool>& stop)
       : m_request(request), m_texts(texts), m_s(services), m_stop(stop) {}
 
   RunOutcome Execute() {
@@ -135,7 +136,8 @@ class Run {
           return bytes.size() <= (16u << 20);  // a list is small; refuse to grow without bound
         },
         error);
-    if (result != FtpDownload::kDone) CDebug::dprintf("Updagent: cannot fetch %s (%s)\n", remote.c_str(), error.c_str());
+    if (result != FtpDownload::kDone)
+      CDebug::dprintf("Updagent: cannot fetch %s (%s)\n", remote.c_str(), error.c_str());
     return result == FtpDownload::kDone;
   }
 
@@ -150,7 +152,8 @@ class Run {
           }
         }
       }
-      CDebug::dprintf("Updagent: %s not listed (listing %d of %d)\n", name.c_str(), attempt, kListingAttempts);
+      CDebug::dprintf("Updagent: %s not listed (listing %d of %d)\n", name.c_str(), attempt,
+                      kListingAttempts);
     }
     return false;
   }
@@ -211,7 +214,8 @@ class Run {
         case FtpDownload::kNoHandle:
           return Fail(m_texts.readProtect);
         case FtpDownload::kTransferFailed:
-          CDebug::dprintf("Updagent: transfer of %s broke off: %s\n", entry.remoteName.c_str(), error.c_str());
+          CDebug::dprintf("Updagent: transfer of %s broke off: %s\n", entry.remoteName.c_str(),
+                          error.c_str());
           return Fail(m_texts.readProtect);
       }
       if (!ascii && received < size) {
@@ -243,24 +247,26 @@ class Run {
       handOver.push_back({entry.fileName, entry.targetPath, entry.flags});
       restartTray = restartTray || entry.flags.find("Restart") != std::string::npos;
     }
-    if (!ReplaceWholeFile(m_s.fs, ListPath(), FormatHandOverList(handOver))) return Fail(m_texts.writeProtect);
+    if (!ReplaceWholeFile(m_s.fs, ListPath(), FormatHandOverList(handOver)))
+      return Fail(m_texts.writeProtect);
     m_fetchedList = false;
     m_s.settings.SetCwd(Installed());
     m_s.view.ShowStatus("Preparing File Copy ...");
 
     // The finisher runs from a copy, so that its own file can be among the replaced ones.
     const std::string finisherCopy = Join(Installed(), kFinisherCopyName);
-    const CopyResult copy = CopyReplacing(
-        m_s.fs, Join(Installed(), kFinisherName), finisherCopy, kFinisherCopyBlock, m_request.list.style,
-        [&](uint64_t done, uint64_t total) {
-          m_s.view.ShowFileProgress(total == 0 ? 100 : static_cast<int>(done * 100 / total));
-        });
+    const CopyResult copy =
+        CopyReplacing(m_s.fs, Join(Installed(), kFinisherName), finisherCopy, kFinisherCopyBlock,
+                      m_request.list.style, [&](uint64_t done, uint64_t total) {
+                        m_s.view.ShowFileProgress(total == 0 ? 100 : static_cast<int>(done * 100 / total));
+                      });
     if (copy.status != CopyStatus::kCopied) {
       CDebug::dprintf("Updagent: %s\n", copy.error.c_str());
       return Fail(m_texts.failExecute);
     }
     if (restartTray) m_s.actions.SendCommandToTray();
-    if (!m_s.actions.StartProgram(finisherCopy, FinisherParameters(m_request))) return Fail(m_texts.failExecute);
+    if (!m_s.actions.StartProgram(finisherCopy, FinisherParameters(m_request)))
+      return Fail(m_texts.failExecute);
     return {RunEnd::kHandedOver, "", {}};
   }
 

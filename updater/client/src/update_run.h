@@ -66,11 +66,11 @@ struct RunRequest {
 };
 
 enum class RunEnd {
-  kConnectFailed,     // quiet: back to idle
-  kFailed,            // `message` says why
+  kConnectFailed,  // quiet: back to idle
+  kFailed,         // `message` says why
   kStopped,
-  kNothingToUpdate,   // "Update already Complete"
-  kHandedOver,        // the finisher runs; the dialog closes
+  kNothingToUpdate,  // "Update already Complete"
+  kHandedOver,       // the finisher runs; the dialog closes
 };
 
 struct RunOutcome {

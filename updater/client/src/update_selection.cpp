@@ -4,7 +4,8 @@
 
 namespace nv::updater {
 
-std::vector<VersionEntry> SelectUpdates(const std::vector<VersionEntry>& entries, IFileVersionReader& versions) {
+std::vector<VersionEntry> SelectUpdates(const std::vector<VersionEntry>& entries,
+                                        IFileVersionReader& versions) {
   std::vector<VersionEntry> chosen;
   for (const auto& entry : entries) {
     if (entry.force || versions.Read(entry.targetPath) < entry.version) chosen.push_back(entry);

@@ -16,7 +16,8 @@ class IFileVersionReader {
 };
 
 // The entries forced ("TRUE") or listed with a higher version than the installed target.
-std::vector<VersionEntry> SelectUpdates(const std::vector<VersionEntry>& entries, IFileVersionReader& versions);
+std::vector<VersionEntry> SelectUpdates(const std::vector<VersionEntry>& entries,
+                                        IFileVersionReader& versions);
 
 // The version reader of the running platform (the file's version resource on Windows; natively
 // files carry no version and read as 0.0.0).

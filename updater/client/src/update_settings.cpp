@@ -67,7 +67,8 @@ std::vector<std::string> CUpdateSettings::ServerNames() const {
     count = text > 0 ? static_cast<uint32_t>(text) : 0;
   }
   std::vector<std::string> names;
-  for (uint32_t i = 1; i <= count && i <= 1000; ++i) names.push_back(Read(kServer, std::to_string(i).c_str()));
+  for (uint32_t i = 1; i <= count && i <= 1000; ++i)
+    names.push_back(Read(kServer, std::to_string(i).c_str()));
   return names;
 }
 
@@ -120,7 +121,9 @@ std::string CUpdateSettings::LastServerName() const {
   return name.empty() ? kBuiltInServerName : name;
 }
 
-void CUpdateSettings::SetLastServerName(const std::string& name) const { Write(kUpdate, "LServerName", name); }
+void CUpdateSettings::SetLastServerName(const std::string& name) const {
+  Write(kUpdate, "LServerName", name);
+}
 
 void CUpdateSettings::SetCwd(const std::string& dir) const { Write(kUpdate, "cwd", dir); }
 

@@ -62,7 +62,8 @@ FileVersion ParseFileVersion(std::string_view text) noexcept {
   v.major = LeadingNumber(text.substr(0, first));
   if (first == std::string_view::npos) return v;
   const size_t second = text.find('.', first + 1);
-  v.minor = LeadingNumber(text.substr(first + 1, second == std::string_view::npos ? second : second - first - 1));
+  v.minor =
+      LeadingNumber(text.substr(first + 1, second == std::string_view::npos ? second : second - first - 1));
   if (second == std::string_view::npos) return v;
   v.build = LeadingNumber(text.substr(second + 1));
   return v;
@@ -75,12 +76,15 @@ VersionList ParseVersionList(std::string_view text, const ListContext& context) 
     if (line.empty() || line[0] == '#') continue;
     const auto fields = SplitFields(line);
     const auto field = [&](size_t i) { return i < fields.size() ? Trim(fields[i]) : std::string_view(); };
-    const auto refuse = [&](const char* why) { list.rejected.push_back(std::string(why) + ": " + std::string(line)); };
+    const auto refuse = [&](const char* why) {
+      list.rejected.push_back(std::string(why) + ": " + std::string(line));
+    };
     if (fields.size() < 5) {
       refuse("fewer than five fields");
       continue;
     }
-    if (!FilterAccepts(field(1), context.clientCode) || !FilterAccepts(field(2), context.versionName)) continue;
+    if (!FilterAccepts(field(1), context.clientCode) || !FilterAccepts(field(2), context.versionName))
+      continue;
 
     VersionEntry entry;
     entry.fileName = std::string(field(0));

@@ -15,8 +15,12 @@ namespace nv::updater {
 
 struct FileVersion {
   uint32_t major = 0, minor = 0, build = 0;
-  bool operator<(const FileVersion& o) const { return std::tie(major, minor, build) < std::tie(o.major, o.minor, o.build); }
-  bool operator==(const FileVersion& o) const { return std::tie(major, minor, build) == std::tie(o.major, o.minor, o.build); }
+  bool operator<(const FileVersion& o) const {
+    return std::tie(major, minor, build) < std::tie(o.major, o.minor, o.build);
+  }
+  bool operator==(const FileVersion& o) const {
+    return std::tie(major, minor, build) == std::tie(o.major, o.minor, o.build);
+  }
 };
 
 // "major.minor.build", each read as a decimal number (leading digits; missing parts are 0).

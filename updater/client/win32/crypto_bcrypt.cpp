@@ -74,7 +74,8 @@ class CngCrypto final : public ICrypto {
     if (!hash.Final(digest)) return false;
 
     Algorithm ecdsa;
-    if (!Ok(::BCryptOpenAlgorithmProvider(ecdsa.put(), BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0))) return false;
+    if (!Ok(::BCryptOpenAlgorithmProvider(ecdsa.put(), BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0)))
+      return false;
     struct {
       BCRYPT_ECCKEY_BLOB header;
       uint8_t xy[64];
