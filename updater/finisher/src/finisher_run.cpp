@@ -35,8 +35,8 @@ FinisherReport RunFinisher(const FinisherContext& context, IFileSystem& fs, ISer
       host.Wait(2000);
     }
     fs.CreateDirectory(ParentDirectory(entry.targetPath, context.style));
-    const CopyResult copy = CopyReplacing(fs, JoinPath(staging, entry.fileName, context.style), entry.targetPath,
-                                          kInstallBlock, context.style);
+    const CopyResult copy = CopyReplacing(fs, JoinPath(staging, entry.fileName, context.style),
+                                          entry.targetPath, kInstallBlock, context.style);
     if (copy.status == CopyStatus::kSourceMissing) {
       // Nothing staged for this entry: its service stays stopped and its flags unnoted.
       CDebug::dprintf("continue: %s\n", copy.error.c_str());
