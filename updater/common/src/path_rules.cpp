@@ -52,7 +52,10 @@ std::string JoinPath(std::string_view dir, std::string_view name, PathStyle styl
 
 std::string ParentDirectory(std::string_view path, PathStyle style) {
   for (size_t i = path.size(); i > 0; --i) {
-    if (IsSeparator(path[i - 1], style)) return std::string(path.substr(0, i - 1));
+    if (!IsSeparator(path[i - 1], style)) continue;
+    // A root keeps its separator: "/" and "C:\" name folders, "" and "C:" do not.
+    const bool root = i == 1 || (style == PathStyle::kWindows && i == 3 && path[1] == ':');
+    return std::string(path.substr(0, root ? i : i - 1));
   }
   return {};
 }
@@ -75,7 +78,13 @@ bool IsSafeAbsolutePath(std::string_view path, PathStyle style) noexcept {
   if (style == PathStyle::kWindows) {
     const bool drive = path.size() >= 3 && ((path[0] | 0x20) >= 'a' && (path[0] | 0x20) <= 'z') &&
                        path[1] == ':' && IsSeparator(path[2], style);
-    const bool unc = path.size() > 2 && IsSeparator(path[0], style) && IsSeparator(path[1], style);
+    // "\\server\share...": both names present.
+    bool unc = path.size() > 2 && IsSeparator(path[0], style) && IsSeparator(path[1], style);
+    if (unc) {
+      size_t server = 2;
+      while (server < path.size() && !IsSeparator(path[server], style)) ++server;
+      unc = server > 2 && server + 1 < path.size() && !IsSeparator(path[server + 1], style);
+    }
     if (!drive && !unc) return false;
     rest = drive ? 3 : 2;
     // Only the drive may carry a colon: "C:\a:b" names an alternate data stream.

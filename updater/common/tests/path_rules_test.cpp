@@ -32,6 +32,10 @@ TEST(PathRules, SafeAbsolutePathsPerStyle) {
       {"C:\\Program Files\\Netvane", PathStyle::kWindows, true},
       {"c:/windows/system32", PathStyle::kWindows, true},
       {"\\\\server\\share\\dir", PathStyle::kWindows, true},
+      {"\\\\server\\share", PathStyle::kWindows, true},
+      {"\\\\\\x", PathStyle::kWindows, false},
+      {"\\\\server", PathStyle::kWindows, false},
+      {"\\\\server\\\\x", PathStyle::kWindows, false},
       {"C:\\WINDOWS\\..\\..\\x", PathStyle::kWindows, false},
       {"C:\\a\\.\\b", PathStyle::kWindows, false},
       {"C:\\a\\.. \\b", PathStyle::kWindows, false},
@@ -62,6 +66,9 @@ TEST(PathRules, JoinAndParent) {
   EXPECT_EQ(ParentDirectory("C:/Netvane/x.exe", PathStyle::kWindows), "C:/Netvane");
   EXPECT_EQ(ParentDirectory("/opt/x", PathStyle::kPosix), "/opt");
   EXPECT_EQ(ParentDirectory("x.exe", PathStyle::kPosix), "");
+  EXPECT_EQ(ParentDirectory("/x", PathStyle::kPosix), "/");
+  EXPECT_EQ(ParentDirectory("C:\\x.exe", PathStyle::kWindows), "C:\\");
+  EXPECT_TRUE(IsSafeAbsolutePath(ParentDirectory("C:\\x.exe", PathStyle::kWindows), PathStyle::kWindows));
 }
 
 }  // namespace

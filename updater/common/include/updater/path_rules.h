@@ -17,7 +17,8 @@ char Separator(PathStyle style) noexcept;
 // `dir` + separator + `name` (no doubled separator when `dir` already ends in one).
 std::string JoinPath(std::string_view dir, std::string_view name, PathStyle style);
 
-// The path up to its last separator (either kind on Windows); empty when it has none.
+// The path up to its last separator (either kind on Windows), a root with its separator ("/",
+// "C:\"); empty when it has none.
 std::string ParentDirectory(std::string_view path, PathStyle style);
 
 // A name that stays inside the folder it is joined to: not empty, no "/" or "\", no ":", no
