@@ -14,11 +14,8 @@ std::string WithLineBreaks(std::string text) {
   return text;
 }
 
-}  // namespace
-
-UpdateTexts LoadUpdateTexts(CIniFile& strings) {
-  UpdateTexts t;
-  const std::pair<const char*, std::string*> keys[] = {
+std::vector<std::pair<const char*, std::string*>> KeysOf(UpdateTexts& t) {
+  return {
       {"szTitle", &t.title},
       {"szServerName", &t.serverName},
       {"szTotal", &t.total},
@@ -49,7 +46,20 @@ UpdateTexts LoadUpdateTexts(CIniFile& strings) {
       {"szNoHash", &t.noHash},
       {"szBadKey", &t.badKey},
   };
-  for (const auto& [key, text] : keys) {
+}
+
+}  // namespace
+
+std::vector<std::string> UpdateTextKeys() {
+  UpdateTexts t;
+  std::vector<std::string> keys;
+  for (const auto& entry : KeysOf(t)) keys.push_back(entry.first);
+  return keys;
+}
+
+UpdateTexts LoadUpdateTexts(CIniFile& strings) {
+  UpdateTexts t;
+  for (const auto& [key, text] : KeysOf(t)) {
     std::string value = strings.GetValue("Updagent", key);
     if (!value.empty()) *text = WithLineBreaks(std::move(value));
   }

@@ -2,6 +2,7 @@
 // English where the file has none.
 #pragma once
 #include <string>
+#include <vector>
 
 class CIniFile;
 
@@ -44,5 +45,8 @@ struct UpdateTexts {
 
 // Fills every text the file holds (a backslash-n pair becomes a line break).
 UpdateTexts LoadUpdateTexts(CIniFile& strings);
+
+// The keys of section "Updagent" that LoadUpdateTexts reads.
+std::vector<std::string> UpdateTextKeys();
 
 }  // namespace nv::updater
