@@ -29,6 +29,19 @@ if ! [ -s "$work/port" ]; then
   exit 1
 fi
 export NV_FTP_ROOT=$work/root NV_FTP_PORT=$(cat "$work/port") NV_FTP_LOG=$work/ftp.log
+
+# A signed list made with the administrators' tool, for the verified-update case: NV_SIGNED_DIR
+# holds VerSion.txt, VerSion.txt.sig and signed.dll; NV_SIGNED_KEY is the public key.
+sign=$here/../../../../tools/update-signing/nv-update-sign.sh
+if command -v openssl >/dev/null; then
+  mkdir -p "$work/signed"
+  head -c 100000 /dev/urandom >"$work/signed/signed.dll"
+  hash=$("$sign" hash "$work/signed/signed.dll" | cut -d' ' -f1)
+  printf '# signed by the test\r\nsigned.dll|ALL|ALL|INSTALLEDPATH|1.0.0|||NONE|%s\r\n' "$hash" >"$work/signed/VerSion.txt"
+  "$sign" keygen "$work/key.pem" >/dev/null
+  "$sign" sign "$work/key.pem" "$work/signed/VerSion.txt" >/dev/null
+  export NV_SIGNED_DIR=$work/signed NV_SIGNED_KEY=$("$sign" pubkey "$work/key.pem")
+fi
 wine64 "$exe" "$@" </dev/null >"$work/out" 2>&1
 rc=$?
 cat "$work/out"

@@ -112,7 +112,8 @@ class UpdagentE2E : public ::testing::Test {
 
     wchar_t temp[MAX_PATH];
     ::GetTempPathW(MAX_PATH, temp);
-    m_base = std::wstring(temp) + L"nv-updagent-e2e-" + std::to_wstring(::GetCurrentProcessId());
+    m_base = std::wstring(temp) + L"nv-updagent-e2e-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+             Widen(::testing::UnitTest::GetInstance()->current_test_info()->name());
     m_install = m_base + L"\\Netvane";
     ::CreateDirectoryW(m_base.c_str(), nullptr);
     ::CreateDirectoryW(m_install.c_str(), nullptr);
@@ -154,7 +155,13 @@ class UpdagentE2E : public ::testing::Test {
     if (m_tray) ::DestroyWindow(m_tray);
     ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kProductKey);
     ::DeleteFileW(m_systemFile.c_str());
-    RemoveTree(m_base);
+    // The finisher may still be closing: its files go once it has.
+    WaitUntil(
+        [&] {
+          RemoveTree(m_base);
+          return !Exists(m_base);
+        },
+        10000);
   }
 
   static void RemoveTree(const std::wstring& dir) {
@@ -351,6 +358,54 @@ TEST_F(UpdagentE2E, DialogRunsAgainstARealServerThenTheFinisherInstalls) {
     }
     EXPECT_TRUE(TraceHas("line refused, file name is not a plain name"));
     EXPECT_TRUE(TraceHas("line refused, target folder is not a safe absolute path"));
+  }
+}
+
+TEST_F(UpdagentE2E, VerifiedUpdateThroughTheDialog) {
+  const std::wstring signedDir = Env(L"NV_SIGNED_DIR");
+  if (signedDir.empty()) GTEST_SKIP() << "openssl is missing: no signed list";
+  const std::string list = ReadFile(FromUnix(signedDir) + L"\\VerSion.txt");
+  const std::string signature = ReadFile(FromUnix(signedDir) + L"\\VerSion.txt.sig");
+  const std::string file = ReadFile(FromUnix(signedDir) + L"\\signed.dll");
+  ASSERT_FALSE(list.empty() || signature.empty() || file.empty());
+  SetRegistry(std::wstring(kProductKey) + L"\\Update", L"szUpdateKey", Env(L"NV_SIGNED_KEY"));
+  const auto flip = [](std::string s, size_t at) {
+    s[at] ^= 0x20;
+    return s;
+  };
+  const struct {
+    const char* name;
+    std::string list, signature, file;
+    std::string refusal;  // empty: installed
+  } cases[] = {
+      {"one byte flipped in the list", flip(list, 4), signature, file,
+       "The update was refused: the server's list of versions is not signed by the configured key."},
+      {"one byte flipped in the signature", list, flip(signature, 7), file,
+       "The update was refused: the server's list of versions is not signed by the configured key."},
+      {"one byte flipped in the file", list, signature, flip(file, 50000),
+       "The update was refused: a downloaded file does not match its checksum in the list."},
+      {"valid signature and hash", list, signature, file, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ServeList(c.list);
+    Serve(L"VerSion.txt.sig", c.signature);
+    Serve(L"signed.dll", c.file);
+    StartUpdagent();
+    ChooseServer(1);
+    Press(IDC_UPDATE_START);
+    if (!c.refusal.empty()) {
+      EXPECT_TRUE(WaitForTrace("MessageBox(Netvane Update): " + c.refusal));
+      EXPECT_EQ(CloseAndWait(), 3u);
+      EXPECT_FALSE(HandOverListPresent());
+      EXPECT_FALSE(Exists(m_install + L"\\UpdateTemp\\signed.dll"));
+      EXPECT_FALSE(Exists(m_install + L"\\signed.dll"));
+      continue;
+    }
+    EXPECT_EQ(WaitForExit(60000), 0u);
+    EXPECT_TRUE(TraceHas("the list's signature is valid"));
+    EXPECT_TRUE(WaitUntil([&] { return ReadFile(m_install + L"\\signed.dll") == file; }, 30000));
+    EXPECT_TRUE(WaitUntil([&] { return !HandOverListPresent(); }, 10000));
   }
 }
 
