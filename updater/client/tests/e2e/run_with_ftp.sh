@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Runs a test program under Wine with an FTP server on 127.0.0.1 (ftp_server.py).
-#   run_with_ftp.sh TEST_EXE [gtest arguments...]
-# Environment: the CTest Wine environment.  The test gets NV_FTP_ROOT, NV_FTP_PORT and
-# NV_FTP_LOG (Unix paths; Wine sees them below Z:).  Exits 77 (skipped) without pyftpdlib.
+# Runs a test program with an FTP server on 127.0.0.1 (ftp_server.py): a .exe under Wine (with
+# the CTest Wine environment), anything else natively.
+#   run_with_ftp.sh TEST_PROGRAM [gtest arguments...]
+# The test gets NV_FTP_ROOT, NV_FTP_PORT and NV_FTP_LOG (Unix paths; Wine sees them below Z:).  Exits 77 (skipped) without pyftpdlib.
 set -u
 exe=$1
 shift
@@ -42,7 +42,10 @@ if command -v openssl >/dev/null; then
   "$sign" sign "$work/key.pem" "$work/signed/VerSion.txt" >/dev/null
   export NV_SIGNED_DIR=$work/signed NV_SIGNED_KEY=$("$sign" pubkey "$work/key.pem")
 fi
-wine64 "$exe" "$@" </dev/null >"$work/out" 2>&1
+case $exe in
+*.exe) wine64 "$exe" "$@" </dev/null >"$work/out" 2>&1 ;;
+*) "$exe" "$@" </dev/null >"$work/out" 2>&1 ;;
+esac
 rc=$?
 cat "$work/out"
 [ $rc -ne 0 ] && { echo "--- FTP server log"; tail -40 "$work/ftp.log"; }
