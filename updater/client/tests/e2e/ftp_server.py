@@ -54,7 +54,7 @@ def main():
     authorizer.add_user("user", "pw", root, perm="elr")
     authorizer.add_anonymous(root)
     dtp = ThrottledDTPHandler
-    dtp.read_limit = 512 * 1024
+    dtp.write_limit = 512 * 1024  # what the server sends (RETR)
     handler = FTPHandler
     handler.authorizer = authorizer
     handler.abstracted_fs = DroppingFS

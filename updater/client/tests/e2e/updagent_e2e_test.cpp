@@ -243,8 +243,9 @@ class UpdagentE2E : public ::testing::Test {
   }
   void Press(int id) { ::PostMessageW(m_dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
   bool TraceHas(const std::string& text) const { return ReadFile(m_trace).find(text) != std::string::npos; }
-  bool WaitForTrace(const std::string& text, int limitMs = 60000) {
-    return WaitUntil([&] { return TraceHas(text); }, limitMs);
+  ::testing::AssertionResult WaitForTrace(const std::string& text, int limitMs = 60000) {
+    if (WaitUntil([&] { return TraceHas(text); }, limitMs)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "no \"" << text << "\" in the trace:\n" << ReadFile(m_trace);
   }
   // Closes an idle dialog and waits for the program to end; its exit code.
   DWORD CloseAndWait() {
@@ -361,6 +362,52 @@ TEST_F(UpdagentE2E, DialogRunsAgainstARealServerThenTheFinisherInstalls) {
   }
 }
 
+std::wstring RegistryText(const std::wstring& subkey, const std::wstring& name) {
+  wchar_t value[256] = {};
+  DWORD size = sizeof value;
+  if (::RegGetValueW(HKEY_LOCAL_MACHINE, subkey.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, value,
+                     &size) != ERROR_SUCCESS) {
+    return L"<none>";
+  }
+  return value;
+}
+
+TEST_F(UpdagentE2E, ServerEditorRewritesTheServerList) {
+  StartUpdagent();
+  Press(IDC_UPDATE_SERVERCONF);
+  HWND editor = nullptr;
+  ASSERT_TRUE(
+      WaitUntil([&] { return (editor = ::FindWindowW(L"#32770", L"Update Servers")) != nullptr; }, 10000));
+  const auto set = [&](int id, const wchar_t* text) {
+    ::SendMessageW(::GetDlgItem(editor, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+  };
+  set(IDC_SERVER_NAME, L"mirror");
+  set(IDC_SERVER_ADDR, L"10.1.2.3");
+  set(IDC_SERVER_USER, L"upd");
+  set(IDC_SERVER_PASS, L"s3cret");
+  ::SendMessageW(editor, WM_COMMAND, MAKEWPARAM(IDC_SERVER_APPEND, BN_CLICKED), 0);
+  HWND list = ::GetDlgItem(editor, IDC_SERVER_LIST);
+  EXPECT_EQ(::SendMessageW(list, LB_GETCOUNT, 0, 0), 3);
+  ::SendMessageW(list, LB_SETCURSEL, 0, 0);  // LOCAL
+  ::SendMessageW(editor, WM_COMMAND, MAKEWPARAM(IDC_SERVER_DELETE, BN_CLICKED), 0);
+  ::PostMessageW(editor, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(editor); }, 10000));
+
+  const std::wstring update = std::wstring(kProductKey) + L"\\Update";
+  EXPECT_EQ(RegistryText(update + L"\\Server", L"1"), L"PLAIN");
+  EXPECT_EQ(RegistryText(update + L"\\Server", L"2"), L"MIRROR");
+  EXPECT_EQ(RegistryText(update + L"\\Server", L"3"), L"<none>");
+  EXPECT_EQ(RegistryText(update + L"\\ServerList", L"MIRROR"), L"upd:s3cret:10.1.2.3");
+  EXPECT_EQ(RegistryText(update + L"\\ServerList", L"LOCAL"), L"<none>");
+  DWORD count = 0, size = sizeof count;
+  ::RegGetValueW(HKEY_LOCAL_MACHINE, (update + L"\\ServerNum").c_str(), L"Count", RRF_RT_REG_DWORD, nullptr,
+                 &count, &size);
+  EXPECT_EQ(count, 2u);
+  // The dialog's list follows: the built-in entry, then the stored servers.
+  EXPECT_EQ(::SendMessageW(::GetDlgItem(m_dialog, IDC_UPDATE_SERVER), CB_GETCOUNT, 0, 0), 3);
+  EXPECT_EQ(CloseAndWait(), 3u);
+}
+
 TEST_F(UpdagentE2E, VerifiedUpdateThroughTheDialog) {
   const std::wstring signedDir = Env(L"NV_SIGNED_DIR");
   if (signedDir.empty()) GTEST_SKIP() << "openssl is missing: no signed list";
@@ -369,8 +416,9 @@ TEST_F(UpdagentE2E, VerifiedUpdateThroughTheDialog) {
   const std::string file = ReadFile(FromUnix(signedDir) + L"\\signed.dll");
   ASSERT_FALSE(list.empty() || signature.empty() || file.empty());
   SetRegistry(std::wstring(kProductKey) + L"\\Update", L"szUpdateKey", Env(L"NV_SIGNED_KEY"));
+  // Bit 0: a hex digit of the signature changes its value or stops being one (a case change would not).
   const auto flip = [](std::string s, size_t at) {
-    s[at] ^= 0x20;
+    s[at] ^= 0x01;
     return s;
   };
   const struct {

@@ -1,10 +1,44 @@
 // The smallest dialog base: the static procedure keeps `this` from WM_INITDIALOG and forwards to
 // the object; nothing throws across user32.
 #pragma once
+#include <string>
+
 #include "corekit/debug.h"
+#include "platform/text.h"
+#include "platform/unique_handle.h"
 #include "platform/windows_api.h"
 
 namespace nv::updater {
+
+struct FontTraits {
+  using pointer = HFONT;
+  static pointer invalid() noexcept { return nullptr; }
+  static void close(pointer h) noexcept { ::DeleteObject(h); }
+};
+using UniqueFont = nv::UniqueHandle<FontTraits>;
+
+// The dialog's font in the face the string file names (its "FontFaceName"), at the template's
+// size, on the dialog and every control; the caller keeps the font while the dialog lives.
+inline UniqueFont ApplyFontFace(HWND dialog, const std::string& face) {
+  LOGFONTW font{};
+  auto current = reinterpret_cast<HFONT>(::SendMessageW(dialog, WM_GETFONT, 0, 0));
+  if (face.empty() || !current || !::GetObjectW(current, sizeof font, &font)) return UniqueFont();
+  const std::wstring wide = nv::text::Widen(face);
+  if (wide.size() >= LF_FACESIZE) return UniqueFont();
+  wide.copy(font.lfFaceName, wide.size());
+  font.lfFaceName[wide.size()] = L'\0';
+  UniqueFont made(::CreateFontIndirectW(&font));
+  if (!made) return made;
+  ::SendMessageW(dialog, WM_SETFONT, reinterpret_cast<WPARAM>(made.get()), FALSE);
+  ::EnumChildWindows(
+      dialog,
+      [](HWND child, LPARAM f) -> BOOL {
+        ::SendMessageW(child, WM_SETFONT, static_cast<WPARAM>(f), TRUE);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(made.get()));
+  return made;
+}
 
 class DialogBase {
  public:

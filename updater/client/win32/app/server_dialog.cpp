@@ -13,6 +13,7 @@ std::string ServerDialog::Field(int id) const {
 
 void ServerDialog::OnInit() {
   ::SetWindowTextW(hwnd(), nv::text::Widen(m_texts.edTitle).c_str());
+  m_font = ApplyFontFace(hwnd(), m_texts.fontFace);
   const std::pair<int, const std::string*> labels[] = {
       {IDC_SERVER_NAME_LABEL, &m_texts.serverName},
       {IDC_SERVER_ADDR_LABEL, &m_texts.serverAddr},

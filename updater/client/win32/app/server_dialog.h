@@ -23,6 +23,7 @@ class ServerDialog final : public DialogBase {
   const CUpdateSettings& m_settings;
   const UpdateTexts& m_texts;
   std::vector<ServerRecord> m_servers;
+  UniqueFont m_font;
 };
 
 }  // namespace nv::updater

@@ -72,6 +72,7 @@ int UpdateDialog::Message(const std::string& text, unsigned type, int unattended
 void UpdateDialog::OnInit() {
   const UpdateTexts& t = m_program.texts;
   ::SetWindowTextW(hwnd(), nv::text::Widen(t.title).c_str());
+  m_font = ApplyFontFace(hwnd(), t.fontFace);
   SetText(IDC_UPDATE_SERVER_LABEL, t.serverName);
   SetText(IDC_UPDATE_TOTAL_LABEL, t.total);
   SetText(IDC_UPDATE_FILE_LABEL, t.down);

@@ -55,6 +55,7 @@ class UpdateDialog final : public DialogBase, private IUpdateView {
   std::thread m_worker;
   std::atomic<bool> m_stop{false};
   bool m_running = false;
+  UniqueFont m_font;
 };
 
 }  // namespace nv::updater
