@@ -1,5 +1,6 @@
 #include "update_run.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -179,6 +180,7 @@ class Run {
       std::unique_ptr<ISha256> hash = m_verifying ? m_s.crypto.NewSha256() : nullptr;
       if (m_verifying && !hash) return Fail(m_texts.badHash);
       uint64_t received = 0;
+      uint64_t lineFeeds = 0;
       bool writeFailed = false;
       std::string error;
       m_s.view.ShowFileProgress(0);
@@ -193,6 +195,7 @@ class Run {
               return false;
             }
             if (hash) hash->Update(data, n);
+            if (ascii) lineFeeds += static_cast<uint64_t>(std::count(data, data + n, '\n'));
             received += n;
             m_s.view.ShowFileProgress(static_cast<int>(received >= size ? 100 : received * 100 / size));
             return ascii || received < size;
@@ -218,7 +221,9 @@ class Run {
                           error.c_str());
           return Fail(m_texts.readProtect);
       }
-      if (!ascii && received < size) {
+      // An ASCII transfer adds or drops at most one CR per line: fewer bytes than that allows
+      // means the transfer broke off, even when the connection just ended.
+      if ((!ascii && received < size) || (ascii && received + lineFeeds < size)) {
         CDebug::dprintf("Updagent: %s ended after %llu of %llu bytes\n", entry.remoteName.c_str(),
                         static_cast<unsigned long long>(received), static_cast<unsigned long long>(size));
         return Fail(m_texts.readProtect);

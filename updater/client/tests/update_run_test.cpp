@@ -39,6 +39,7 @@ class MemoryFtp final : public IFtpSession {
   std::map<std::string, std::string> files;  // name in /Netvane-H -> bytes
   std::set<std::string> unlisted;            // there, but never shown by a listing
   std::map<std::string, size_t> dropAfter;   // the connection breaks after this many bytes
+  std::set<std::string> endsQuietly;         // ... and the transfer looks complete
   bool refuseConnect = false;
   int listings = 0;
   ServerEndpoint connectedTo;
@@ -77,7 +78,8 @@ class MemoryFtp final : public IFtpSession {
       if (onBlock) onBlock(name, at + n);
       if (!sink(it->second.data() + at, n)) return FtpDownload::kStopped;
     }
-    return limit < it->second.size() ? FtpDownload::kTransferFailed : FtpDownload::kDone;
+    return limit < it->second.size() && !endsQuietly.count(name) ? FtpDownload::kTransferFailed
+                                                                 : FtpDownload::kDone;
   }
   void Close() noexcept override {}
 };
@@ -230,6 +232,20 @@ TEST_F(UpdateRunTest, RunsThatEndWithoutHandOver) {
        UpdateTexts().failList, 0},
       {"server unreachable", [](UpdateRunTest& t) { t.m_ftp.refuseConnect = true; }, RunEnd::kConnectFailed,
        "", 0},
+      {"binary file whose connection ends early",
+       [](UpdateRunTest& t) {
+         t.m_ftp.dropAfter["a.exe"] = 4096;
+         t.m_ftp.endsQuietly.insert("a.exe");
+       },
+       RunEnd::kFailed, UpdateTexts().readProtect, 1},
+      {"ASCII file whose connection ends early",
+       [](UpdateRunTest& t) {
+         t.m_ftp.files["VerSion.txt"] = "notes.txt|ALL|ALL|INSTALLEDPATH|1.2.3\r\n";
+         for (int i = 0; i < 1000; ++i) t.m_ftp.files["notes.txt"] += "a line of notes\r\n";
+         t.m_ftp.dropAfter["notes.txt"] = 8000;
+         t.m_ftp.endsQuietly.insert("notes.txt");
+       },
+       RunEnd::kFailed, UpdateTexts().readProtect, 1},
       {"listed with size 0", [](UpdateRunTest& t) { t.m_ftp.files["a.exe"].clear(); }, RunEnd::kFailed,
        UpdateTexts().readProtect, 1},
   };
