@@ -180,15 +180,16 @@ inline constexpr StringKey kTrayProgramKeys[] = {
 
 // The update client's dialog texts (same string file, section "Updagent").
 inline constexpr StringKey kUpdateClientKeys[] = {
-    {"Updagent", "szTitle", 0},       {"Updagent", "szServerName", 0},  {"Updagent", "szTotal", 0},
-    {"Updagent", "szDown", 0},        {"Updagent", "szStartUpdate", 0}, {"Updagent", "szStopUpdate", 0},
-    {"Updagent", "szServerconf", 0},  {"Updagent", "szExit", 0},        {"Updagent", "szAskStop", 0},
-    {"Updagent", "szAskRetry", 0},    {"Updagent", "szConnect", 0},     {"Updagent", "szDownloading", 0},
-    {"Updagent", "szFailList", 0},    {"Updagent", "szFailExecute", 0}, {"Updagent", "szWriteprotect", 0},
-    {"Updagent", "szReadProtect", 0}, {"Updagent", "FontFaceName", 0},  {"Updagent", "szEdTitle", 0},
-    {"Updagent", "szServerAddr", 0},  {"Updagent", "szUser", 0},        {"Updagent", "szPass", 0},
-    {"Updagent", "szAppend", 0},      {"Updagent", "szDelete", 0},      {"Updagent", "szOK", 0},
-    {"Updagent", "szCancel", 0},
+    {"Updagent", "szTitle", 0},       {"Updagent", "szServerName", 0},   {"Updagent", "szTotal", 0},
+    {"Updagent", "szDown", 0},        {"Updagent", "szStartUpdate", 0},  {"Updagent", "szStopUpdate", 0},
+    {"Updagent", "szServerconf", 0},  {"Updagent", "szExit", 0},         {"Updagent", "szAskStop", 0},
+    {"Updagent", "szAskRetry", 0},    {"Updagent", "szConnect", 0},      {"Updagent", "szDownloading", 0},
+    {"Updagent", "szFailList", 0},    {"Updagent", "szFailExecute", 0},  {"Updagent", "szWriteprotect", 0},
+    {"Updagent", "szReadProtect", 0}, {"Updagent", "FontFaceName", 0},   {"Updagent", "szEdTitle", 0},
+    {"Updagent", "szServerAddr", 0},  {"Updagent", "szUser", 0},         {"Updagent", "szPass", 0},
+    {"Updagent", "szAppend", 0},      {"Updagent", "szDelete", 0},       {"Updagent", "szOK", 0},
+    {"Updagent", "szCancel", 0},      {"Updagent", "szBadSignature", 0}, {"Updagent", "szBadHash", 0},
+    {"Updagent", "szNoHash", 0},      {"Updagent", "szBadKey", 0},
 };
 
 }  // namespace nv::strings

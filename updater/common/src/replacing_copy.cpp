@@ -1,0 +1,57 @@
+#include "updater/replacing_copy.h"
+
+#include <vector>
+
+namespace nv::updater {
+namespace {
+
+CopyResult Failure(IFileSystem& fs, const std::string& what, const std::string& path) {
+  return {CopyStatus::kFailed, what + " " + path + ": " + fs.LastError()};
+}
+
+}  // namespace
+
+CopyResult CopyReplacing(IFileSystem& fs, const std::string& source, const std::string& target,
+                         size_t blockSize, PathStyle style,
+                         const std::function<void(uint64_t, uint64_t)>& progress) {
+  auto in = fs.OpenRead(source);
+  if (!in) return {CopyStatus::kSourceMissing, "cannot open " + source + ": " + fs.LastError()};
+  std::string dir = ParentDirectory(target, style);
+  if (dir.empty()) dir = ".";
+  std::string temporary;
+  auto out = fs.CreateTemporary(dir, temporary);
+  if (!out) return Failure(fs, "cannot create a temporary file in", dir);
+
+  // Whatever happens below, the temporary must not outlive a failed copy.
+  CopyResult result;
+  std::vector<char> buffer(blockSize == 0 ? 1 : blockSize);
+  const uint64_t total = in->Size();
+  uint64_t done = 0;
+  for (;;) {
+    size_t got = 0;
+    if (!in->Read(buffer.data(), buffer.size(), got)) {
+      result = Failure(fs, "cannot read", source);
+      break;
+    }
+    if (got == 0) {
+      result.status = CopyStatus::kCopied;
+      break;
+    }
+    if (!out->Write(buffer.data(), got)) {
+      result = Failure(fs, "cannot write", temporary);
+      break;
+    }
+    done += got;
+    if (progress) progress(done, total);
+  }
+  if (result.status == CopyStatus::kCopied && !out->Flush()) result = Failure(fs, "cannot flush", temporary);
+  const bool closed = out->Close();
+  if (result.status == CopyStatus::kCopied && !closed) result = Failure(fs, "cannot close", temporary);
+  if (result.status == CopyStatus::kCopied && !fs.Replace(temporary, target)) {
+    result = Failure(fs, "cannot replace", target);
+  }
+  if (result.status != CopyStatus::kCopied) fs.Remove(temporary);
+  return result;
+}
+
+}  // namespace nv::updater

@@ -1,0 +1,75 @@
+#include "updater/path_rules.h"
+
+#include <gtest/gtest.h>
+
+namespace nv::updater {
+namespace {
+
+TEST(PathRules, PlainFileNamesStayInTheirFolder) {
+  const struct {
+    const char* name;
+    bool plain;
+  } cases[] = {
+      {"Netvane.exe", true}, {"NvRes.dll", true},   {"a..b", false},      {"..\\..\\x.exe", false},
+      {"../x.exe", false},   {"sub\\x.exe", false}, {"sub/x.exe", false}, {"C:x.exe", false},
+      {"C:\\x.exe", false},  {"\\\\srv\\x", false}, {"..", false},        {".", false},
+      {". .", false},        {"", false},           {"x\tz", false},      {"NUL", false},
+      {"nul.txt", false},    {"COM1", false},       {"lpt9.dll", false},  {"CON .ini", false},
+      {"COM10", true},       {"console.exe", true}, {"x.exe:ads", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(IsPlainFileName(c.name), c.plain);
+  }
+}
+
+TEST(PathRules, SafeAbsolutePathsPerStyle) {
+  const struct {
+    const char* path;
+    PathStyle style;
+    bool safe;
+  } cases[] = {
+      {"C:\\Program Files\\Netvane", PathStyle::kWindows, true},
+      {"c:/windows/system32", PathStyle::kWindows, true},
+      {"\\\\server\\share\\dir", PathStyle::kWindows, true},
+      {"\\\\server\\share", PathStyle::kWindows, true},
+      {"\\\\\\x", PathStyle::kWindows, false},
+      {"\\\\server", PathStyle::kWindows, false},
+      {"\\\\server\\\\x", PathStyle::kWindows, false},
+      {"C:\\WINDOWS\\..\\..\\x", PathStyle::kWindows, false},
+      {"C:\\a\\.\\b", PathStyle::kWindows, false},
+      {"C:\\a\\.. \\b", PathStyle::kWindows, false},
+      {"C:\\a\\b:stream", PathStyle::kWindows, false},
+      {"\\\\?\\C:\\x", PathStyle::kWindows, false},
+      {"\\\\.\\COM1", PathStyle::kWindows, false},
+      {"relative\\dir", PathStyle::kWindows, false},
+      {"\\rooted\\no\\drive", PathStyle::kWindows, false},
+      {"C:relative", PathStyle::kWindows, false},
+      {"ALL", PathStyle::kWindows, false},
+      {"", PathStyle::kWindows, false},
+      {"/opt/netvane", PathStyle::kPosix, true},
+      {"/opt/../etc", PathStyle::kPosix, false},
+      {"opt/netvane", PathStyle::kPosix, false},
+      {"/opt/a..b", PathStyle::kPosix, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    EXPECT_EQ(IsSafeAbsolutePath(c.path, c.style), c.safe);
+  }
+}
+
+TEST(PathRules, JoinAndParent) {
+  EXPECT_EQ(JoinPath("C:\\Netvane", "x.exe", PathStyle::kWindows), "C:\\Netvane\\x.exe");
+  EXPECT_EQ(JoinPath("C:\\", "x.exe", PathStyle::kWindows), "C:\\x.exe");
+  EXPECT_EQ(JoinPath("/opt", "x", PathStyle::kPosix), "/opt/x");
+  EXPECT_EQ(ParentDirectory("C:\\Netvane\\x.exe", PathStyle::kWindows), "C:\\Netvane");
+  EXPECT_EQ(ParentDirectory("C:/Netvane/x.exe", PathStyle::kWindows), "C:/Netvane");
+  EXPECT_EQ(ParentDirectory("/opt/x", PathStyle::kPosix), "/opt");
+  EXPECT_EQ(ParentDirectory("x.exe", PathStyle::kPosix), "");
+  EXPECT_EQ(ParentDirectory("/x", PathStyle::kPosix), "/");
+  EXPECT_EQ(ParentDirectory("C:\\x.exe", PathStyle::kWindows), "C:\\");
+  EXPECT_TRUE(IsSafeAbsolutePath(ParentDirectory("C:\\x.exe", PathStyle::kWindows), PathStyle::kWindows));
+}
+
+}  // namespace
+}  // namespace nv::updater

@@ -1,0 +1,157 @@
+#include <string>
+
+#include "platform/text.h"
+#include "platform/win32_handles.h"
+#include "updater/file_system.h"
+
+namespace nv::updater {
+namespace {
+
+thread_local DWORD t_lastError = 0;
+
+bool Fail() noexcept {
+  t_lastError = ::GetLastError();
+  return false;
+}
+
+std::wstring Wide(const std::string& path) { return nv::text::Widen(path); }
+
+class Win32ReadFile final : public IReadFile {
+ public:
+  explicit Win32ReadFile(HANDLE h) : m_file(h) {}
+  bool Read(char* buffer, size_t capacity, size_t& got) noexcept override {
+    DWORD n = 0;
+    const DWORD want = capacity > 0x40000000 ? 0x40000000 : static_cast<DWORD>(capacity);
+    if (!::ReadFile(m_file.get(), buffer, want, &n, nullptr)) return Fail();
+    got = n;
+    return true;
+  }
+  uint64_t Size() const noexcept override {
+    LARGE_INTEGER size{};
+    return ::GetFileSizeEx(m_file.get(), &size) ? static_cast<uint64_t>(size.QuadPart) : 0;
+  }
+
+ private:
+  nv::win32::UniqueFile m_file;
+};
+
+class Win32WriteFile final : public IWriteFile {
+ public:
+  explicit Win32WriteFile(HANDLE h) : m_file(h) {}
+  bool Write(const char* data, size_t size) noexcept override {
+    while (size > 0) {
+      const DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
+      DWORD n = 0;
+      if (!::WriteFile(m_file.get(), data, chunk, &n, nullptr) || n == 0) return Fail();
+      data += n;
+      size -= n;
+    }
+    return true;
+  }
+  bool Flush() noexcept override { return ::FlushFileBuffers(m_file.get()) || Fail(); }
+  bool Close() noexcept override {
+    if (!m_file) return true;
+    return ::CloseHandle(m_file.release()) || Fail();
+  }
+
+ private:
+  nv::win32::UniqueFile m_file;
+};
+
+class Win32FileSystem final : public IFileSystem {
+ public:
+  std::unique_ptr<IReadFile> OpenRead(const std::string& path) noexcept override {
+    try {
+      HANDLE h = ::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (h == INVALID_HANDLE_VALUE) return Fail(), nullptr;
+      if (::GetFileType(h) != FILE_TYPE_DISK) {
+        ::CloseHandle(h);
+        t_lastError = ERROR_ACCESS_DENIED;
+        return nullptr;
+      }
+      return std::make_unique<Win32ReadFile>(h);
+    } catch (...) {
+      t_lastError = ERROR_NOT_ENOUGH_MEMORY;
+      return nullptr;
+    }
+  }
+  std::unique_ptr<IWriteFile> Create(const std::string& path) noexcept override {
+    return Open(Wide(path), CREATE_ALWAYS);
+  }
+  std::unique_ptr<IWriteFile> CreateTemporary(const std::string& dir, std::string& path) noexcept override {
+    try {
+      // A name of our own beside the target: process id and a counter, created only if new.
+      static LONG counter = 0;
+      for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::wstring name = Wide(dir) + L"\\~nvcopy-" + std::to_wstring(::GetCurrentProcessId()) +
+                                  L"-" + std::to_wstring(::InterlockedIncrement(&counter)) + L".tmp";
+        auto file = Open(name, CREATE_NEW);
+        if (file) {
+          path = nv::text::Narrow(name);
+          return file;
+        }
+        if (t_lastError != ERROR_FILE_EXISTS) return nullptr;
+      }
+      return nullptr;
+    } catch (...) {
+      t_lastError = ERROR_NOT_ENOUGH_MEMORY;
+      return nullptr;
+    }
+  }
+  bool Replace(const std::string& from, const std::string& to) noexcept override {
+    // Write-through: the rename is on the disk before the call returns.
+    return ::MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ||
+           Fail();
+  }
+  bool Remove(const std::string& path) noexcept override {
+    return ::DeleteFileW(Wide(path).c_str()) || Fail();
+  }
+  bool CreateDirectory(const std::string& path) noexcept override {
+    if (::CreateDirectoryW(Wide(path).c_str(), nullptr)) return true;
+    const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return true;
+    return Fail();
+  }
+  bool Exists(const std::string& path) noexcept override {
+    return ::GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+  }
+  std::string LastError() const override {
+    wchar_t* text = nullptr;
+    const DWORD n = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        t_lastError, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string result = n ? nv::text::Narrow(std::wstring(text, n)) : "error " + std::to_string(t_lastError);
+    if (text) ::LocalFree(text);
+    while (!result.empty() && (result.back() == '\n' || result.back() == '\r')) result.pop_back();
+    return result;
+  }
+
+ private:
+  static std::unique_ptr<IWriteFile> Open(const std::wstring& path, DWORD disposition) noexcept {
+    try {
+      HANDLE h =
+          ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (h == INVALID_HANDLE_VALUE) return Fail(), nullptr;
+      if (::GetFileType(h) != FILE_TYPE_DISK) {
+        ::CloseHandle(h);
+        t_lastError = ERROR_ACCESS_DENIED;
+        return nullptr;
+      }
+      return std::make_unique<Win32WriteFile>(h);
+    } catch (...) {
+      t_lastError = ERROR_NOT_ENOUGH_MEMORY;
+      return nullptr;
+    }
+  }
+};
+
+}  // namespace
+
+IFileSystem& NativeFileSystem() noexcept {
+  static Win32FileSystem fs;
+  return fs;
+}
+
+}  // namespace nv::updater

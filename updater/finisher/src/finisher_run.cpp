@@ -1,0 +1,68 @@
+#include "finisher_run.h"
+
+#include "corekit/debug.h"
+#include "updater/handover_list.h"
+#include "updater/replacing_copy.h"
+
+namespace nv::updater {
+
+std::optional<FinisherArguments> ParseFinisherArguments(const std::vector<std::string>& args) {
+  if (args.size() != 3) return std::nullopt;
+  return FinisherArguments{args[0], args[1], args[2]};
+}
+
+FinisherReport RunFinisher(const FinisherContext& context, IFileSystem& fs, IServiceControl& services,
+                           IFinisherHost& host) {
+  FinisherReport report;
+  const std::string listPath = JoinPath(context.installedPath, kVersionListName, context.style);
+  std::string text;
+  if (!ReadWholeFile(fs, listPath, text) || text.empty()) return report;
+  report.listFound = true;
+
+  const HandOverList list = ParseHandOverList(text, context.style);
+  for (const auto& why : list.rejected) CDebug::dprintf("continue: line refused, %s\n", why.c_str());
+  report.refused = list.rejected;
+  host.SetProgressRange(static_cast<int>(list.entries.size()));
+  const std::string staging = JoinPath(context.installedPath, kStagingFolderName, context.style);
+  bool restart = false;
+  bool shutdown = false;
+  for (const auto& entry : list.entries) {
+    host.StepProgress();
+    host.ShowStatus("Copying " + entry.fileName + " ...");
+    const std::string service = context.ntFamily ? ServiceNameOfFlags(entry.flags) : std::string();
+    if (!service.empty()) {
+      services.Stop(service);
+      host.Wait(2000);
+    }
+    fs.CreateDirectory(ParentDirectory(entry.targetPath, context.style));
+    const CopyResult copy = CopyReplacing(fs, JoinPath(staging, entry.fileName, context.style),
+                                          entry.targetPath, kInstallBlock, context.style);
+    if (copy.status == CopyStatus::kSourceMissing) {
+      // Nothing staged for this entry: its service stays stopped and its flags unnoted.
+      CDebug::dprintf("continue: %s\n", copy.error.c_str());
+      continue;
+    }
+    if (copy.status == CopyStatus::kCopied) {
+      report.installed.push_back(entry.fileName);
+    } else {
+      CDebug::dprintf("continue: %s\n", copy.error.c_str());
+      report.failed.push_back(entry.fileName);
+      host.ReportCopyFailure(entry.fileName, copy.error);
+    }
+    if (!service.empty()) services.Start(service);
+    restart = restart || entry.flags.find("RESTART") != std::string::npos;
+    shutdown = shutdown || entry.flags.find("SHUTDOWN") != std::string::npos;
+  }
+  fs.Remove(listPath);
+
+  if (shutdown && host.AskRestartWindows(context.productName)) {
+    host.RestartComputer();
+    report.restartedComputer = true;
+  } else if (restart) {
+    host.ShowStatus("Restarting " + context.productName + " ...");
+    report.restartedProgram = host.RestartProgram(context.programPath);
+  }
+  return report;
+}
+
+}  // namespace nv::updater

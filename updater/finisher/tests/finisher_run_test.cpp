@@ -1,0 +1,203 @@
+// The finisher's run over the real file system in a scratch folder, with recorded services and
+// host.
+#include "finisher_run.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "updater/handover_list.h"
+
+namespace nv::updater {
+namespace {
+
+namespace stdfs = std::filesystem;
+
+class Recorder final : public IServiceControl, public IFinisherHost {
+ public:
+  std::vector<std::string> calls;
+  bool restartAnswer = false;
+  int range = -1, steps = 0;
+  bool Stop(const std::string& name) override { return calls.push_back("stop " + name), true; }
+  bool Start(const std::string& name) override { return calls.push_back("start " + name), true; }
+  void ShowStatus(const std::string& text) override { calls.push_back(text); }
+  void SetProgressRange(int count) override { range = count; }
+  void StepProgress() override { ++steps; }
+  void Wait(unsigned ms) override { calls.push_back("wait " + std::to_string(ms)); }
+  bool AskRestartWindows(const std::string& product) override {
+    calls.push_back("ask " + product);
+    return restartAnswer;
+  }
+  void RestartComputer() override { calls.push_back("restart computer"); }
+  bool RestartProgram(const std::string& path) override { return calls.push_back("restart " + path), true; }
+  void ReportCopyFailure(const std::string& file, const std::string&) override {
+    calls.push_back("failed " + file);
+  }
+};
+
+// The real file system, with writes into temporaries that fail after `budget` bytes.
+class FullDisk final : public IFileSystem {
+ public:
+  long long budget = -1;
+  std::unique_ptr<IReadFile> OpenRead(const std::string& p) noexcept override { return Real().OpenRead(p); }
+  std::unique_ptr<IWriteFile> Create(const std::string& p) noexcept override { return Real().Create(p); }
+  std::unique_ptr<IWriteFile> CreateTemporary(const std::string& dir, std::string& path) noexcept override {
+    auto inner = Real().CreateTemporary(dir, path);
+    return inner ? std::make_unique<Writer>(std::move(inner), budget) : nullptr;
+  }
+  bool Replace(const std::string& f, const std::string& t) noexcept override { return Real().Replace(f, t); }
+  bool Remove(const std::string& p) noexcept override { return Real().Remove(p); }
+  bool CreateDirectory(const std::string& p) noexcept override { return Real().CreateDirectory(p); }
+  bool Exists(const std::string& p) noexcept override { return Real().Exists(p); }
+  std::string LastError() const override { return "There is not enough space on the disk."; }
+
+ private:
+  static IFileSystem& Real() { return NativeFileSystem(); }
+  class Writer final : public IWriteFile {
+   public:
+    Writer(std::unique_ptr<IWriteFile> inner, long long& budget)
+        : m_inner(std::move(inner)), m_budget(budget) {}
+    bool Write(const char* d, size_t n) noexcept override {
+      if (m_budget >= 0 && static_cast<long long>(n) > m_budget) {
+        m_inner->Write(d, static_cast<size_t>(m_budget));
+        m_budget = 0;
+        return false;
+      }
+      if (m_budget >= 0) m_budget -= static_cast<long long>(n);
+      return m_inner->Write(d, n);
+    }
+    bool Flush() noexcept override { return m_inner->Flush(); }
+    bool Close() noexcept override { return m_inner->Close(); }
+
+   private:
+    std::unique_ptr<IWriteFile> m_inner;
+    long long& m_budget;
+  };
+};
+
+class FinisherRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_root = stdfs::temp_directory_path() /
+             ("nv-fin-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    stdfs::remove_all(m_root);
+    stdfs::create_directories(m_root / "Netvane" / "UpdateTemp");
+    m_context.installedPath = (m_root / "Netvane").string();
+    m_context.productName = "Netvane-H";
+    m_context.programPath = "Netvane.exe";
+    m_context.style = NativePathStyle();
+  }
+  void TearDown() override { stdfs::remove_all(m_root); }
+  static void Write(const stdfs::path& p, const std::string& bytes) {
+    auto out = NativeFileSystem().Create(p.string());
+    ASSERT_TRUE(out && out->Write(bytes.data(), bytes.size()) && out->Close());
+  }
+  static std::string Read(const stdfs::path& p) {
+    std::string bytes;
+    ReadWholeFile(NativeFileSystem(), p.string(), bytes);
+    return bytes;
+  }
+  void Stage(const std::string& name, const std::string& bytes) {
+    Write(m_root / "Netvane" / "UpdateTemp" / name, bytes);
+  }
+  void HandOver(const std::vector<HandOverEntry>& entries) {
+    Write(m_root / "Netvane" / "VerSion.txt", FormatHandOverList(entries));
+  }
+  std::string Target(const std::string& name) const { return (m_root / "Netvane" / name).string(); }
+
+  stdfs::path m_root;
+  FinisherContext m_context;
+  Recorder m_rec;
+};
+
+TEST_F(FinisherRunTest, InstallsStagedFilesAroundTheirServiceAndRestartsTheProgram) {
+  Stage("Netvane.exe", "new tray program");
+  Stage("NvSVC.exe", "new service");
+  Write(Target("NvSVC.exe"), "old service");
+  const std::string outside = (m_root / "x.exe").string();
+  HandOver({{"Netvane.exe", Target("Netvane.exe"), "Restart"},
+            {"NvSVC.exe", Target("NvSVC.exe"), "SVC:NvMGR"},
+            {"gone.dll", Target("gone.dll"), "SHUTDOWN SVC:Other"},
+            {"..\\..\\x.exe", outside, ""},
+            {"x.exe", (m_root / "Netvane" / ".." / ".." / "x.exe").string(), ""}});
+  const FinisherReport report = RunFinisher(m_context, NativeFileSystem(), m_rec, m_rec);
+
+  EXPECT_EQ(Read(Target("Netvane.exe")), "new tray program");
+  EXPECT_EQ(Read(Target("NvSVC.exe")), "new service");
+  EXPECT_FALSE(stdfs::exists(outside));
+  EXPECT_EQ(report.refused.size(), 2u);
+  EXPECT_FALSE(stdfs::exists(m_root / "Netvane" / "VerSion.txt"));
+  EXPECT_TRUE(stdfs::exists(m_root / "Netvane" / "UpdateTemp" / "Netvane.exe"));  // staged files stay
+  EXPECT_EQ(m_rec.range, 3);
+  EXPECT_EQ(m_rec.steps, 3);
+  // The missing staged file leaves its service stopped and its SHUTDOWN unnoted.
+  EXPECT_EQ(m_rec.calls,
+            (std::vector<std::string>{"Copying Netvane.exe ...", "Copying NvSVC.exe ...", "stop NVMGR",
+                                      "wait 2000", "start NVMGR", "Copying gone.dll ...", "stop OTHER",
+                                      "wait 2000", "Restarting Netvane-H ...", "restart Netvane.exe"}));
+  EXPECT_TRUE(report.restartedProgram);
+}
+
+TEST_F(FinisherRunTest, FlagsAndFamilies) {
+  const struct {
+    const char* name;
+    const char* flags;
+    bool nt;
+    bool answer;
+    std::vector<std::string> calls;
+  } cases[] = {
+      {"service untouched on the 95 family", "SVC:NvMGR", false, false, {"Copying a.dll ..."}},
+      {"restart and shutdown, answered no",
+       "RESTART SHUTDOWN",
+       true,
+       false,
+       {"Copying a.dll ...", "ask Netvane-H", "Restarting Netvane-H ...", "restart Netvane.exe"}},
+      {"restart and shutdown, answered yes",
+       "RESTART SHUTDOWN",
+       true,
+       true,
+       {"Copying a.dll ...", "ask Netvane-H", "restart computer"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    m_rec = Recorder();
+    m_rec.restartAnswer = c.answer;
+    m_context.ntFamily = c.nt;
+    Stage("a.dll", "new");
+    HandOver({{"a.dll", Target("a.dll"), c.flags}});
+    RunFinisher(m_context, NativeFileSystem(), m_rec, m_rec);
+    EXPECT_EQ(m_rec.calls, c.calls);
+    EXPECT_EQ(Read(Target("a.dll")), "new");
+  }
+}
+
+TEST_F(FinisherRunTest, MissingListDoesNothing) {
+  Stage("a.dll", "new");
+  const FinisherReport report = RunFinisher(m_context, NativeFileSystem(), m_rec, m_rec);
+  EXPECT_FALSE(report.listFound);
+  EXPECT_TRUE(m_rec.calls.empty());
+  EXPECT_FALSE(stdfs::exists(Target("a.dll")));
+}
+
+TEST_F(FinisherRunTest, CopyInterruptedHalfWayKeepsTheOldProgram) {
+  const std::string old = "MZ old working program " + std::string(100000, 'o');
+  Write(Target("Netvane.exe"), old);
+  Stage("Netvane.exe", std::string(200000, 'n'));
+  Stage("NvRes.dll", "new resources");
+  HandOver({{"Netvane.exe", Target("Netvane.exe"), "RESTART"}, {"NvRes.dll", Target("NvRes.dll"), ""}});
+  FullDisk disk;
+  disk.budget = 100000;  // the disk fills up half-way through the first file
+  const FinisherReport report = RunFinisher(m_context, disk, m_rec, m_rec);
+
+  EXPECT_EQ(Read(Target("Netvane.exe")), old);
+  // The disk stays full: the next file fails as well, and each failure is reported.
+  EXPECT_EQ(report.failed, (std::vector<std::string>{"Netvane.exe", "NvRes.dll"}));
+  EXPECT_EQ(std::count(m_rec.calls.begin(), m_rec.calls.end(), "failed Netvane.exe"), 1);
+  EXPECT_EQ(std::count(m_rec.calls.begin(), m_rec.calls.end(), "failed NvRes.dll"), 1);
+  size_t files = 0;
+  for (const auto& e : stdfs::directory_iterator(m_root / "Netvane")) files += e.is_regular_file() ? 1 : 0;
+  EXPECT_EQ(files, 1u);  // the old program only: no temporary left, the list deleted, NvRes.dll not written
+}
+
+}  // namespace
+}  // namespace nv::updater
