@@ -17,6 +17,17 @@ void FitMargins(int size, int& first, int& second) {
 
 }  // namespace
 
+ButtonState ButtonStateOf(bool enabled, bool pressed, bool hover) {
+  if (!enabled) return ButtonState::kDisabled;
+  if (pressed) return ButtonState::kPressed;
+  return hover ? ButtonState::kHover : ButtonState::kNormal;
+}
+
+int CheckSlice(bool checked, bool enabled, int states) {
+  const int slice = checked ? 1 : 0;
+  return states >= 4 && !enabled ? slice + 2 : slice;
+}
+
 SkinRect StateSlice(int bitmapWidth, int bitmapHeight, int states, int state) {
   if (states < 1) states = 1;
   if (state < 0 || state >= states) state = 0;

@@ -223,6 +223,21 @@ TEST(SkinSlices, StateSlicesAreEqualPartsOfTheStrip) {
   EXPECT_EQ(StateSlice(200, 30, 4, 7), (SkinRect{0, 0, 50, 30}));
 }
 
+TEST(SkinSlices, StateOfButtonsAndCheckMarks) {
+  struct Case {
+    bool enabled, pressed, hover;
+    ButtonState expected;
+  } cases[] = {{true, false, false, ButtonState::kNormal},
+               {true, false, true, ButtonState::kHover},
+               {true, true, true, ButtonState::kPressed},
+               {false, true, true, ButtonState::kDisabled}};
+  for (const Case& c : cases) EXPECT_EQ(ButtonStateOf(c.enabled, c.pressed, c.hover), c.expected);
+  EXPECT_EQ(CheckSlice(true, true, 4), 1);
+  EXPECT_EQ(CheckSlice(true, false, 4), 3);
+  EXPECT_EQ(CheckSlice(false, false, 4), 2);
+  EXPECT_EQ(CheckSlice(true, false, 2), 1);
+}
+
 TEST(SkinSlices, NineSliceKeepsAsymmetricMarginsAndStretchesTheMiddle) {
   // The pressed slice of a 4 x 50-pixel strip, 40 high, drawn 120 x 60.
   const SkinRect source = StateSlice(200, 40, kButtonStates, static_cast<int>(ButtonState::kPressed));

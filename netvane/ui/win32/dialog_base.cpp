@@ -5,6 +5,7 @@
 #include "corekit/debug.h"
 #include "corekit/ini_file.h"
 #include "netvane/string_keys.h"
+#include "netvane/win32/skin.h"
 #include "platform/text.h"
 
 namespace nv::ui {
@@ -84,8 +85,24 @@ INT_PTR CALLBACK CDialogBase::Procedure(HWND hwnd, UINT message, WPARAM wParam, 
 
 INT_PTR CDialogBase::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_INITDIALOG:
-      return OnInit() ? TRUE : FALSE;
+    case WM_INITDIALOG: {
+      const bool focus = OnInit();
+      if (m_context.skinned && m_context.resources != nullptr) SkinControls(m_hwnd, m_context.resources);
+      return focus ? TRUE : FALSE;
+    }
+    case WM_ERASEBKGND:
+      if (!m_context.skinned ||
+          !PaintSkinBackground(m_hwnd, reinterpret_cast<HDC>(wParam), m_context.resources))
+        return FALSE;
+      ::SetWindowLongPtrW(m_hwnd, DWLP_MSGRESULT, TRUE);
+      return TRUE;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+      if (m_context.skinned) {
+        if (HBRUSH brush = SkinStaticColours(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam)))
+          return reinterpret_cast<INT_PTR>(brush);
+      }
+      return FALSE;
     case WM_COMMAND:
       return OnCommand(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
     case WM_NOTIFY:

@@ -26,6 +26,13 @@ inline constexpr SkinMargins kButtonMargins{7, 7, 6, 18};
 
 enum class ButtonState { kNormal = 0, kHover = 1, kPressed = 2, kDisabled = 3 };
 
+// Which slice a push button shows: disabled before pressed before hover before normal.
+ButtonState ButtonStateOf(bool enabled, bool pressed, bool hover);
+
+// Which slice a check box or radio button shows: strips of 4 hold unchecked, checked, and the
+// same two disabled; strips of 2 only unchecked and checked.
+int CheckSlice(bool checked, bool enabled, int states);
+
 // The slice of state `state` in a bitmap `bitmapWidth` x `bitmapHeight` cut into `states` equal
 // slices (the remainder of an uneven width is left unused).  A state outside 0..states-1 gives
 // the first slice.

@@ -17,9 +17,11 @@ class CIniFile;
 namespace nv::ui {
 
 // What every dialog needs: the resource library with the templates and the string file.
+// `skinned`: the background bitmap and the skinned buttons of skin.h (off: the standard look).
 struct DialogContext {
   HMODULE resources = nullptr;
   CIniFile* strings = nullptr;
+  bool skinned = true;
 };
 
 class CDialogBase {

@@ -1,0 +1,21 @@
+// Windows only: Netvane's skinned look, laid over the standard controls so that their state
+// (checked, pressed, enabled, the radio group) stays theirs and every caller keeps using
+// BM_CLICK and IsDlgButtonChecked.  Push buttons are painted from the button strip (4 states,
+// margins 7, 7, 6, 18), check boxes and radio buttons from their strips with white text, and
+// dialogs get the background bitmap 134 stretched over their client area.
+#pragma once
+#include "platform/windows_api.h"
+
+namespace nv::ui {
+
+// Skins every button of `dialog` (not its grandchildren) with the bitmaps of `resources`.
+void SkinControls(HWND dialog, HMODULE resources);
+
+// Paints the background bitmap stretched over `window`'s client area; false without a bitmap.
+bool PaintSkinBackground(HWND window, HDC dc, HMODULE resources);
+
+// The answer to WM_CTLCOLORSTATIC for labels and group boxes on the background: white text on
+// a transparent background.  Null for other controls (edits, read-only fields): default colours.
+HBRUSH SkinStaticColours(HWND control, HDC dc);
+
+}  // namespace nv::ui
