@@ -87,15 +87,23 @@ INT_PTR CDialogBase::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG: {
       const bool focus = OnInit();
-      if (m_context.skinned && m_context.resources != nullptr) SkinControls(m_hwnd, m_context.resources);
+      if (m_context.skinned && m_context.resources != nullptr) {
+        SkinControls(m_hwnd, m_context.resources);
+        if ((::GetWindowLongW(m_hwnd, GWL_STYLE) & WS_CHILD) == 0)
+          ShapeFromBackground(m_hwnd, m_context.resources);
+      }
       return focus ? TRUE : FALSE;
     }
-    case WM_ERASEBKGND:
-      if (!m_context.skinned ||
-          !PaintSkinBackground(m_hwnd, reinterpret_cast<HDC>(wParam), m_context.resources))
+    case WM_ERASEBKGND: {
+      if (!m_context.skinned) return FALSE;
+      const HDC dc = reinterpret_cast<HDC>(wParam);
+      // A page continues its sheet's picture; a dialog of its own paints the whole picture.
+      const bool child = (::GetWindowLongW(m_hwnd, GWL_STYLE) & WS_CHILD) != 0;
+      if (!(child ? PaintParentBackground(m_hwnd, dc) : PaintSkinBackground(m_hwnd, dc, m_context.resources)))
         return FALSE;
       ::SetWindowLongPtrW(m_hwnd, DWLP_MSGRESULT, TRUE);
       return TRUE;
+    }
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
       if (m_context.skinned) {

@@ -7,6 +7,7 @@
 
 #include "corekit/debug.h"
 #include "netvane/skin_slices.h"
+#include "netvane/win32/bitmap_region.h"
 #include "nvres/nvres_ids.h"
 
 namespace nv::ui {
@@ -118,14 +119,21 @@ void PaintPush(HWND button, HDC dc, const RECT& client, HBITMAP strip, bool hove
   ::DrawTextW(dc, caption.c_str(), -1, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_HIDEPREFIX);
 }
 
-void PaintMark(HWND button, HDC dc, const RECT& client, HBITMAP strip, int states) {
-  HWND parent = ::GetParent(button);
-  // The label sits on the dialog's background: paint that first, in this control's place.
+// Asks `parent` to erase its background into `dc`, shifted so that `child`'s place lands at 0,0.
+bool EraseAsParent(HWND child, HWND parent, HDC dc) {
   POINT origin{0, 0};
-  ::MapWindowPoints(button, parent, &origin, 1);
-  ::SetViewportOrgEx(dc, -origin.x, -origin.y, nullptr);
-  ::SendMessageW(parent, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
-  ::SetViewportOrgEx(dc, 0, 0, nullptr);
+  ::MapWindowPoints(child, parent, &origin, 1);
+  POINT old{};
+  // Relative, so that a page's button erasing through the page and the sheet adds both shifts.
+  ::OffsetViewportOrgEx(dc, -origin.x, -origin.y, &old);
+  const bool painted = ::SendMessageW(parent, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0) != 0;
+  ::SetViewportOrgEx(dc, old.x, old.y, nullptr);
+  return painted;
+}
+
+void PaintMark(HWND button, HDC dc, const RECT& client, HBITMAP strip, int states) {
+  // The label sits on the dialog's background: paint that first, in this control's place.
+  EraseAsParent(button, ::GetParent(button), dc);
 
   const SIZE size = SizeOf(strip);
   const bool checked = ::SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED;
@@ -245,8 +253,13 @@ bool PaintSkinBackground(HWND window, HDC dc, HMODULE resources) {
   RECT client{};
   ::GetClientRect(window, &client);
   BitmapDc source(dc, background);
+  // The outline's cut-away corners belong to the window, not to its client area: under them the
+  // client shows the picture's middle colour.
+  const HBRUSH fill = ::CreateSolidBrush(::GetPixel(source.get(), size.cx / 2, size.cy / 2));
+  ::FillRect(dc, &client, fill);
+  ::DeleteObject(fill);
   ::SetStretchBltMode(dc, COLORONCOLOR);
-  ::StretchBlt(dc, 0, 0, client.right, client.bottom, source.get(), 0, 0, size.cx, size.cy, SRCCOPY);
+  ::TransparentBlt(dc, 0, 0, client.right, client.bottom, source.get(), 0, 0, size.cx, size.cy, kTransparent);
   // Traced once per window size, not on every repaint.
   static std::map<HWND, std::pair<LONG, LONG>> traced;
   auto& last = traced[window];
@@ -256,6 +269,34 @@ bool PaintSkinBackground(HWND window, HDC dc, HMODULE resources) {
                     static_cast<int>(client.right), static_cast<int>(client.bottom));
   }
   return true;
+}
+
+bool PaintParentBackground(HWND child, HDC dc) {
+  const HWND parent = ::GetParent(child);
+  return parent != nullptr && EraseAsParent(child, parent, dc);
+}
+
+void ShapeFromBackground(HWND window, HMODULE resources) {
+  const HBITMAP background = BitmapsOf(resources).background;
+  if (background == nullptr) return;
+  RECT frame{};
+  ::GetWindowRect(window, &frame);
+  const int width = frame.right - frame.left;
+  const int height = frame.bottom - frame.top;
+  if (width <= 0 || height <= 0) return;
+  const SIZE size = SizeOf(background);
+  HDC screen = ::GetDC(nullptr);
+  HBITMAP shape = ::CreateCompatibleBitmap(screen, width, height);
+  {
+    BitmapDc target(screen, shape);
+    BitmapDc source(screen, background);
+    // Pixels are repeated or dropped, never blended: the transparent colour stays exact.
+    ::SetStretchBltMode(target.get(), COLORONCOLOR);
+    ::StretchBlt(target.get(), 0, 0, width, height, source.get(), 0, 0, size.cx, size.cy, SRCCOPY);
+  }
+  ::ReleaseDC(nullptr, screen);
+  SetWindowRegionFromBitmap(window, shape, kTransparent, RGB(0, 0, 0));
+  ::DeleteObject(shape);
 }
 
 HBRUSH SkinStaticColours(HWND control, HDC dc) {

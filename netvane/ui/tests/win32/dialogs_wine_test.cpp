@@ -484,6 +484,16 @@ TEST_F(Dialogs, AboutBoxShowsTheVersionLineAndClosesAsOk) {
   EXPECT_EQ(ItemText(d, IDC_ABOUT_VERSION), "Netvane Version 2.1 (Build 0007)");
   EXPECT_EQ(ItemText(d, IDOK), "Close");
   EXPECT_FALSE(ItemText(d, IDC_ABOUT_WEB).empty());
+  // The outline comes from the background bitmap: its magenta corners are cut away.
+  RECT frame{};
+  ::GetWindowRect(d, &frame);
+  HRGN outline = ::CreateRectRgn(0, 0, 0, 0);
+  ASSERT_NE(::GetWindowRgn(d, outline), ERROR);
+  EXPECT_FALSE(::PtInRegion(outline, 0, 0));
+  EXPECT_FALSE(::PtInRegion(outline, frame.right - frame.left - 1, frame.bottom - frame.top - 1));
+  EXPECT_TRUE(::PtInRegion(outline, (frame.right - frame.left) / 2, 0));
+  EXPECT_TRUE(::PtInRegion(outline, (frame.right - frame.left) / 2, (frame.bottom - frame.top) / 2));
+  ::DeleteObject(outline);
   Screenshot(d, "about");
   Click(d, IDOK);
   EXPECT_EQ(about.result(), IDOK);

@@ -14,6 +14,15 @@ void SkinControls(HWND dialog, HMODULE resources);
 // Paints the background bitmap stretched over `window`'s client area; false without a bitmap.
 bool PaintSkinBackground(HWND window, HDC dc, HMODULE resources);
 
+// A child window (a page) shows its parent's background in its own place, so the picture runs
+// on across the page; false when the parent paints none.
+bool PaintParentBackground(HWND child, HDC dc);
+
+// Gives a top-level dialog the outline of the background bitmap stretched to its size: pixels of
+// the transparent colour (magenta) are cut away.  A background without them leaves the window
+// rectangular.
+void ShapeFromBackground(HWND window, HMODULE resources);
+
 // The answer to WM_CTLCOLORSTATIC for labels and group boxes on the background: white text on
 // a transparent background.  Null for other controls (edits, read-only fields): default colours.
 HBRUSH SkinStaticColours(HWND control, HDC dc);
