@@ -107,7 +107,8 @@ INT_PTR CDialogBase::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
       if (m_context.skinned) {
-        if (HBRUSH brush = SkinStaticColours(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam)))
+        if (HBRUSH brush = SkinStaticColours(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam),
+                                             m_context.resources))
           return reinterpret_cast<INT_PTR>(brush);
       }
       return FALSE;

@@ -299,12 +299,21 @@ void ShapeFromBackground(HWND window, HMODULE resources) {
   ::DeleteObject(shape);
 }
 
-HBRUSH SkinStaticColours(HWND control, HDC dc) {
+HBRUSH SkinStaticColours(HWND control, HDC dc, HMODULE resources) {
   wchar_t cls[32] = {};
   ::GetClassNameW(control, cls, 32);
-  if (::lstrcmpiW(cls, L"Static") != 0 && ::lstrcmpiW(cls, L"Button") != 0) return nullptr;
-  ::SetBkMode(dc, TRANSPARENT);
+  const bool button = ::lstrcmpiW(cls, L"Button") == 0;
+  if (::lstrcmpiW(cls, L"Static") != 0 && !button) return nullptr;
   ::SetTextColor(dc, kTextColour);
+  ::SetBkMode(dc, TRANSPARENT);
+  const HBITMAP background = BitmapsOf(resources).background;
+  if (button && (::GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX &&
+      background != nullptr) {
+    const SIZE size = SizeOf(background);
+    BitmapDc source(dc, background);
+    ::SetBkColor(dc, ::GetPixel(source.get(), size.cx / 2, size.cy / 2));
+    ::SetBkMode(dc, OPAQUE);
+  }
   return static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH));
 }
 

@@ -24,7 +24,9 @@ bool PaintParentBackground(HWND child, HDC dc);
 void ShapeFromBackground(HWND window, HMODULE resources);
 
 // The answer to WM_CTLCOLORSTATIC for labels and group boxes on the background: white text on
-// a transparent background.  Null for other controls (edits, read-only fields): default colours.
-HBRUSH SkinStaticColours(HWND control, HDC dc);
+// a transparent background (a group box's title on the picture's middle colour, so its frame line
+// does not run through the text).  Null for other controls (edits, read-only fields): default
+// colours.
+HBRUSH SkinStaticColours(HWND control, HDC dc, HMODULE resources);
 
 }  // namespace nv::ui
