@@ -16,7 +16,11 @@ icon net_a '#1e8e3e' '#0b4d1f' 'circle 16,16 16,3'                 # network A: 
 icon net_b '#d93025' '#7a1410' 'polygon 16,2 30,16 16,30 2,16'     # network B: red diamond
 
 # Dialog background and the skinned controls' state strips (normal, hover, pressed, disabled).
-"$convert" -size 320x240 gradient:'#2b3a55'-'#101826' -type truecolor -compress none BMP3:"$out/background.bmp"
+# Magenta outside a rounded rectangle: the outline of the skinned dialogs (drawn without
+# anti-aliasing, so the transparent colour stays exact).
+"$convert" -size 320x240 xc:'#ff00ff' \( -size 320x240 gradient:'#2b3a55'-'#101826' \) \
+  \( -size 320x240 xc:black +antialias -fill white -draw 'roundrectangle 0,0 319,239 14,14' \) \
+  -composite -type truecolor -compress none BMP3:"$out/background.bmp"
 "$convert" -size 80x24 xc:'#3b82f6' xc:'#60a5fa' xc:'#1d4ed8' xc:'#9ca3af' +append \
   -fill none -stroke '#0f172a' -draw 'rectangle 0,0 319,23' -type truecolor -compress none BMP3:"$out/button.bmp"
 "$convert" -size 16x16 xc:'#e5e7eb' xc:'#1e8e3e' xc:'#e5e7eb' xc:'#1e8e3e' +append \

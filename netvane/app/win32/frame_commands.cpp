@@ -1,6 +1,5 @@
-// The tray menu's commands other than change and exit.  The About box, the IP configuration
-// dialogs and the advanced option sheet come with their own parts; until then these handlers
-// do the steps around them.
+// The tray menu's commands other than change and exit: the About box, the update client, the
+// IP configuration dialogs with the restart question, the advanced option sheet and the help.
 #include "platform/windows_api.h"
 // shellapi.h needs the types of windows.h first.
 #include <shellapi.h>
@@ -8,13 +7,25 @@
 #include "corekit/debug.h"
 #include "corekit/psapi.h"
 #include "main_frame.h"
+#include "message_box.h"
+#include "netvane/win32/about_box.h"
+#include "netvane/win32/ip_dialogs.h"
+#include "netvane/win32/option_sheet.h"
 #include "netvane_app.h"
 #include "platform/text.h"
 #include "update_agent.h"
 
+namespace {
+
+nv::ui::DialogContext DialogsOf(CNetvaneApp& app) { return {app.resources(), &app.strings()}; }
+
+}  // namespace
+
 void CMainFrame::OnTrayAbout() {
   CDebug::dprintf("OnTrayAbout\n");
   RegisterRunOnce();
+  nv::ui::FileVersionSource version;
+  nv::ui::CAboutBox(DialogsOf(m_app), version).DoModal(m_hwnd);
 }
 
 void CMainFrame::OnTrayUpdate() {
@@ -57,17 +68,40 @@ void CMainFrame::OnTrayCfg() {
   CDebug::dprintf("OnTrayCfg\n");
   RegisterRunOnce();
   m_switch.DisconnectRG();
-  // The IP configuration dialogs (and the reboot prompt after a first configuration) go here.
+  bool askReboot = false;
+  if (m_cfg.dwIPnum == 2) {
+    nv::ui::CIp2CfgDialog dialog(DialogsOf(m_app), m_cfg, m_app.os(), nv::ui::SystemNicList());
+    askReboot = dialog.DoModal(m_hwnd) == IDOK;
+  } else {
+    // After a first configuration Windows must restart, whatever the dialog's answer.
+    askReboot = m_cfg.net[0].szNetDev.empty();
+    nv::ui::CIp1CfgDialog dialog(DialogsOf(m_app), m_cfg, m_app.os(), nv::ui::SystemNicList());
+    dialog.DoModal(m_hwnd);
+  }
+  if (askReboot) {
+    // Unattended runs (NV_NO_MESSAGEBOX) answer no: a test never restarts the machine.
+    const auto show = [](HWND owner, const std::string& caption, const std::string& text, unsigned type) {
+      return nv::app::ShowMessageBox(owner, caption, text, type, IDNO);
+    };
+    nv::ui::AskReboot(
+        m_hwnd, m_app.strings(), m_app.appName(), [this] { m_app.os().SystemExit(true); }, show);
+  }
   m_switch.InitRG();
 }
 
 void CMainFrame::OnTrayAdCfg() {
   CDebug::dprintf("OnTrayAdCfg\n");
   RegisterRunOnce();
-  // The advanced option sheet goes here; after OK it re-applies the change display, the drives
-  // and logon settings and re-initialises the switch control.  A running schedule thread reads
-  // the sheet's schedule from the store itself; one that ended (schedule off) is started again
-  // with StartSchedule when the sheet switched the schedule on.
+  nv::ui::COptionSheet sheet(DialogsOf(m_app), m_cfg, m_optionPages);
+  if (sheet.DoModal(m_hwnd) != IDOK) return;
+  // The new options take effect at once: idle return and log (drives and logon), the change
+  // display and the network shortcut, the switch control's port and reverse lines, and the
+  // network names in the tray's tip.  The sheet does not edit the schedule; its thread reads the
+  // store itself.
+  ApplySettings();
+  m_switch.InitRG();
+  const int shown = m_controller.State().current;
+  ShowNetwork(shown, m_cfg.szNet[shown != 0 ? 1 : 0]);
 }
 
 void CMainFrame::OnTrayHelp() {

@@ -20,6 +20,7 @@
 #include "netvane/schedule_worker.h"
 #include "netvane/switch_ctrl.h"
 #include "netvane/system_tray.h"
+#include "netvane/win32/option_sheet.h"
 #include "nvidle_monitor.h"
 #include "platform/unique_handle.h"
 #include "platform/windows_api.h"
@@ -129,4 +130,6 @@ class CMainFrame final : public nv::core::IFrameHost, public nv::core::ITrayView
   std::string m_warning;  // the warning the tip shows, empty when none
   std::string m_tipBeforeWarning;
   bool m_shutDown = false;
+  // The option sheet's printer and folder pages (empty: those tabs stay inert).
+  nv::ui::OptionSheetHooks m_optionPages;
 };

@@ -107,6 +107,7 @@
 #define IDC_ABOUT_WEB 1014
 #define IDC_ABOUT_PHONE 1015
 #define IDC_ABOUT_MAIL 1016
+#define IDC_ABOUT_CLOSE IDOK
 
 /* IP configuration dialogs. */
 #define IDC_IP_ADAPTER 1020
@@ -115,14 +116,26 @@
 #define IDC_IP_GATEWAY_A 1023
 #define IDC_IP_GATEWAY_B 1024
 #define IDC_IP_SAME_GW 1025
-#define IDC_IP_NET_TAB 1026
-#define IDC_IP_ADDRESS 1027
-#define IDC_IP_MASK 1028
-#define IDC_IP_GATEWAY 1029
-#define IDC_IP_DNS 1030
-#define IDC_IP_DOMAIN 1031
-#define IDC_IP_USE_DHCP 1032
 #define IDC_IP_RELOAD 1033
+#define IDC_IP_ADAPTER_LABEL 1200
+#define IDC_IP_GATEWAY_LABEL_A 1201
+#define IDC_IP_GATEWAY_LABEL_B 1202
+#define IDC_IP2_CLEAR 1203
+/* IP2Cfg, per network: use-DHCP box, address fields, domain; labels ip, mask, gw, dns, domain. */
+#define IDC_IP2_DHCP_A 1210
+#define IDC_IP2_ADDRESS_A 1211
+#define IDC_IP2_MASK_A 1212
+#define IDC_IP2_GATEWAY_A 1213
+#define IDC_IP2_DNS_A 1214
+#define IDC_IP2_DOMAIN_A 1215
+#define IDC_IP2_LABELS_A 1216 /* to 1220 */
+#define IDC_IP2_DHCP_B 1230
+#define IDC_IP2_ADDRESS_B 1231
+#define IDC_IP2_MASK_B 1232
+#define IDC_IP2_GATEWAY_B 1233
+#define IDC_IP2_DNS_B 1234
+#define IDC_IP2_DOMAIN_B 1235
+#define IDC_IP2_LABELS_B 1236 /* to 1240 */
 
 /* Progress dialog. */
 #define IDC_PROGRESS_TEXT1 1035

@@ -1,0 +1,507 @@
+// The configuration dialogs as a person uses them, on Wine's display: each dialog opens from its
+// template in NvRes.dll with the English string file, the test sets its controls and presses its
+// buttons with messages, then reads the registry.  The adapter trees of Windows 2000 and 95/98
+// and the product key live below a scratch key.  One screenshot per dialog and page goes to
+// NV_TEST_ARTIFACT_DIR as dialog-<name>.png.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <thread>
+
+#include "corekit/ini_file.h"
+#include "corekit/module_string_source.h"
+#include "corekit/os_version.h"
+#include "corekit/resource_strings.h"
+#include "netvane/win32/about_box.h"
+#include "netvane/win32/ip_dialogs.h"
+#include "netvane/win32/option_sheet.h"
+#include "nvres/nvres_ids.h"
+#include "platform/text.h"
+#include "support/nic_test_registry.h"
+// commctrl.h needs the types of windows.h first.
+#include <commctrl.h>
+
+namespace {
+
+using nictest::HasValue;
+using nictest::ReadNumber;
+using nictest::ReadString;
+using nictest::ReadStrings;
+using Strings = std::vector<std::string>;
+
+const std::string kProduct = "SOFTWARE\\Tarn\\Netvane-H";
+const std::string kCards = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards";
+const std::string kTcpIp = "SYSTEM\\CurrentControlSet\\Services\\TcpIp\\Parameters";
+const std::string kGuidA = "{8E3A1C52-6B4F-4D1E-9A77-2C0F5B1D3E01}";
+const std::string kGuidC = "{C0FFEE00-1111-2222-3333-444455556666}";
+const std::string kIfA = kTcpIp + "\\Interfaces\\" + kGuidA;
+const std::string kIfC = kTcpIp + "\\Interfaces\\" + kGuidC;
+const std::string kClass = "System\\CurrentControlSet\\Services\\Class";
+
+constexpr uint32_t Ip(int a, int b, int c, int d) {
+  return (uint32_t(a) << 24) | (uint32_t(b) << 16) | (uint32_t(c) << 8) | uint32_t(d);
+}
+
+void Pump() {
+  MSG msg;
+  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+}
+
+std::string ArtifactDir() {
+  wchar_t dir[1024] = {};
+  const DWORD n = ::GetEnvironmentVariableW(L"NV_TEST_ARTIFACT_DIR", dir, 1024);
+  return n > 0 && n < 1024 ? nv::text::Narrow(std::wstring(dir, n)) : std::string();
+}
+
+// A PNG of `window`'s screen rectangle, taken by ImageMagick on the test display.  A smoke test:
+// a missing display or tool is reported, not failed.
+void Screenshot(HWND window, const std::string& name) {
+  const std::string dir = ArtifactDir();
+  if (dir.empty() || window == nullptr) return;
+  ::ShowWindow(window, SW_SHOW);
+  ::SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  for (int i = 0; i < 10; ++i) {
+    Pump();
+    ::Sleep(50);
+  }
+  RECT r{};
+  ::GetWindowRect(window, &r);
+  const std::string png = dir + "/dialog-" + name + ".png";
+  const std::string crop = std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top) + "+" +
+                           std::to_string(std::max(0L, r.left)) + "+" + std::to_string(std::max(0L, r.top));
+  std::wstring command =
+      nv::text::Widen("/bin/sh -c \"mkdir -p '" + dir + "' && /usr/bin/import -window root -crop " + crop +
+                      " png:'" + png + ".part' && mv '" + png + ".part' '" + png + "'\"");
+  std::wstring winPng = nv::text::Widen("Z:" + png);
+  std::replace(winPng.begin(), winPng.end(), L'/', L'\\');
+  ::DeleteFileW(winPng.c_str());  // an earlier run's file must not count as this one
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+    std::printf("note: no screenshot %s (%lu)\n", png.c_str(), ::GetLastError());
+    return;
+  }
+  ::CloseHandle(process.hProcess);
+  ::CloseHandle(process.hThread);
+  // Wine cannot wait for a Linux program: wait for the finished file instead, pumping so the
+  // dialog keeps answering the X server.
+  for (int i = 0; i < 200 && ::GetFileAttributesW(winPng.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) {
+    Pump();
+    ::Sleep(50);
+  }
+  if (::GetFileAttributesW(winPng.c_str()) == INVALID_FILE_ATTRIBUTES)
+    std::printf("note: %s not written\n", png.c_str());
+}
+
+void SetIp(HWND dialog, int id, uint32_t address) {
+  ::SendDlgItemMessageW(dialog, id, IPM_SETADDRESS, 0, static_cast<LPARAM>(address));
+}
+void SetText(HWND dialog, int id, const std::string& text) {
+  ::SetDlgItemTextW(dialog, id, nv::text::Widen(text).c_str());
+}
+void Click(HWND dialog, int id) {
+  ASSERT_NE(::GetDlgItem(dialog, id), nullptr) << id;
+  ::SendDlgItemMessageW(dialog, id, BM_CLICK, 0, 0);
+  Pump();
+}
+bool Enabled(HWND dialog, int id) { return ::IsWindowEnabled(::GetDlgItem(dialog, id)) != FALSE; }
+bool IsChecked(HWND dialog, int id) { return ::IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+std::string Caption(HWND window) {
+  wchar_t text[512] = {};
+  ::GetWindowTextW(window, text, 512);
+  return nv::text::Narrow(text);
+}
+std::string ItemText(HWND dialog, int id) { return Caption(::GetDlgItem(dialog, id)); }
+
+struct Desc {
+  std::string name, description;
+  unsigned char macLast;
+};
+
+nv::ui::NicListFactory ScratchNics(nv::core::NicFamily family, std::vector<Desc> descs) {
+  return [family, descs] {
+    std::array<tagADAPTER_DESC, 20> table{};
+    for (size_t i = 0; i < descs.size(); ++i) {
+      std::strncpy(table[i].szAdapterName, descs[i].name.c_str(), sizeof(table[i].szAdapterName) - 1);
+      std::strncpy(table[i].szDescription, descs[i].description.c_str(), sizeof(table[i].szDescription) - 1);
+      const unsigned char mac[6] = {0x00, 0x1B, 0x21, 0x3C, 0x4D, descs[i].macLast};
+      std::memcpy(table[i].ucMacAddr, mac, 6);
+    }
+    nv::core::NicListSetup setup;
+    setup.family = family;
+    setup.descriptors = [table](tagADAPTER_DESC* out, int entries) {
+      std::memcpy(out, table.data(), sizeof(tagADAPTER_DESC) * static_cast<size_t>(entries));
+    };
+    static nictest::RecordingNotice notice;
+    setup.notice = &notice;
+    setup.registryRoot = nictest::ScratchRoot();
+    return std::make_unique<CNicList>(std::move(setup));
+  };
+}
+
+class Dialogs : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    resources_ = ::LoadLibraryW(L"NvRes.dll");
+    if (resources_ != nullptr) {
+      source_ = new CModuleStringSource(resources_);
+      SetStringSource(source_);
+    }
+  }
+  void SetUp() override {
+    ASSERT_NE(resources_, nullptr) << "NvRes.dll not found beside the test";
+    ASSERT_TRUE(nictest::DeleteScratchTree());
+    ASSERT_TRUE(nictest::CreateKey(kProduct));
+    wchar_t self[MAX_PATH] = {};
+    std::wstring folder(self, ::GetModuleFileNameW(nullptr, self, MAX_PATH));
+    folder.resize(folder.find_last_of(L'\\') + 1);
+    strings_.SetPath(nv::text::Narrow(folder) + "NetvaneENG.ini");
+    ASSERT_TRUE(strings_.ReadFile()) << strings_.GetPath();
+    cfg_.SetKeys(nictest::ScratchRoot() + "\\" + kProduct);
+    cfg_.szNet[0] = "INTRANET";
+    cfg_.szNet[1] = "INTERNET";
+    context_ = {resources_, &strings_};
+  }
+  void TearDown() override { EXPECT_TRUE(nictest::DeleteScratchTree()); }
+
+  // Windows 2000: two served cards with fixed settings.
+  static void BuildNT5() {
+    ASSERT_TRUE(nictest::SetString(kCards + "\\1", "ServiceName", kGuidA));
+    ASSERT_TRUE(nictest::SetString(kCards + "\\7", "ServiceName", kGuidC));
+    for (const std::string& key : {kIfA, kIfC}) {
+      ASSERT_TRUE(nictest::SetStrings(key, "IPAddress", {"192.168.10.5"}));
+      ASSERT_TRUE(nictest::SetStrings(key, "SubnetMask", {"255.255.255.0"}));
+      ASSERT_TRUE(nictest::SetStrings(key, "DefaultGateway", {"192.168.10.1"}));
+      ASSERT_TRUE(nictest::SetNumber(key, "EnableDHCP", 0));
+    }
+    ASSERT_TRUE(nictest::SetNumber("SYSTEM\\CurrentControlSet\\Services\\DHCP", "Start", 3));
+  }
+  const std::vector<Desc> descsNT5 = {{"\\Device\\RgateII_" + kGuidC, "Realtek RTL8139 PCI", 0x0C},
+                                      {"\\Device\\RgateII_" + kGuidA, "Intel PRO/1000", 0x0A}};
+  // Windows 98: one Realtek card with its TCP/IP binding.
+  static void BuildWin9x() {
+    const std::string realtek = "Enum\\PCI\\VEN_10EC&DEV_8139\\BUS_00&DEV_0A";
+    ASSERT_TRUE(nictest::SetString(realtek, "Class", "net"));
+    ASSERT_TRUE(nictest::SetString(realtek, "Driver", "Net\\0000"));
+    ASSERT_TRUE(nictest::SetString(realtek + "\\Bindings", "MSTCP\\0000", ""));
+    ASSERT_TRUE(nictest::SetString("Enum\\Network\\MSTCP\\0000", "Class", "NetTrans"));
+    ASSERT_TRUE(nictest::SetString("Enum\\Network\\MSTCP\\0000", "Driver", "NetTrans\\0000"));
+    const std::string key = kClass + "\\NetTrans\\0000";
+    ASSERT_TRUE(nictest::SetString(key, "IPAddress", "192.168.0.9"));
+    ASSERT_TRUE(nictest::SetString(key, "IPMask", "255.255.255.0"));
+    ASSERT_TRUE(nictest::SetString(key, "DefaultGateway", "192.168.0.1"));
+  }
+  const std::vector<Desc> descsWin9x = {{"0000", "Realtek RTL8139 Family PCI Fast Ethernet NIC", 0x01}};
+
+  std::string Info(int n) const { return kProduct + "\\IPCfg\\info" + std::to_string(n); }
+
+  static HMODULE resources_;
+  static CModuleStringSource* source_;
+  CIniFile strings_;
+  CCfginfo cfg_;
+  COSversion os_;
+  nv::ui::DialogContext context_;
+};
+HMODULE Dialogs::resources_ = nullptr;
+CModuleStringSource* Dialogs::source_ = nullptr;
+
+TEST_F(Dialogs, Ip2CfgStoresBothNetworksAndSwitchesTheAdapterToDhcpOnEachFamily) {
+  struct Case {
+    const char* name;
+    nv::core::NicFamily family;
+  } cases[] = {{"nt5", nv::core::NicFamily::kNT5}, {"9x", nv::core::NicFamily::kWin9x}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(nictest::DeleteScratchTree());
+    ASSERT_TRUE(nictest::CreateKey(kProduct));
+    const bool nt5 = c.family == nv::core::NicFamily::kNT5;
+    if (nt5) {
+      BuildNT5();
+    } else {
+      BuildWin9x();
+    }
+    // The stored adapter is the second entry on NT (the list is in NetworkCards order).
+    cfg_.net[0].szNetDev = nt5 ? "realtek RTL8139 PCI [\\Device\\RgateII_" + kGuidC + "]" : "";
+    cfg_.net[1].useDhcp = 0;
+    nv::ui::CIp2CfgDialog dialog(context_, cfg_, os_, ScratchNics(c.family, nt5 ? descsNT5 : descsWin9x));
+    const HWND d = dialog.Create(nullptr);
+    ASSERT_NE(d, nullptr);
+    Pump();
+    const HWND combo = ::GetDlgItem(d, IDC_IP_ADAPTER);
+    ASSERT_EQ(::SendMessageW(combo, CB_GETCOUNT, 0, 0), nt5 ? 2 : 1);
+    EXPECT_EQ(::SendMessageW(combo, CB_GETCURSEL, 0, 0), nt5 ? 1 : 0);
+    EXPECT_EQ(Caption(d), "IP Configuration for Each Network");
+
+    SetIp(d, IDC_IP2_ADDRESS_A, Ip(192, 168, 10, 50));
+    SetIp(d, IDC_IP2_MASK_A, Ip(255, 255, 255, 0));
+    SetIp(d, IDC_IP2_GATEWAY_A, Ip(192, 168, 10, 1));
+    SetIp(d, IDC_IP2_DNS_A, Ip(192, 168, 10, 2));
+    SetText(d, IDC_IP2_DOMAIN_A, "inside.example");
+    SetIp(d, IDC_IP2_ADDRESS_B, Ip(203, 0, 113, 7));
+    EXPECT_TRUE(Enabled(d, IDC_IP2_ADDRESS_B));
+    Click(d, IDC_IP2_DHCP_B);
+    EXPECT_FALSE(Enabled(d, IDC_IP2_ADDRESS_B));
+    EXPECT_FALSE(Enabled(d, IDC_IP2_DOMAIN_B));
+    EXPECT_TRUE(Enabled(d, IDC_IP2_ADDRESS_A));
+    if (nt5) Screenshot(d, "ip2cfg");
+    ::SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    Pump();
+    EXPECT_EQ(dialog.result(), IDOK);
+
+    EXPECT_EQ(ReadNumber(kProduct + "\\IPCfg", "dwIPnum"), 2u);
+    EXPECT_EQ(ReadNumber(Info(0), "IPAddr"), Ip(192, 168, 10, 50));
+    EXPECT_EQ(ReadNumber(Info(0), "NetMask"), Ip(255, 255, 255, 0));
+    EXPECT_EQ(ReadNumber(Info(0), "Gateway"), Ip(192, 168, 10, 1));
+    EXPECT_EQ(ReadNumber(Info(0), "szDns0"), Ip(192, 168, 10, 2));
+    EXPECT_EQ(ReadString(Info(0), "szDomain0"), "inside.example");
+    EXPECT_EQ(ReadNumber(Info(0), "dwFlags"), 0u);
+    EXPECT_EQ(ReadNumber(Info(1), "dwFlags"), 0x10u);
+    EXPECT_EQ(ReadNumber(Info(1), "IPAddr"), Ip(203, 0, 113, 7));  // kept though disabled
+    if (nt5) {
+      EXPECT_EQ(ReadString(Info(0), "szNetDev"), "Realtek RTL8139 PCI [\\Device\\RgateII_" + kGuidC + "]");
+      EXPECT_EQ(ReadString(Info(1), "szBindName"), "\\Device\\RgateII_" + kGuidC);
+      EXPECT_EQ(ReadString(kProduct, "RgSvcType"), "1");
+      // The chosen adapter now takes its address by DHCP; the other keeps its fixed one.
+      EXPECT_EQ(ReadStrings(kIfC, "IPAddress"), Strings{"0.0.0.0"});
+      EXPECT_EQ(ReadNumber(kIfC, "EnableDHCP"), 1u);
+      EXPECT_FALSE(HasValue(kIfC, "DefaultGateway"));
+      EXPECT_EQ(ReadNumber(kIfA, "EnableDHCP"), 0u);
+      EXPECT_EQ(ReadString(kProduct, "szBindPath1"), kIfC);
+      EXPECT_EQ(ReadString(kProduct, "szBindPath2"), kIfC);
+    } else {
+      EXPECT_EQ(ReadString(Info(0), "szNetDev"), "Realtek RTL8139 Family PCI Fast Ethernet NIC [0000]");
+      const std::string key = kClass + "\\NetTrans\\0000";
+      EXPECT_EQ(ReadString(key, "IPAddress"), "0.0.0.0");
+      EXPECT_EQ(ReadString(key, "IPMask"), "0.0.0.0");
+      EXPECT_FALSE(HasValue(key, "DefaultGateway"));
+      EXPECT_EQ(ReadString(kProduct, "szBindPath"), key);
+    }
+  }
+}
+
+TEST_F(Dialogs, Ip2CfgClearReloadAndCancelWriteNothing) {
+  BuildNT5();
+  cfg_.net[0].IPAddr = Ip(10, 1, 1, 1);
+  cfg_.net[0].useDhcp = 1;
+  nv::ui::CIp2CfgDialog dialog(context_, cfg_, os_, ScratchNics(nv::core::NicFamily::kNT5, descsNT5));
+  const HWND d = dialog.Create(nullptr);
+  ASSERT_NE(d, nullptr);
+  EXPECT_TRUE(IsChecked(d, IDC_IP2_DHCP_A));
+  EXPECT_FALSE(Enabled(d, IDC_IP2_ADDRESS_A));
+  Click(d, IDC_IP2_CLEAR);
+  EXPECT_FALSE(IsChecked(d, IDC_IP2_DHCP_A));
+  EXPECT_TRUE(Enabled(d, IDC_IP2_ADDRESS_A));
+  Click(d, IDC_IP_RELOAD);  // the open steps again: the stored record comes back
+  EXPECT_TRUE(IsChecked(d, IDC_IP2_DHCP_A));
+  ::SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  Pump();
+  EXPECT_EQ(dialog.result(), IDCANCEL);
+  EXPECT_FALSE(HasValue(kProduct + "\\IPCfg", "dwIPnum"));
+  EXPECT_FALSE(HasValue(Info(0), "dwFlags"));
+  EXPECT_FALSE(HasValue(kProduct, "szBindPath1"));
+  EXPECT_EQ(ReadNumber(kIfC, "EnableDHCP"), 0u);
+}
+
+TEST_F(Dialogs, Ip1CfgSharedGatewayAndNoAdapter) {
+  cfg_.net[0].Gateway = Ip(10, 0, 0, 1);
+  cfg_.net[1].Gateway = Ip(172, 16, 0, 1);
+  cfg_.net[0].IPAddr = Ip(10, 0, 0, 9);
+  // No adapter tree at all: the combo stays empty.
+  nv::ui::CIp1CfgDialog dialog(context_, cfg_, os_, ScratchNics(nv::core::NicFamily::kNT5, {}));
+  const HWND d = dialog.Create(nullptr);
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(::SendDlgItemMessageW(d, IDC_IP_ADAPTER, CB_GETCOUNT, 0, 0), 0);
+  EXPECT_EQ(ItemText(d, IDC_IP_SAME_GW), "Use the same gateway on both networks");
+  EXPECT_TRUE(Enabled(d, IDC_IP_GATEWAY_B));
+  Click(d, IDC_IP_SAME_GW);
+  EXPECT_FALSE(Enabled(d, IDC_IP_GATEWAY_B));
+  Screenshot(d, "ip1cfg");
+  ::SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  Pump();
+  EXPECT_EQ(dialog.result(), IDOK);
+  EXPECT_EQ(ReadNumber(kProduct + "\\IPCfg", "dwIPnum"), 1u);
+  EXPECT_EQ(ReadNumber(Info(0), "Gateway"), Ip(10, 0, 0, 1));
+  EXPECT_EQ(ReadNumber(Info(1), "Gateway"), 0u);
+  EXPECT_EQ(ReadNumber(Info(0), "IPAddr"), 0u);
+  EXPECT_EQ(ReadNumber(Info(1), "dwFlags"), 0x01u);
+  EXPECT_EQ(ReadString(Info(0), "szNetDev"), "Driver Install Need");
+
+  // Cancel after a change writes nothing.
+  ASSERT_TRUE(nictest::DeleteScratchTree());
+  nv::ui::CIp1CfgDialog again(context_, cfg_, os_, ScratchNics(nv::core::NicFamily::kNT5, {}));
+  const HWND d2 = again.Create(nullptr);
+  ASSERT_NE(d2, nullptr);
+  EXPECT_TRUE(IsChecked(d2, IDC_IP_SAME_GW));
+  Click(d2, IDC_IP_SAME_GW);
+  ::SendMessageW(d2, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  Pump();
+  EXPECT_EQ(again.result(), IDCANCEL);
+  EXPECT_FALSE(HasValue(kProduct + "\\IPCfg", "dwIPnum"));
+}
+
+TEST_F(Dialogs, RebootPromptBreaksLinesAndRestartsOnlyOnYes) {
+  for (const int answer : {IDNO, IDYES}) {
+    SCOPED_TRACE(answer);
+    int restarts = 0;
+    bool said = false;
+    std::thread asker([&] { said = nv::ui::AskReboot(nullptr, strings_, "Netvane", [&] { ++restarts; }); });
+    HWND box = nullptr;
+    for (int i = 0; i < 200 && box == nullptr; ++i) {
+      ::Sleep(50);
+      box = ::FindWindowW(L"#32770", L"Netvane");
+    }
+    ASSERT_NE(box, nullptr);
+    std::string text;
+    ::EnumChildWindows(
+        box,
+        [](HWND child, LPARAM param) -> BOOL {
+          const std::string t = Caption(child);
+          if (t.find("restart") != std::string::npos) *reinterpret_cast<std::string*>(param) = t;
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&text));
+    EXPECT_NE(text.find("settings.\nRestart now?"), std::string::npos) << text;
+    EXPECT_NE(::GetDlgItem(box, IDYES), nullptr);
+    EXPECT_NE(::GetDlgItem(box, IDNO), nullptr);
+    if (answer == IDYES) Screenshot(box, "reboot");
+    ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), 0);
+    asker.join();
+    EXPECT_EQ(said, answer == IDYES);
+    EXPECT_EQ(restarts, answer == IDYES ? 1 : 0);
+  }
+}
+
+TEST_F(Dialogs, OptionSheetSavesEveryPageInTabOrderAndCancelWritesNothing) {
+  for (const bool save : {false, true}) {
+    SCOPED_TRACE(save ? "save" : "cancel");
+    ASSERT_TRUE(nictest::DeleteScratchTree());
+    cfg_.dwOpt = 0x0B;
+    cfg_.dwComport = 0;
+    cfg_.szNetDrv[0] = "NW-IN";
+    cfg_.szNetDrv[1].clear();
+    cfg_.dwAutoLogin = 1;
+    cfg_.dwAutoChange = 20;
+    nv::ui::COptionSheet sheet(context_, cfg_);
+    const HWND s = sheet.Create(nullptr);
+    ASSERT_NE(s, nullptr);
+    Pump();
+    EXPECT_EQ(Caption(s), "Advanced Options");
+    const HWND tab = ::GetDlgItem(s, IDC_SHEET_TAB);
+    EXPECT_EQ(::SendMessageW(tab, TCM_GETITEMCOUNT, 0, 0), 5);
+    const char* names[] = {"display", "printer", "folder", "network", "manage"};
+    HWND pages[5];
+    for (int i = 0; i < 5; ++i) {
+      ASSERT_NE(sheet.page(i), nullptr);
+      pages[i] = sheet.page(i)->hwnd();
+      ASSERT_NE(pages[i], nullptr) << names[i];
+    }
+
+    // Display page: a long name is cut to 10 characters, the shortcut box cleared, vertical off.
+    const HWND disp = pages[0];
+    EXPECT_EQ(ItemText(disp, IDC_DISP_NAME_A_LABEL), "INTRANET(ID 1)");
+    EXPECT_TRUE(IsChecked(disp, IDC_DISP_V));
+    SetText(disp, IDC_DISP_NAME_A, "Headquarters-LAN");
+    Click(disp, IDC_DISP_ICON);
+    Click(disp, IDC_DISP_H);
+    // Network page: COM3, NetWare on B with auto-login, Reverse.
+    ::SendMessageW(tab, TCM_SETCURFOCUS, 3, 0);  // as a click on the tab
+    Pump();
+    const HWND net = pages[3];
+    // The sheet itself is not shown yet, so the page's own style tells.
+    EXPECT_NE(::GetWindowLongW(net, GWL_STYLE) & WS_VISIBLE, 0);
+    EXPECT_EQ(::GetWindowLongW(disp, GWL_STYLE) & WS_VISIBLE, 0);
+    EXPECT_TRUE(IsChecked(net, IDC_NET_COM_NONE));
+    EXPECT_TRUE(Enabled(net, IDC_NET_SERVER_A));
+    EXPECT_FALSE(Enabled(net, IDC_NET_SERVER_B));
+    Click(net, IDC_NET_COM3);
+    Click(net, IDC_NET_USE_NETWARE_B);
+    EXPECT_TRUE(Enabled(net, IDC_NET_SERVER_B));
+    SetText(net, IDC_NET_SERVER_B, "NW-OUT");
+    Click(net, IDC_NET_AUTOLOGIN_B);
+    Click(net, IDC_NET_REVERSE);
+    // Manage page: idle return at the third choice, log on.
+    const HWND manage = pages[4];
+    EXPECT_TRUE(IsChecked(manage, IDC_MANAGE_IDLE_ON));
+    EXPECT_EQ(::SendDlgItemMessageW(manage, IDC_MANAGE_MINUTES, CB_GETCURSEL, 0, 0), 1);  // "20"
+    Click(manage, IDC_MANAGE_IDLE_OFF);
+    EXPECT_FALSE(Enabled(manage, IDC_MANAGE_MINUTES));
+    Click(manage, IDC_MANAGE_IDLE_ON);
+    EXPECT_TRUE(Enabled(manage, IDC_MANAGE_MINUTES));
+    ::SendDlgItemMessageW(manage, IDC_MANAGE_MINUTES, CB_SETCURSEL, 2, 0);
+    Click(manage, IDC_MANAGE_LOG_ON);
+
+    if (save) {
+      for (int i = 0; i < 5; ++i) {
+        ::SendMessageW(tab, TCM_SETCURFOCUS, static_cast<WPARAM>(i), 0);
+        Pump();
+        for (int k = 0; k < 5; ++k)
+          EXPECT_EQ((::GetWindowLongW(pages[k], GWL_STYLE) & WS_VISIBLE) != 0, k == i) << names[k];
+        Screenshot(s, std::string("option-") + names[i]);
+      }
+    }
+    Click(s, save ? IDC_SHEET_OK : IDC_SHEET_CANCEL);
+    EXPECT_EQ(sheet.result(), save ? IDOK : IDCANCEL);
+    const std::string adopt = kProduct + "\\AdOpt";
+    if (!save) {
+      EXPECT_FALSE(HasValue(adopt, "dwOpt"));
+      EXPECT_EQ(cfg_.dwOpt, 0x0Bu);
+      continue;
+    }
+    // 0x02 (display) kept, 0x01 and 0x08 cleared, 0x04 log, 0x10 reverse.
+    EXPECT_EQ(ReadNumber(adopt, "dwOpt"), 0x16u);
+    EXPECT_EQ(ReadString(adopt, "szNet0"), "Headquarte");
+    EXPECT_EQ(ReadString(adopt, "szNet1"), "INTERNET");
+    EXPECT_EQ(ReadNumber(adopt, "dwComport"), 3u);
+    EXPECT_EQ(ReadString(adopt, "szNetDrv0"), "NW-IN");
+    EXPECT_EQ(ReadString(adopt, "szNetDrv1"), "NW-OUT");
+    EXPECT_EQ(ReadNumber(adopt, "dwAutoLogin"), 3u);
+    EXPECT_EQ(ReadNumber(adopt, "dwAutoChange"), 30u);
+  }
+}
+
+class FixedVersion : public nv::ui::IVersionSource {
+ public:
+  bool Read(const std::string&, nv::ui::FileVersion& out) override {
+    out = {2, 1, 7};
+    return true;
+  }
+};
+
+TEST_F(Dialogs, AboutBoxShowsTheVersionLineAndClosesAsOk) {
+  FixedVersion version;
+  nv::ui::CAboutBox about(context_, version);
+  const HWND d = about.Create(nullptr);
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(ItemText(d, IDC_ABOUT_TITLE), "About Netvane");
+  EXPECT_EQ(ItemText(d, IDC_ABOUT_VERSION), "Netvane Version 2.1 (Build 0007)");
+  EXPECT_EQ(ItemText(d, IDOK), "Close");
+  EXPECT_FALSE(ItemText(d, IDC_ABOUT_WEB).empty());
+  // The outline comes from the background bitmap: its magenta corners are cut away.
+  RECT frame{};
+  ::GetWindowRect(d, &frame);
+  HRGN outline = ::CreateRectRgn(0, 0, 0, 0);
+  ASSERT_NE(::GetWindowRgn(d, outline), ERROR);
+  EXPECT_FALSE(::PtInRegion(outline, 0, 0));
+  EXPECT_FALSE(::PtInRegion(outline, frame.right - frame.left - 1, frame.bottom - frame.top - 1));
+  EXPECT_TRUE(::PtInRegion(outline, (frame.right - frame.left) / 2, 0));
+  EXPECT_TRUE(::PtInRegion(outline, (frame.right - frame.left) / 2, (frame.bottom - frame.top) / 2));
+  ::DeleteObject(outline);
+  Screenshot(d, "about");
+  Click(d, IDOK);
+  EXPECT_EQ(about.result(), IDOK);
+
+  // The real reader: this test program has no version resource.
+  nv::ui::FileVersionSource files;
+  nv::ui::FileVersion read;
+  EXPECT_FALSE(files.Read("no-such-file.exe", read));
+}
+
+}  // namespace
