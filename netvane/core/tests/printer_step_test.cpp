@@ -137,4 +137,12 @@ TEST(PrinterStep, MessageLineBreaks) {
   EXPECT_EQ(nv::core::MessageLineBreaks(""), "");
 }
 
+// The restart question's text and other boxes of the dialogs go through the same rule.
+TEST(MessageLineBreaks, BackslashNPairsBecomeLineBreaks) {
+  EXPECT_EQ(nv::core::MessageLineBreaks("Windows must restart.\\nRestart now?"),
+            "Windows must restart.\nRestart now?");
+  EXPECT_EQ(nv::core::MessageLineBreaks("a\\\\nb\\"), "a\\\nb\\");
+  EXPECT_EQ(nv::core::MessageLineBreaks("C:\\net\\x"), "C:\net\\x");
+}
+
 }  // namespace
