@@ -66,6 +66,26 @@ std::string FileVersionSubBlock(const std::vector<uint8_t>& translation, uint16_
   return path;
 }
 
+namespace {
+
+// False when `path` has no version resource; else `found` tells whether it holds the text.
+bool ResourceVersionText(const std::string& path, bool& found, std::string& text) {
+  return corekit::detail::ReadVersionResource(path, [&](const corekit::detail::VersionResource& r) {
+    found = r.Text(FileVersionSubBlock(r.Translation(), corekit::detail::UserDefaultLanguage()), text);
+  });
+}
+
+}  // namespace
+
+bool ReadFileVersionText(const std::string& path, std::string& text) noexcept {
+  try {
+    bool found = false;
+    return ResourceVersionText(path, found, text) && found;
+  } catch (...) {
+    return false;
+  }
+}
+
 CDLLVersion::CDLLVersion(const std::string& file) {
   try {
     if (corekit::detail::ReadExportedVersion(file, m_version)) {
@@ -78,12 +98,7 @@ CDLLVersion::CDLLVersion(const std::string& file) {
         VersionFileCandidates(os.m_windowsDir, os.m_systemDir, corekit::detail::CurrentDirectory(), file);
     for (const std::string& path : candidates) {
       bool found = false;
-      const bool read =
-          corekit::detail::ReadVersionResource(path, [&](const corekit::detail::VersionResource& r) {
-            found = r.Text(FileVersionSubBlock(r.Translation(), corekit::detail::UserDefaultLanguage()),
-                           m_fullVersion);
-          });
-      if (!read) continue;
+      if (!ResourceVersionText(path, found, m_fullVersion)) continue;
       if (found) m_version = ParseVersionText(m_fullVersion);
       return;
     }

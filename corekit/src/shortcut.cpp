@@ -36,6 +36,15 @@ std::string WithoutExtension(const std::string& program) {
   return program.substr(0, dot);
 }
 
+// A device name opens the device, not a file, with any extension ("CON.txt" is CON too).
+bool IsDeviceName(const std::string& name) {
+  const std::string upper = nv::text::ToUpperAscii(name.substr(0, name.find('.')));
+  for (const char* device : {"CON", "PRN", "AUX", "NUL"})
+    if (upper == device) return true;
+  return upper.size() == 4 && (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0) &&
+         upper[3] >= '1' && upper[3] <= '9';
+}
+
 std::string FileNamePart(const std::string& path) {
   const size_t slash = path.find_last_of("\\/");
   return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -59,6 +68,7 @@ std::string LinkNameFromText(std::string_view name) {
   }
   // Windows drops trailing dots and blanks from file names, so two names would collide.
   while (!fit.empty() && (fit.back() == '.' || fit.back() == ' ')) fit.pop_back();
+  if (!fit.empty() && IsDeviceName(fit)) fit.insert(0, "_");
   return fit;
 }
 
@@ -66,6 +76,10 @@ std::string LinkFilePath(std::string_view folder, std::string_view name, std::st
   const std::string fit = LinkNameFromText(name);
   if (fit.empty()) return {};
   return std::string(folder) + "\\" + fit + std::string(extension);
+}
+
+bool ReadShortCutTarget(const std::string& file, std::string& target) noexcept {
+  return corekit::detail::ReadLinkTarget(file, target);
 }
 
 bool IsShellLink(const std::string& file) noexcept {

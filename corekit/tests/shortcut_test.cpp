@@ -31,6 +31,9 @@ TEST(ShortCutNames, NetworkNamesBecomeFileNamesThatStayInTheFolder) {
       {"tab\there", "tab_here"},
       {"", ""},
       {". .", ""},
+      {"con", "_con"},  // never a device
+      {"LPT1.net", "_LPT1.net"},
+      {"COM10", "COM10"},
       {"\xEB\x82\xB4\xEB\xB6\x80", "\xEB\x82\xB4\xEB\xB6\x80"},  // Korean text is kept as it is
   };
   for (const auto& c : cases) {

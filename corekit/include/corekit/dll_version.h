@@ -39,6 +39,11 @@ COREKIT_API std::vector<std::string> VersionFileCandidates(std::string_view wind
 COREKIT_API std::string FileVersionSubBlock(const std::vector<uint8_t>& translation,
                                             uint16_t defaultLanguage);
 
+// The "FileVersion" text of `path`'s own version resource, at FileVersionSubBlock's place: the
+// file is neither loaded as a module nor looked for in other folders (for callers that must not
+// run a file's code to learn its version).  False when the file has no such text; natively always.
+COREKIT_API bool ReadFileVersionText(const std::string& path, std::string& text) noexcept;
+
 class COREKIT_API CDLLVersion {
  public:
   explicit CDLLVersion(const std::string& file);

@@ -22,7 +22,9 @@ struct DesktopFolderSource {
 COREKIT_API DesktopFolderSource DesktopFolderSourceFor(std::string_view versionName);
 
 // `name` made fit to be a file name: characters a file name cannot hold (\ / : * ? " < > | and
-// control characters) become "_", trailing dots and blanks are dropped.  Empty stays empty.
+// control characters) become "_", trailing dots and blanks are dropped, and a device name (CON,
+// PRN, AUX, NUL, COM1-9, LPT1-9, with or without an extension) gets a leading "_" so the link
+// never lands on a device.  Empty stays empty.
 COREKIT_API std::string LinkNameFromText(std::string_view name);
 
 // "<folder>\<name><extension>" with the name made fit by LinkNameFromText; empty when the name
@@ -33,6 +35,8 @@ COREKIT_API std::string LinkFilePath(std::string_view folder, std::string_view n
 // True when `file` is a link this platform's links are made of (a shell link on Windows), so
 // that callers going through a desktop folder can pass over every other file.
 COREKIT_API bool IsShellLink(const std::string& file) noexcept;
+// The program a link starts; false when `file` is no link or cannot be read.
+COREKIT_API bool ReadShortCutTarget(const std::string& file, std::string& target) noexcept;
 
 class COREKIT_API CShortCut {
  public:

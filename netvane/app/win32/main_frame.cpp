@@ -2,6 +2,7 @@
 
 #include "corekit/debug.h"
 #include "netvane/repainting_waits.h"
+#include "netvane/win32/ad_pages.h"
 #include "netvane_app.h"
 #include "nvutil/net_util.h"
 #include "platform/text.h"
@@ -36,6 +37,7 @@ CMainFrame::CMainFrame(CNetvaneApp& app)
   m_display.SetWindows(nv::core::MakeIndicatorWindows(reinterpret_cast<std::uintptr_t>(app.resources())));
   m_display.SetDesktopLinks(nv::core::MakeDesktopLinks());
   m_drives.SetPrinterTexts(app.strings());
+  m_optionPages = nv::ui::AdPageHooks(app.os(), m_drives.guardDevice());
 }
 
 CMainFrame::~CMainFrame() {

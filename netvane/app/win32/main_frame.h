@@ -130,6 +130,6 @@ class CMainFrame final : public nv::core::IFrameHost, public nv::core::ITrayView
   std::string m_warning;  // the warning the tip shows, empty when none
   std::string m_tipBeforeWarning;
   bool m_shutDown = false;
-  // The option sheet's printer and folder pages (empty: those tabs stay inert).
+  // The option sheet's printer and folder pages.
   nv::ui::OptionSheetHooks m_optionPages;
 };

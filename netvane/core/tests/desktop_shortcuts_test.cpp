@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "corekit/shortcut.h"
 #include "netvane/desktop_links.h"
 #include "support/fake_desktop_links.h"
 
@@ -30,7 +31,7 @@ TEST(LinkNames, TheNetworkNameBecomesASafeFileNameInTheDesktopFolder) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(LinkFileName(c.name), c.file);
+    EXPECT_EQ(LinkNameFromText(c.name), c.file);
     EXPECT_EQ(WantedLinkPath(kDesk, c.name), c.file.empty() ? "" : kDesk + "\\" + c.file + ".LNK");
   }
   EXPECT_EQ(WantedLinkPath("", "INTERNET"), "");

@@ -7,36 +7,16 @@
 #include "netvane/message_line_breaks.h"
 #include "nvprn/prn_info.h"
 #include "support/config_test_support.h"
+#include "support/null_drive_platform.h"
 #include "support/recording_steps.h"
 
 namespace {
 
 using nv::core::testing::RecordingSteps;
 
-class NoIdle : public nv::core::IIdleMonitor {
- public:
-  bool Start() noexcept override { return true; }
-  void Stop() noexcept override {}
-  void Reset() noexcept override {}
-  uint32_t LastInputTime() noexcept override { return 0; }
-  uint32_t Now() noexcept override { return 0; }
-};
-
-class NoConnections : public nv::core::INetConnections {
- public:
-  int32_t Cancel(const std::string&) override { return 0; }
-  bool CancelWithNetCommand(const std::string&) override { return true; }
-  int32_t Add(const std::string&, const std::string&, const std::string&, const std::string&) override {
-    return 0;
-  }
-  std::string ErrorText(int32_t) override { return {}; }
-};
-
-class NoLogonUi : public nv::core::INetWareLogonUi {
- public:
-  bool AskLogon(int, nv::core::NetWareCredentials&) override { return false; }
-  void ShowDriveErrors(const std::string&) override {}
-};
+using nv::core::testing::NoConnections;
+using nv::core::testing::NoIdle;
+using nv::core::testing::NoLogonUi;
 
 // One printer per network; documents wait on network A's printer.
 class Spooler : public nvprn::Spooler {
@@ -135,6 +115,14 @@ TEST(PrinterStep, MessageLineBreaks) {
   EXPECT_EQ(nv::core::MessageLineBreaks("\\\\n"), "\\\n");
   EXPECT_EQ(nv::core::MessageLineBreaks("a\\"), "a\\");
   EXPECT_EQ(nv::core::MessageLineBreaks(""), "");
+}
+
+// The restart question's text and other boxes of the dialogs go through the same rule.
+TEST(MessageLineBreaks, BackslashNPairsBecomeLineBreaks) {
+  EXPECT_EQ(nv::core::MessageLineBreaks("Windows must restart.\\nRestart now?"),
+            "Windows must restart.\nRestart now?");
+  EXPECT_EQ(nv::core::MessageLineBreaks("a\\\\nb\\"), "a\\\nb\\");
+  EXPECT_EQ(nv::core::MessageLineBreaks("C:\\net\\x"), "C:\net\\x");
 }
 
 }  // namespace

@@ -1,74 +1,27 @@
-// Desktop links through the shell: the all-users desktop folder, shell link objects read and
-// written through IShellLinkW/IPersistFile, plain file calls for rename and delete.
+// Desktop links through Corekit's CShortCut: its desktop folder, link test, link reading,
+// rename-or-delete rule and link creation.  Only the folder listing and the redraw are here.
 #include <string>
 #include <vector>
 
-#include "corekit/debug.h"
+#include "corekit/shortcut.h"
 #include "netvane/desktop_links.h"
 #include "platform/text.h"
 #include "platform/windows_api.h"
 
-#include <objbase.h>
-#include <shellapi.h>
 #include <shlobj.h>
-#include <shobjidl.h>
 
 namespace nv::core {
 namespace {
 
-constexpr wchar_t kShellFolders[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-constexpr wchar_t kLinkDescription[] = L"Netvane OneClick Short-Cut";
-
-// COM for the calling thread for as long as one call needs it.
-class ComScope {
- public:
-  ComScope() noexcept : m_result(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ~ComScope() {
-    if (SUCCEEDED(m_result)) ::CoUninitialize();
-  }
-  ComScope(const ComScope&) = delete;
-  ComScope& operator=(const ComScope&) = delete;
-
- private:
-  HRESULT m_result;
-};
-
-template <typename T>
-class ComPtr {
- public:
-  ComPtr() = default;
-  ~ComPtr() {
-    if (m_p != nullptr) m_p->Release();
-  }
-  ComPtr(const ComPtr&) = delete;
-  ComPtr& operator=(const ComPtr&) = delete;
-  T* operator->() const noexcept { return m_p; }
-  T** put() noexcept { return &m_p; }
-  void** putVoid() noexcept { return reinterpret_cast<void**>(&m_p); }
-
- private:
-  T* m_p = nullptr;
-};
-
-bool IsShellLink(const std::wstring& path) {
-  SHFILEINFOW info{};
-  info.dwAttributes = SFGAO_LINK;
-  if (::SHGetFileInfoW(path.c_str(), 0, &info, sizeof info, SHGFI_ATTRIBUTES | SHGFI_ATTR_SPECIFIED) != 0)
-    return (info.dwAttributes & SFGAO_LINK) != 0;
-  // The shell could not tell: judge by the extension it registers links under.
-  return path.size() > 4 && ::lstrcmpiW(path.c_str() + path.size() - 4, L".lnk") == 0;
-}
-
 class Win32DesktopLinks final : public IDesktopLinks {
  public:
   std::string Folder() override {
-    wchar_t path[MAX_PATH] = {};
-    DWORD size = sizeof path;
-    if (::RegGetValueW(HKEY_LOCAL_MACHINE, kShellFolders, L"Common Desktop",
-                       RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ, nullptr, path, &size) == ERROR_SUCCESS &&
-        path[0] != L'\0')
-      return nv::text::Narrow(path);
+    // Read afresh for every change, as the shell may write the value at any time.
+    std::string folder;
+    CShortCut().GetIconPath(folder);
+    if (!folder.empty()) return folder;
     // The value is written by the shell on first use; ask the shell itself meanwhile.
+    wchar_t path[MAX_PATH] = {};
     if (SUCCEEDED(
             ::SHGetFolderPathW(nullptr, CSIDL_COMMON_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, path)))
       return nv::text::Narrow(path);
@@ -82,53 +35,33 @@ class Win32DesktopLinks final : public IDesktopLinks {
     if (find == INVALID_HANDLE_VALUE) return false;
     do {
       if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
-      const std::wstring path = base + found.cFileName;
-      if (IsShellLink(path)) links.push_back(nv::text::Narrow(path));
+      const std::string path = nv::text::Narrow(base + found.cFileName);
+      if (IsShellLink(path)) links.push_back(path);
     } while (::FindNextFileW(find, &found));
     ::FindClose(find);
     return true;
   }
 
   bool ReadTarget(const std::string& link, std::string& target) override {
-    ComScope com;
-    ComPtr<IShellLinkW> shellLink;
-    ComPtr<IPersistFile> file;
-    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                  shellLink.putVoid())) ||
-        FAILED(shellLink->QueryInterface(IID_IPersistFile, file.putVoid())) ||
-        FAILED(file->Load(nv::text::Widen(link).c_str(), STGM_READ)))
-      return false;
-    wchar_t path[MAX_PATH] = {};
-    if (FAILED(shellLink->GetPath(path, MAX_PATH, nullptr, SLGP_RAWPATH))) return false;
-    target = nv::text::Narrow(path);
-    return true;
+    return ReadShortCutTarget(link, target);
   }
 
-  bool Rename(const std::string& from, const std::string& to) override {
-    return ::MoveFileW(nv::text::Widen(from).c_str(), nv::text::Widen(to).c_str()) != FALSE;
-  }
-
-  bool Remove(const std::string& link) override {
-    return ::DeleteFileW(nv::text::Widen(link).c_str()) != FALSE;
+  bool RenDelShortCut(const std::string& link, const std::string& target,
+                      const std::string& newPath) override {
+    return m_shortcuts.RenDelShortCut(link, target, newPath) != 0;
   }
 
   bool Create(const std::string& link, const std::string& target) override {
-    ComScope com;
-    ComPtr<IShellLinkW> shellLink;
-    ComPtr<IPersistFile> file;
-    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                  shellLink.putVoid())))
-      return false;
-    if (FAILED(shellLink->SetPath(nv::text::Widen(target).c_str())))
-      CDebug::dprintf("SetPath failed!\n");  // saved all the same, as before
-    shellLink->SetDescription(kLinkDescription);
-    return SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile, file.putVoid())) &&
-           SUCCEEDED(file->Save(nv::text::Widen(link).c_str(), TRUE));
+    return m_shortcuts.CreateShortCut(target, "", link) == 0;
   }
 
   void RedrawScreen() override {
     ::RedrawWindow(nullptr, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
   }
+
+ private:
+  // Links are named by full path here, so its own desktop folder is never used.
+  CShortCut m_shortcuts{std::string()};
 };
 
 }  // namespace

@@ -7,7 +7,6 @@
 #include <map>
 
 #include "netvane/about_text.h"
-#include "netvane/message_text.h"
 #include "netvane/skin_slices.h"
 
 namespace {
@@ -208,12 +207,6 @@ TEST(AboutText, VersionLinePadsTheBuildAndShowsZerosWhenUnreadable) {
     EXPECT_EQ(source.asked, "netvane.exe");
   }
   EXPECT_NE(MakerLines().phone.find("     "), std::string::npos);
-}
-
-TEST(MessageText, BackslashNPairsBecomeLineBreaks) {
-  EXPECT_EQ(MessageText("Windows must restart.\\nRestart now?"), "Windows must restart.\nRestart now?");
-  EXPECT_EQ(MessageText("a\\\\nb\\"), "a\\\nb\\");
-  EXPECT_EQ(MessageText("C:\\net\\x"), "C:\net\\x");
 }
 
 TEST(SkinSlices, StateSlicesAreEqualPartsOfTheStrip) {

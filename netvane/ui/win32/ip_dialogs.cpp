@@ -4,7 +4,7 @@
 
 #include "corekit/debug.h"
 #include "corekit/ini_file.h"
-#include "netvane/message_text.h"
+#include "netvane/message_line_breaks.h"
 #include "netvane/string_keys.h"
 #include "nvres/nvres_ids.h"
 #include "platform/text.h"
@@ -210,7 +210,8 @@ void CIp2CfgDialog::OnOK() {
 bool AskReboot(HWND owner, CIniFile& strings, const std::string& appName,
                const std::function<void()>& restart, const MessageBoxFn& show) {
   const StringKey& key = nv::strings::kReboot;
-  const std::string text = MessageText(strings.GetValue(key.section, key.key, key.resourceId));
+  const std::string text =
+      nv::core::MessageLineBreaks(strings.GetValue(key.section, key.key, key.resourceId));
   const unsigned type = MB_YESNO | MB_ICONQUESTION | MB_SYSTEMMODAL;
   const int answer =
       show ? show(owner, appName, text, type)

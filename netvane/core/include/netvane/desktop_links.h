@@ -1,7 +1,7 @@
 // The network-named desktop shortcut: one link on the all-users desktop, named after the
 // network in force, that starts "LDNvChng.EXE" of the installation.  The rules (which link is
 // ours, what it is called, rename or create, delete when the option goes off) are portable and
-// work over IDesktopLinks; the Win32 implementation uses shell links, tests use a fake.
+// work over IDesktopLinks; the Win32 implementation is Corekit's CShortCut, tests use a fake.
 #pragma once
 #include <memory>
 #include <string>
@@ -18,8 +18,10 @@ class IDesktopLinks {
   virtual bool ListLinks(const std::string& folder, std::vector<std::string>& links) = 0;
   // The program a link starts; false when the link cannot be read.
   virtual bool ReadTarget(const std::string& link, std::string& target) = 0;
-  virtual bool Rename(const std::string& from, const std::string& to) = 0;
-  virtual bool Remove(const std::string& link) = 0;
+  // Only when `link` starts `target` (compared without case): renames it to `newPath`, or deletes
+  // it when `newPath` is empty; true when that was done.  A link is never renamed over a file.
+  virtual bool RenDelShortCut(const std::string& link, const std::string& target,
+                              const std::string& newPath) = 0;
   virtual bool Create(const std::string& link, const std::string& target) = 0;
   // Makes the desktop show a removed link at once.
   virtual void RedrawScreen() = 0;
@@ -32,16 +34,9 @@ inline constexpr const char* kChangeHelperProgram = "LDNvChng.EXE";
 
 // "%s\LDNvChng.EXE" of the installation folder.
 std::string ShortcutTarget(const std::string& installedPath);
-// The network name as a file name: characters a file name cannot hold become "_", trailing
-// dots and blanks go, and a device name gets a "_" so the link never lands outside the folder
-// or on a device.  Empty when nothing is left.
-std::string LinkFileName(const std::string& networkName);
-// "%s\%s.LNK" of the folder and the link file name; empty when the name gives no file name.
+// "%s\%s.LNK" of the folder and the network name made a file name by Corekit's LinkNameFromText
+// (never outside the folder, never a device); empty when the name gives no file name.
 std::string WantedLinkPath(const std::string& folder, const std::string& networkName);
-
-// Renames (or, with an empty `newPath`, deletes) `link` when it starts `target`; true when done.
-bool RenDelShortCut(IDesktopLinks& links, const std::string& link, const std::string& target,
-                    const std::string& newPath);
 
 enum class ShortcutChange { AlreadyThere, Renamed, Created, Failed };
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "netvane/desktop_links.h"
+#include "platform/text.h"
 
 namespace nv::core::testing {
 
@@ -30,16 +31,19 @@ class FakeDesktopLinks : public IDesktopLinks {
     target = it->second;
     return true;
   }
-  bool Rename(const std::string& from, const std::string& to) override {
-    calls.push_back("rename " + from + " -> " + to);
-    if (links.count(to) != 0 || links.count(from) == 0) return false;  // no overwriting, as MoveFile
-    links[to] = links[from];
-    links.erase(from);
+  // As CShortCut::RenDelShortCut: only a link that starts `target` (without case) is touched.
+  bool RenDelShortCut(const std::string& link, const std::string& target, const std::string& to) override {
+    std::string linkTarget;
+    if (!ReadTarget(link, linkTarget) || !nv::text::EqualsNoCase(linkTarget, target)) return false;
+    if (to.empty()) {
+      calls.push_back("remove " + link);
+      return links.erase(link) != 0;
+    }
+    calls.push_back("rename " + link + " -> " + to);
+    if (links.count(to) != 0) return false;  // no overwriting, as MoveFile
+    links[to] = links[link];
+    links.erase(link);
     return true;
-  }
-  bool Remove(const std::string& link) override {
-    calls.push_back("remove " + link);
-    return links.erase(link) != 0;
   }
   bool Create(const std::string& link, const std::string& target) override {
     calls.push_back("create " + link);

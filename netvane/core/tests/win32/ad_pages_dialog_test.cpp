@@ -14,6 +14,7 @@
 #include "platform/text.h"
 #include "support/config_test_support.h"
 #include "support/fake_guard_device.h"
+#include "support/list_view_test_support.h"
 // After windows.h.
 #include <commctrl.h>
 
@@ -76,38 +77,9 @@ void Screenshot(HWND window, const std::string& name) {
     std::printf("note: %s not written\n", png.c_str());
 }
 
-std::string Cell(HWND list, int row, int column) {
-  wchar_t text[300] = {};
-  LVITEMW item{};
-  item.iSubItem = column;
-  item.pszText = text;
-  item.cchTextMax = 300;
-  ::SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-  return nv::text::Narrow(text);
-}
-
-int RowOf(HWND list, const std::string& name) {
-  const int rows = static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-  for (int r = 0; r < rows; ++r)
-    if (Cell(list, r, 0) == name) return r;
-  return -1;
-}
-
-// A left click in the middle of a cell, as the mouse would give it.
-void ClickCell(HWND list, int row, int column) {
-  RECT cell{};
-  cell.top = column;
-  cell.left = LVIR_BOUNDS;
-  ::SendMessageW(list, LVM_GETSUBITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell));
-  const int x = column == 0 ? cell.left + 10 : (cell.left + cell.right) / 2;
-  const LPARAM at = MAKELPARAM(x, (cell.top + cell.bottom) / 2);
-  ::PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
-  ::PostMessageW(list, WM_LBUTTONUP, 0, at);
-  for (int i = 0; i < 5; ++i) {
-    Pump();
-    ::Sleep(20);
-  }
-}
+using listtest::Cell;
+using listtest::ClickCell;
+using listtest::RowOf;
 
 void Click(HWND page, int id) {
   ::SendDlgItemMessageW(page, id, BM_CLICK, 0, 0);

@@ -8,34 +8,14 @@
 #include "nvprn/prn_info.h"
 #include "nvprn/testing/test_printers.h"
 #include "support/config_test_support.h"
+#include "support/null_drive_platform.h"
 #include "support/recording_steps.h"
 
 namespace {
 
-class NoIdle : public nv::core::IIdleMonitor {
- public:
-  bool Start() noexcept override { return true; }
-  void Stop() noexcept override {}
-  void Reset() noexcept override {}
-  uint32_t LastInputTime() noexcept override { return 0; }
-  uint32_t Now() noexcept override { return 0; }
-};
-
-class NoConnections : public nv::core::INetConnections {
- public:
-  int32_t Cancel(const std::string&) override { return 0; }
-  bool CancelWithNetCommand(const std::string&) override { return true; }
-  int32_t Add(const std::string&, const std::string&, const std::string&, const std::string&) override {
-    return 0;
-  }
-  std::string ErrorText(int32_t) override { return {}; }
-};
-
-class NoLogonUi : public nv::core::INetWareLogonUi {
- public:
-  bool AskLogon(int, nv::core::NetWareCredentials&) override { return false; }
-  void ShowDriveErrors(const std::string&) override {}
-};
+using nv::core::testing::NoConnections;
+using nv::core::testing::NoIdle;
+using nv::core::testing::NoLogonUi;
 
 // Wine's spooler never reports waiting documents; a question would block the test.
 class FailingPrompt : public nvprn::Prompt {

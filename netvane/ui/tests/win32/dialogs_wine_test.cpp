@@ -13,12 +13,18 @@
 #include "corekit/ini_file.h"
 #include "corekit/module_string_source.h"
 #include "corekit/os_version.h"
+#include "corekit/registry.h"
 #include "corekit/resource_strings.h"
+#include "corekit/testing/registry_sandbox.h"
 #include "netvane/win32/about_box.h"
+#include "netvane/win32/ad_pages.h"
 #include "netvane/win32/ip_dialogs.h"
 #include "netvane/win32/option_sheet.h"
+#include "nvprn/testing/test_printers.h"
 #include "nvres/nvres_ids.h"
 #include "platform/text.h"
+#include "support/fake_guard_device.h"
+#include "support/list_view_test_support.h"
 #include "support/nic_test_registry.h"
 // commctrl.h needs the types of windows.h first.
 #include <commctrl.h>
@@ -120,6 +126,16 @@ std::string Caption(HWND window) {
   return nv::text::Narrow(text);
 }
 std::string ItemText(HWND dialog, int id) { return Caption(::GetDlgItem(dialog, id)); }
+// A REG_BINARY value below the scratch tree; nullopt when its key or the value is missing.
+std::optional<std::vector<uint8_t>> ReadBinary(const std::string& path, const std::string& name) {
+  CRegistry key;
+  if (!key.Connect(corekit::kHKeyLocalMachine) ||
+      !key.Open((nictest::ScratchRoot() + "\\" + path).c_str(), CRegistry::permissionRead))
+    return std::nullopt;
+  std::vector<uint8_t> value;
+  if (!key.GetBinaryValue(name.c_str(), value)) return std::nullopt;
+  return value;
+}
 
 struct Desc {
   std::string name, description;
@@ -380,6 +396,27 @@ TEST_F(Dialogs, RebootPromptBreaksLinesAndRestartsOnlyOnYes) {
 }
 
 TEST_F(Dialogs, OptionSheetSavesEveryPageInTabOrderAndCancelWritesNothing) {
+  // The printer page lists Wine's real printers; one is the test's.
+  ASSERT_TRUE(nvprn::testing::RegisterTestDriver()) << ::GetLastError();
+  const std::string printer = corekit::testing::ProcessScratchName("NvSheetPrinter");
+  nvprn::testing::TestPrinter added(printer);
+  ASSERT_TRUE(added.added()) << added.error();
+  // The folder page on a Windows 95 family system, over the test's folder-guard device.
+  nv::core::testing::GuardState guard;
+  for (const auto& rec :
+       {nv::core::testing::RawRecord(0x39, "C:\\DATA*"), nv::core::testing::RawRecord(0x39, "C:\\DATA~1*")})
+    guard.deviceRecords.insert(guard.deviceRecords.end(), rec.begin(), rec.end());
+  guard.deviceCount = 2;
+  nv::ui::OptionSheetHooks hooks = nv::ui::AdPageHooks(os_, nullptr);
+  hooks.folderPage = [&guard](const nv::ui::DialogContext& context,
+                              CCfginfo&) -> std::unique_ptr<nv::ui::COptionPage> {
+    auto device = std::make_unique<CGuardDevice>(nv::core::testing::Windows95Family(),
+                                                 std::make_unique<nv::core::testing::FakeGuardDevice>(guard));
+    return std::make_unique<nv::ui::CAdFolderPage>(context, std::move(device), nullptr, "C:\\windows",
+                                                   &nv::ui::PickFolder);
+  };
+  const std::string printerTable = kProduct + "\\Printer";
+
   for (const bool save : {false, true}) {
     SCOPED_TRACE(save ? "save" : "cancel");
     ASSERT_TRUE(nictest::DeleteScratchTree());
@@ -389,7 +426,8 @@ TEST_F(Dialogs, OptionSheetSavesEveryPageInTabOrderAndCancelWritesNothing) {
     cfg_.szNetDrv[1].clear();
     cfg_.dwAutoLogin = 1;
     cfg_.dwAutoChange = 20;
-    nv::ui::COptionSheet sheet(context_, cfg_);
+    guard.requests.clear();
+    nv::ui::COptionSheet sheet(context_, cfg_, hooks);
     const HWND s = sheet.Create(nullptr);
     ASSERT_NE(s, nullptr);
     Pump();
@@ -437,6 +475,22 @@ TEST_F(Dialogs, OptionSheetSavesEveryPageInTabOrderAndCancelWritesNothing) {
     EXPECT_TRUE(Enabled(manage, IDC_MANAGE_MINUTES));
     ::SendDlgItemMessageW(manage, IDC_MANAGE_MINUTES, CB_SETCURSEL, 2, 0);
     Click(manage, IDC_MANAGE_LOG_ON);
+    // Printer page: the first opening lists the installed printers; network A is marked.
+    ::ShowWindow(s, SW_SHOW);
+    ::SendMessageW(tab, TCM_SETCURFOCUS, 1, 0);
+    Pump();
+    const HWND printers = ::GetDlgItem(pages[1], IDC_PRINT_LIST);
+    const int row = listtest::RowOf(printers, printer);
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(listtest::Cell(printers, row, 1), "[     ]");
+    listtest::ClickCell(printers, row, 1);
+    EXPECT_EQ(listtest::Cell(printers, row, 1), "[  v  ]");
+    EXPECT_EQ(listtest::Cell(printers, row, 2), "[     ]");
+    // Folder page: the device's list, one row per folder.
+    const HWND folders = ::GetDlgItem(pages[2], IDC_FOLDER_LIST);
+    ASSERT_EQ(::SendMessageW(folders, LVM_GETITEMCOUNT, 0, 0), 1);
+    EXPECT_EQ(listtest::Cell(folders, 0, 0), "C:\\DATA*");
+    EXPECT_EQ(listtest::Cell(folders, 0, 3), "NET B");
 
     if (save) {
       for (int i = 0; i < 5; ++i) {
@@ -453,6 +507,9 @@ TEST_F(Dialogs, OptionSheetSavesEveryPageInTabOrderAndCancelWritesNothing) {
     if (!save) {
       EXPECT_FALSE(HasValue(adopt, "dwOpt"));
       EXPECT_EQ(cfg_.dwOpt, 0x0Bu);
+      EXPECT_FALSE(ReadBinary(printerTable, printer).has_value()) << "no printer table";
+      EXPECT_TRUE(std::none_of(guard.requests.begin(), guard.requests.end(),
+                               [](const auto& r) { return r.code == nv::core::kGuardSaveList; }));
       continue;
     }
     // 0x02 (display) kept, 0x01 and 0x08 cleared, 0x04 log, 0x10 reverse.
@@ -464,6 +521,11 @@ TEST_F(Dialogs, OptionSheetSavesEveryPageInTabOrderAndCancelWritesNothing) {
     EXPECT_EQ(ReadString(adopt, "szNetDrv1"), "NW-OUT");
     EXPECT_EQ(ReadNumber(adopt, "dwAutoLogin"), 3u);
     EXPECT_EQ(ReadNumber(adopt, "dwAutoChange"), 30u);
+    // The printer table is rebuilt with the marks shown; the folder list goes to the device.
+    EXPECT_EQ(ReadBinary(printerTable, printer), (std::vector<uint8_t>{1, 0}));
+    ASSERT_FALSE(guard.requests.empty());
+    EXPECT_EQ(guard.requests.back().code, nv::core::kGuardSaveList);
+    EXPECT_EQ(guard.requests.back().records.size(), 2u * nv::core::kFolderRecordSize);
   }
 }
 
