@@ -26,8 +26,9 @@ bool AppendExclusive(const std::string& path, std::string_view bytes, int retryM
     const DWORD start = ::GetTickCount();
     win32::UniqueFile file;
     for (;;) {
-      file.reset(::CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                               nullptr));
+      // Writers exclude each other; readers (an administrator's viewer, a test) may look on.
+      file.reset(::CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
       if (file) break;
       const DWORD error = ::GetLastError();
       // Another writer (or a reader without write sharing) has the file for a moment.
