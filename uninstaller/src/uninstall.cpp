@@ -41,7 +41,10 @@ bool RunServiceRemoval(UninstallSystem& system, const UninstallKeys& keys) {
   const std::string program = installed + "\\" + kServiceProgram;
   const std::string commandLine = std::string(kServiceProgram) + " -u";
   const uint32_t error = system.RunHidden(program, commandLine, kServiceProgramWaitMs);
-  if (error == 0) return true;
+  if (error == 0) {
+    CDebug::dprintf("NvUninst: \"%s\" ran\n", program.c_str());
+    return true;
+  }
   char text[1024];
   std::snprintf(text, sizeof text, "Execute Fail(%u)\n(%s)\n(%s)", static_cast<unsigned>(error),
                 program.c_str(), commandLine.c_str());
@@ -87,6 +90,8 @@ UninstallSystem::~UninstallSystem() = default;
 int UninstallFirstPhase(UninstallSystem& system, corekit::ServiceControlApi& services,
                         const UninstallKeys& keys) noexcept {
   try {
+    // Entry lines: an installer's trace shows both phases and their order.
+    CDebug::dprintf("UninstInitialize Entry\n");
     DeleteDesktopLink(system);
     if (system.IsNtFamily()) {
       if (!RunServiceRemoval(system, keys)) {
@@ -108,6 +113,7 @@ int UninstallFirstPhase(UninstallSystem& system, corekit::ServiceControlApi& ser
 
 int UninstallSecondPhase(UninstallSystem& system, void* window, const UninstallKeys& keys) noexcept {
   try {
+    CDebug::dprintf("UninstUnInitialize Entry\n");
     CRegistry run;
     if (run.uOpenKey(corekit::kHKeyLocalMachine, keys.runKey.c_str())) run.DeleteValue(keys.runValue.c_str());
     // Unattended (tests, silent removals) the answer is no: nothing restarts on its own.

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <string>
+#include <vector>
 
 #include "corekit/dll_version.h"
 #include "platform/text.h"
@@ -29,6 +32,59 @@ TEST(DllVersionWin32, OurLibrariesReadBackTheProjectVersion) {
     EXPECT_EQ(version.GetBuildNumber(), kProject.build);
     // The resource's text is the comma-and-blank form: read through the second split.
     EXPECT_NE(version.GetFullVersion().find(", "), std::string::npos) << version.GetFullVersion();
+  }
+}
+
+std::vector<std::string> ShippedFiles() {
+  std::vector<std::string> names;
+  const std::string list = NV_SHIPPED_BINARIES;
+  for (size_t start = 0; start <= list.size();) {
+    const size_t comma = std::min(list.find(',', start), list.size());
+    names.push_back(list.substr(start, comma - start));
+    start = comma + 1;
+  }
+  return names;
+}
+
+// One text of the resource's first translation, as Explorer's properties page shows it.
+std::string VersionText(const std::string& file, const char* name) {
+  const std::wstring path = nv::text::Widen(file);
+  DWORD ignored = 0;
+  const DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &ignored);
+  if (size == 0) return "(no version resource)";
+  std::vector<unsigned char> block(size);
+  if (!::GetFileVersionInfoW(path.c_str(), 0, size, block.data())) return "(unreadable)";
+  WORD* translation = nullptr;
+  UINT length = 0;
+  if (!::VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
+                        &length) ||
+      length < 4)
+    return "(no translation)";
+  char language[9];
+  snprintf(language, sizeof language, "%04x%04x", translation[0], translation[1]);
+  const std::wstring sub = nv::text::Widen(std::string("\\StringFileInfo\\") + language + "\\" + name);
+  wchar_t* text = nullptr;
+  if (!::VerQueryValueW(block.data(), sub.c_str(), reinterpret_cast<void**>(&text), &length) || length == 0)
+    return "(missing)";
+  return nv::text::Narrow(std::wstring_view(text, wcsnlen(text, length)));
+}
+
+TEST(DllVersionWin32, EveryShippedFileCarriesVersionProductAndCompany) {
+  const std::vector<std::string> files = ShippedFiles();
+  ASSERT_EQ(files.size(), 9u);
+  for (const std::string& name : files) {
+    SCOPED_TRACE(name);
+    const std::string path = BuildFolder() + "\\" + name;
+    const CDLLVersion version(path);
+    EXPECT_TRUE(version.IsValid());
+    EXPECT_EQ(version.GetMajorVersion(), kProject.major);
+    EXPECT_EQ(version.GetMinorVersion(), kProject.minor);
+    EXPECT_EQ(version.GetBuildNumber(), kProject.build);
+    EXPECT_EQ(VersionText(path, "ProductName"), "Netvane");
+    // The maker's name as the settings key spells it (SOFTWARE\Tarn\Netvane-H).
+    EXPECT_EQ(VersionText(path, "CompanyName"), "Tarn");
+    EXPECT_EQ(VersionText(path, "ProductVersion"), NV_PROJECT_VERSION);
+    EXPECT_EQ(VersionText(path, "OriginalFilename"), name);
   }
 }
 

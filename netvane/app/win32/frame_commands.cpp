@@ -106,5 +106,11 @@ void CMainFrame::OnTrayAdCfg() {
 
 void CMainFrame::OnTrayHelp() {
   CDebug::dprintf("OnTrayHelp\n");
-  ::ShellExecuteW(m_hwnd, L"open", L"Netvane_Help.chm", nullptr, nullptr, SW_SHOWDEFAULT);
+  // From the installation folder: started by the service or the Run entry, the program's current
+  // folder is not the one the help file lives in.
+  const std::string name = "Netvane_Help.chm";
+  const std::string file = m_cfg.InstalledPath.empty() ? name : m_cfg.InstalledPath + "\\" + name;
+  const auto result = reinterpret_cast<intptr_t>(
+      ::ShellExecuteW(m_hwnd, L"open", nv::text::Widen(file).c_str(), nullptr, nullptr, SW_SHOWDEFAULT));
+  CDebug::dprintf("OnTrayHelp: open %s (%d)\n", file.c_str(), static_cast<int>(result));
 }

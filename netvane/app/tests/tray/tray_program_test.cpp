@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <ctime>
 #include <memory>
 #include <thread>
@@ -26,6 +27,7 @@ namespace {
 constexpr UINT kWmNvChange = WM_USER + 100;
 constexpr WPARAM kCmdUpdate = 5002;
 constexpr WPARAM kCmdChange = 5003;
+constexpr WPARAM kCmdHelp = 5006;
 constexpr WPARAM kCmdExit = 5007;
 constexpr DWORD kExitSecondInstance = 1;
 constexpr DWORD kExitNoResources = 2;
@@ -180,6 +182,26 @@ TEST_F(TrayProgramTest, ScreenshotOfTheRunningProgram) {
 
   ::PostMessageW(frame, WM_COMMAND, kCmdExit, 0);
   EXPECT_EQ(tray->Wait(), 0u);
+}
+
+// The help file beside the program opens through the shell (Wine's viewer shows its contents; the
+// pages stay blank without an HTML engine, so only the opening is checked).
+TEST_F(TrayProgramTest, HelpCommandOpensTheHelpFileOfTheInstallation) {
+  install_.CopyFromBuild(L"Netvane_Help.chm", L"Netvane_Help.chm");
+  auto tray = StartTray();
+  ASSERT_NE(frame_, nullptr);
+  ::PostMessageW(frame_, WM_COMMAND, kCmdHelp, 0);
+  const std::string opened = "OnTrayHelp: open " + Narrow(install_.File(L"Netvane_Help.chm")) + " (";
+  ASSERT_TRUE(tray->WaitForTrace(opened)) << tray->Trace();
+  const std::string trace = tray->Trace();
+  const int result = std::atoi(trace.c_str() + trace.find(opened) + opened.size());
+  EXPECT_GT(result, 32) << "ShellExecute failed: " << trace;
+  // The viewer's window carries the help file's title.
+  HWND viewer = nullptr;
+  EXPECT_TRUE(WaitUntil([&] { return (viewer = ::FindWindowW(nullptr, L"Netvane Help")) != nullptr; }));
+  if (viewer != nullptr) ::PostMessageW(viewer, WM_CLOSE, 0, 0);
+  ::PostMessageW(frame_, WM_COMMAND, kCmdExit, 0);
+  EXPECT_EQ(tray->Wait(), 0u) << tray->Trace();
 }
 
 TEST_F(TrayProgramTest, SecondStartMakesTheRunningInstanceChangeAndEnds) {

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Builds a release: the Windows programs (windows preset, Release), the help file and the
+# installer, then writes into build/windows/release/
+#   NetvaneSetup-<version>.exe    the installer (silent: /S)
+#   Netvane-<version>-win64.zip   the programs, NvRes.dll, the string files and the help file
+#   SHA256SUMS                    SHA-256 of both (check: cd build/windows/release && sha256sum -c SHA256SUMS)
+# The zip carries a SHA256SUMS of its own files.
+set -eu
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+scripts/install-deps.sh test
+export PATH=/usr/lib/wine:$PATH
+jobs=${NV_JOBS:-$(nproc)}
+
+cmake --preset windows >/dev/null
+programs=(Netvane corekit nvidle nvsvc Updagent continue nvuninst nvres ldnvchng)
+cmake --build --preset windows -j "$jobs" --target "${programs[@]}" netvane_help netvane_installer
+
+build=build/windows
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+[ -n "$version" ] || { echo "no project version in $build/CMakeCache.txt" >&2; exit 1; }
+out=$build/release
+rm -rf "$out" && mkdir -p "$out/files"
+
+files=(Netvane.exe Corekit.dll NvIdle.dll NvSVC.exe Updagent.exe continue.exe NvUninst.dll NvRes.dll LDNvChng.EXE
+       NetvaneENG.ini NetvaneKOR.ini Netvane_Help.chm)
+for f in "${files[@]}"; do
+  [ -f "$build/bin/$f" ] || { echo "missing $build/bin/$f" >&2; exit 1; }
+  cp "$build/bin/$f" "$out/files/"
+done
+zip_name=Netvane-$version-win64.zip
+setup_name=NetvaneSetup-$version.exe
+# Fixed times and no extra attributes: the same build gives the same zip.
+touch -d "@${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || echo 0)}" "$out"/files/*
+(cd "$out/files" && sha256sum "${files[@]}" >SHA256SUMS && touch -r Netvane.exe SHA256SUMS &&
+  zip -q -X -D "../$zip_name" "${files[@]}" SHA256SUMS)
+cp "$build/NetvaneSetup.exe" "$out/$setup_name"
+(cd "$out" && sha256sum "$setup_name" "$zip_name") >"$out/SHA256SUMS"
+rm -rf "$out/files"
+(cd "$out" && ls -l && cat SHA256SUMS)
+echo "release $version in $out"
