@@ -28,10 +28,12 @@ wait_until() {  # <tenths of seconds> <command...>
 }
 # The prefix as files and registry key names (values of keys that Wine rewrites are left out).
 listing() {
-  w reg query 'HKLM\SOFTWARE' /s >/dev/null  # the server writes the hives when asked for them
-  sleep 0.5
   (cd "$WINEPREFIX" && find drive_c -not -path '*/windows/*' -not -path '*/Temp/*' -not -path '*/temp/*' | sort)
-  grep -h '^\[' "$WINEPREFIX/system.reg" | sed 's/\] [0-9]*$/]/' | sort
+  # Asked of the server: the hive files on disk are written only now and then.
+  local export="$work/hklm-software.reg"
+  rm -f "$export"
+  w reg export 'HKLM\SOFTWARE' "Z:$(echo "$export" | tr / '\\')" /y >/dev/null
+  iconv -f UTF-16LE -t UTF-8 "$export" 2>/dev/null | tr -d '\r' | grep '^\[' | sort
   w reg query "$run_key" | tr -d '\r' | grep -i 'REG_' | sed 's/^ */RUN: /'
 }
 product_traces() { grep -iE 'tarn|netvane|nvmgr|nvsvc|railgate' "$1" || true; }

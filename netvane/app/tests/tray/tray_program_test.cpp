@@ -220,8 +220,11 @@ TEST_F(TrayProgramTest, SecondStartMakesTheRunningInstanceChangeAndEnds) {
 // mutex, which this object holds until Release, so requests meet a busy frame meanwhile.
 class ChangeHeldAtItsLogLine {
  public:
-  ChangeHeldAtItsLogLine(const TrayProcess& tray, HWND frame)
-      : m_mutex(::CreateMutexW(nullptr, TRUE, L"NETVANE_LOG_MUTEX")) {
+  ChangeHeldAtItsLogLine(const InstallFolder& install, const TrayProcess& tray, HWND frame) {
+    // The last change's gateway line comes a moment after its "ID%d": holding the log before it
+    // is written would stop the frame there instead of in the change.
+    WaitForGatewayLines(install);
+    m_mutex = ::CreateMutexW(nullptr, TRUE, L"NETVANE_LOG_MUTEX");
     ::PostMessageW(frame, kWmNvChange, 0, 0);
     m_holding = m_mutex != nullptr && tray.WaitForTrace("Change IPconfig(1)");
   }
@@ -230,6 +233,16 @@ class ChangeHeldAtItsLogLine {
   ChangeHeldAtItsLogLine& operator=(const ChangeHeldAtItsLogLine&) = delete;
 
   bool holding() const { return m_holding; }
+  static void WaitForGatewayLines(const InstallFolder& install) {
+    WaitUntil([&] {
+      size_t changes = 0, checks = 0;
+      for (const auto& line : install.LogMessages(true)) {
+        if (line.rfind("ID", 0) == 0) ++changes;
+        if (line.rfind("GW ", 0) == 0) ++checks;
+      }
+      return checks >= changes;
+    });
+  }
   void Release() {
     if (m_mutex == nullptr) return;
     ::ReleaseMutex(m_mutex);
@@ -238,7 +251,7 @@ class ChangeHeldAtItsLogLine {
   }
 
  private:
-  HANDLE m_mutex;
+  HANDLE m_mutex = nullptr;
   bool m_holding = false;
 };
 
@@ -247,7 +260,7 @@ TEST_F(TrayProgramTest, SecondStartWhileAChangeRunsIsDropped) {
   auto tray = StartTray();
   ASSERT_TRUE(WaitForLog({"START", "ID1"}));
 
-  ChangeHeldAtItsLogLine held(*tray, frame_);
+  ChangeHeldAtItsLogLine held(install_, *tray, frame_);
   ASSERT_TRUE(held.holding()) << tray->Trace();
 
   TrayProcess second(install_);
@@ -268,7 +281,7 @@ TEST_F(TrayProgramTest, TheProgressWindowShowsTheChangeUnderWay) {
   auto tray = StartTray();
   ASSERT_TRUE(WaitForLog({"START", "ID1"}));
 
-  ChangeHeldAtItsLogLine held(*tray, frame_);
+  ChangeHeldAtItsLogLine held(install_, *tray, frame_);
   ASSERT_TRUE(held.holding()) << tray->Trace();
   const HWND progress = ::FindWindowW(L"#32770", L"Netvane");
   ASSERT_NE(progress, nullptr) << tray->Trace();
@@ -299,7 +312,7 @@ TEST_F(TrayProgramTest, CopyDataDuringAChangeIsDropped) {
   auto tray = StartTray();
   ASSERT_TRUE(WaitForLog({"START", "ID1"}));
 
-  ChangeHeldAtItsLogLine held(*tray, frame_);
+  ChangeHeldAtItsLogLine held(install_, *tray, frame_);
   ASSERT_TRUE(held.holding()) << tray->Trace();
   const HWND frame = frame_;
   std::thread backToA([frame] { SendCopyData(frame, 1); });
