@@ -11,6 +11,7 @@ namespace {
 SC_HANDLE Sc(ServiceHandle handle) { return static_cast<SC_HANDLE>(handle); }
 
 int32_t LastError() { return static_cast<int32_t>(::GetLastError()); }
+constexpr DWORD kLockedWaitMs = 15000;
 
 class Win32ServiceControl : public ServiceControlApi {
  public:
@@ -37,7 +38,15 @@ class Win32ServiceControl : public ServiceControlApi {
   }
 
   int32_t Start(ServiceHandle service) override {
-    return ::StartServiceW(Sc(service), 0, nullptr) ? 0 : LastError();
+    // The manager refuses starts while it starts another service (and for a while at boot):
+    // wait that out for a bounded time before reporting the lock.
+    const DWORD begin = ::GetTickCount();
+    for (;;) {
+      if (::StartServiceW(Sc(service), 0, nullptr)) return 0;
+      const int32_t error = LastError();
+      if (error != ERROR_SERVICE_DATABASE_LOCKED || ::GetTickCount() - begin >= kLockedWaitMs) return error;
+      ::Sleep(250);
+    }
   }
 
   int32_t Stop(ServiceHandle service) override {
