@@ -24,7 +24,12 @@ setup)
   if [ -f "$WINEPREFIX/system.reg" ]; then
     wine64 wineboot </dev/null >"$WINEPREFIX/../wineboot.log" 2>&1
   else
+    # A prefix's first boot leaves driver services start-pending for a long while, and the service
+    # manager refuses every other start until they settle: boot once more, as after an install.
     wine64 wineboot -i </dev/null >"$WINEPREFIX/../wineboot.log" 2>&1
+    wineserver -k </dev/null >/dev/null 2>&1
+    wineserver -p </dev/null >/dev/null 2>&1
+    wine64 wineboot </dev/null >>"$WINEPREFIX/../wineboot.log" 2>&1
   fi
   rc=$?
   # Never let an auto-detected COM port reach /dev/ttyS0 (this machine's console).

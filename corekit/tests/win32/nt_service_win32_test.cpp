@@ -46,6 +46,18 @@ TEST(NtServiceWin32, InstallStartAndRemoveARealService) {
   ASSERT_EQ(boxes.texts.size(), 2u);
   EXPECT_EQ(boxes.texts[1], CNTService::kMarkedForDeletion);
 
+  // The manager lets a deleted service go once nothing holds it, which takes a moment on a busy
+  // machine.
+  SC_HANDLE manager = ::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+  ASSERT_NE(manager, nullptr);
+  const std::wstring wideName(name.begin(), name.end());
+  for (int wait = 0; wait < 100; ++wait) {
+    SC_HANDLE still = ::OpenServiceW(manager, wideName.c_str(), SERVICE_QUERY_STATUS);
+    if (still == nullptr) break;
+    ::CloseServiceHandle(still);
+    ::Sleep(100);
+  }
+  ::CloseServiceHandle(manager);
   EXPECT_FALSE(service.OpenSvc(name));
   ASSERT_EQ(boxes.texts.size(), 3u);
   EXPECT_TRUE(boxes.texts[2] == "dose not serivce exist(open)" || boxes.texts[2] == "Mared For Delete.")
