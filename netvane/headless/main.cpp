@@ -15,6 +15,7 @@
 #include "netvane/cfginfo.h"
 #include "netvane/change_ip.h"
 #include "netvane/change_sequence.h"
+#include "netvane/isolation_step.h"
 #include "netvane/log_file.h"
 #include "netvane/switch_ctrl.h"
 #include "runner_options.h"
@@ -113,7 +114,18 @@ int RunChange(const RunnerOptions& o) {
     if (log) log->Write("%s", line.c_str());
   });
   nv::headless::ConsoleTray tray(report);
-  const nv::core::ChangeSteps steps{display, printers, after, switchBox, address, tray};
+  // Linux has no drive letters; the check reads the adapter through the network helper.
+  nv::core::IsolationStep isolation(
+      cfg,
+      [&](int network, const std::vector<std::string>& drives) {
+        return nv::core::ReadIsolationSnapshot(address, cfg.net[network != 0 ? 1 : 0], drives);
+      },
+      nullptr,
+      [&](const nv::core::IsolationResult& result) {
+        if (log) log->Write("%s", nv::core::IsolationLogLine(result).c_str());
+      });
+  nv::core::ChangeSteps steps{display, printers, after, switchBox, address, tray};
+  steps.isolation = &isolation;
 
   if (!address.OpenDhcpEmu()) {
     std::fprintf(stderr, "nvchange: the DHCP emulation does not open (port 67 in use, or not root?)\n");
@@ -136,6 +148,14 @@ int RunChange(const RunnerOptions& o) {
               switched ? "done" : "abandoned (the switch box could not be commanded)", Ms(took),
               Ms(waits.Waited()), Ms(took - waits.Waited()));
   if (!switched) return 2;
+
+  // A leftover of the network just left outweighs a silent gateway: it is what must never be.
+  const nv::core::IsolationResult& isolated = isolation.last();
+  std::printf("isolation check: %s\n", isolated.Summary().c_str());
+  if (isolated.failedOrUnchecked()) {
+    std::fprintf(stderr, "nvchange: isolation check %s\n", isolated.Summary().c_str());
+    return 4;
+  }
 
   const uint32_t gateway = cfg.net[o.target].Gateway;
   const auto answer = nv::headless::CheckGateway(gateway, o.gatewayWaitMs);
