@@ -13,6 +13,7 @@
 #include "headless_steps.h"
 #include "lab_defaults.h"
 #include "netvane/cfginfo.h"
+#include "netvane/change_audit.h"
 #include "netvane/change_ip.h"
 #include "netvane/change_sequence.h"
 #include "netvane/isolation_step.h"
@@ -138,7 +139,9 @@ int RunChange(const RunnerOptions& o) {
   state.busy = 1;
   waits.Reset();
   const auto start = Clock::now();
-  nv::core::doChange(1, state, cfg, steps);
+  // nvchange is this system's change helper; its record goes beside the log.
+  const auto audit = nv::core::MakeSystemAuditSink(cfg.InstalledPath);
+  nv::core::RunAuditedChange(nv::core::ChangeTrigger::ChangeHelper, 1, state, cfg, steps, audit.get());
   const auto took = Clock::now() - start;
   address.CloseDhcpEmu();
 

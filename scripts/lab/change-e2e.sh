@@ -104,10 +104,17 @@ change() {  # change A|B GATEWAY ADDRESS_PREFIX
   say "  ${isolation:-(not run)}"
   say "--- log lines written:"
   log_lines | tail -n +"$((log_before + 1))" | sed 's/^/  /'
+  say "--- audit record:"
+  local record
+  record=$(tail -n 1 "$INSTALL/Log/audit.jsonl" 2>/dev/null)
+  say "  ${record:-(none)}"
   local cmd=$([ "$to" = B ] && echo "55 55" || echo "AA AA")
   if [ $check = 1 ]; then
     expect "runner reports the change and the gateway" [ $rc = 0 ]
     expect "isolation check passed" [ "$isolation" = "isolation check: passed" ]
+    expect "audit record of this change with its trigger" grep -q "\"trigger\":\"change helper\".*\"to\":\"$to\"" <<<"$record"
+    expect "audit record with each step" grep -q '"step":"switch box",.*"step":"address change",.*"step":"isolation check","network":"'"$to"'","result":1' <<<"$record"
+    expect "audit record says changed" grep -q '"outcome":"changed"' <<<"$record"
     expect "switch box obeyed $cmd" grep -q "$cmd" <<<"$obeyed"
     expect "address is $want" grep -q "^$want" <<<"$addr"
     expect "default route via $gw" grep -q "via $gw " <<<"$route "

@@ -27,8 +27,18 @@ CMainFrame::CMainFrame(CNetvaneApp& app)
       m_switch(m_cfg),
       m_drives(m_cfg, m_idle),
       m_display(m_cfg),
-      m_controller(m_cfg, *this,
-                   nv::core::ChangeSteps{m_display, m_drives, m_drives, m_switch, m_address, *this}) {
+      m_audit(nv::core::MakeSystemAuditSink(m_cfg.InstalledPath)),
+      m_isolation(
+          m_cfg,
+          [this](int network, const std::vector<std::string>& drives) {
+            return nv::core::ReadIsolationSnapshot(m_address, m_cfg.net[network != 0 ? 1 : 0], drives);
+          },
+          [this](int network) { return m_drives.drives(network); },
+          [this](const nv::core::IsolationResult& result) { ReportIsolation(result); }),
+      m_controller(
+          m_cfg, *this,
+          nv::core::ChangeSteps{m_display, m_drives, m_drives, m_switch, m_address, *this, &m_isolation},
+          m_audit.get()) {
   m_display.SetPump([this] { PumpDuringChange(); });
 }
 
@@ -78,7 +88,7 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (wParam == nv::core::TIMER_STARTUP) CDebug::dprintf("Start-up done\n");
       return 0;
     case nv::core::kWmNvChange:
-      m_controller.OnTrayChange();
+      m_controller.OnTrayChange(nv::core::ChangeTrigger::ChangeHelper);
       return 0;
     case WM_COPYDATA: {
       const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
@@ -159,7 +169,8 @@ void CMainFrame::OnCommand(unsigned command) {
     return;
   }
   if (command == ID_TRAY_CHANGE) {
-    m_controller.OnTrayChange();
+    // A second start sends the command from its own process; the tray menu's comes from ours.
+    m_controller.OnTrayChange(::InSendMessage() ? ChangeTrigger::SecondStart : ChangeTrigger::TrayCommand);
     return;
   }
   if (Busy()) {
@@ -273,6 +284,20 @@ bool CMainFrame::IdleReturnDue() { return m_drives.IdleReturnDue(); }
 void CMainFrame::SaveStatus(int network) { m_cfg.SaveStatus(static_cast<uint32_t>(network)); }
 
 void CMainFrame::ReloadTuning() { m_cfg.LoadTuning(); }
+
+void CMainFrame::ReportIsolation(const nv::core::IsolationResult& result) {
+  m_drives.LogLine(nv::core::IsolationLogLine(result));
+  if (!result.failedOrUnchecked()) return;
+  // The tray tip stays on the warning until the next change; the tip holds 127 characters.
+  std::string tip =
+      m_cfg.szNet[m_controller.State().current != 0 ? 1 : 0] + ": isolation check " + result.Summary();
+  if (tip.size() > 127) {
+    size_t cut = 124;
+    while (cut > 0 && (static_cast<unsigned char>(tip[cut]) & 0xC0) == 0x80) --cut;  // whole characters only
+    tip = tip.substr(0, cut) + "...";
+  }
+  m_tray.SetTooltipText(tip);
+}
 
 // ---- ITrayView ----
 

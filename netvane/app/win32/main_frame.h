@@ -13,6 +13,7 @@
 #include "netvane/change_ip.h"
 #include "netvane/drive_logon.h"
 #include "netvane/frame_controller.h"
+#include "netvane/isolation_step.h"
 #include "netvane/net_indicator.h"
 #include "netvane/schedule_worker.h"
 #include "netvane/switch_ctrl.h"
@@ -85,6 +86,8 @@ class CMainFrame final : public nv::core::IFrameHost, public nv::core::ITrayView
   void PumpDuringChange();
   bool Busy() const noexcept { return m_controller.State().busy != 0; }
   void SetUpTrayMenu();
+  // The isolation check's log line, and a tray tip naming the leftover when it failed.
+  void ReportIsolation(const nv::core::IsolationResult& result);
 
   struct IconTraits {
     using pointer = HICON;
@@ -103,6 +106,8 @@ class CMainFrame final : public nv::core::IFrameHost, public nv::core::ITrayView
   nv::app::NvIdleMonitor m_idle;
   CDriveLogon m_drives;
   CNetIndicator m_display;
+  std::unique_ptr<nv::core::IAuditSink> m_audit;
+  nv::core::IsolationStep m_isolation;
   nv::core::FrameController m_controller;
   std::unique_ptr<nv::core::ScheduleWorker> m_schedule;
   bool m_exitPending = false;

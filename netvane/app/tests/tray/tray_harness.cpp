@@ -145,7 +145,7 @@ void InstallFolder::Write(const std::wstring& name, const std::string& bytes) co
   ::CloseHandle(file);
 }
 
-std::vector<std::string> InstallFolder::LogMessages() const {
+std::vector<std::string> InstallFolder::LogMessages(bool withIsolation) const {
   std::vector<std::wstring> files;
   WIN32_FIND_DATAW data;
   HANDLE find = ::FindFirstFileW(File(L"Log\\*.log").c_str(), &data);
@@ -160,10 +160,16 @@ std::vector<std::string> InstallFolder::LogMessages() const {
     for (const std::string& line : Lines(ReadShared(file))) {
       const size_t first = line.find(',');
       const size_t second = first == std::string::npos ? first : line.find(',', first + 1);
-      if (second != std::string::npos) messages.push_back(line.substr(second + 1));
+      if (second == std::string::npos) continue;
+      const std::string message = line.substr(second + 1);
+      if (withIsolation || message.rfind("ISOLATION ", 0) != 0) messages.push_back(message);
     }
   }
   return messages;
+}
+
+std::vector<std::string> InstallFolder::AuditRecords() const {
+  return Lines(ReadShared(File(L"Log\\audit.jsonl")));
 }
 
 // ---- ProductKey ----

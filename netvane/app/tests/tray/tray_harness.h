@@ -31,8 +31,11 @@ class InstallFolder {
   std::wstring File(const std::wstring& name) const { return m_path + L"\\" + name; }
   void Write(const std::wstring& name, const std::string& bytes) const;
   void CopyFromBuild(const std::wstring& name, const std::wstring& as) const;
-  // The messages of every log line in Log\*.log, oldest file first ("...,ID2" -> "ID2").
-  std::vector<std::string> LogMessages() const;
+  // The messages of every log line in Log\*.log, oldest file first ("...,ID2" -> "ID2"); the
+  // isolation check's lines ("ISOLATION ...") only when asked for.
+  std::vector<std::string> LogMessages(bool withIsolation = false) const;
+  // The audit records written to Log\audit.jsonl (when the event source is missing), one per line.
+  std::vector<std::string> AuditRecords() const;
 
  private:
   std::wstring m_path;

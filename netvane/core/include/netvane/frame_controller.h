@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "netvane/change_audit.h"
 #include "netvane/change_sequence.h"
 
 class CCfginfo;
@@ -61,13 +62,16 @@ class IFrameHost {
 
 class FrameController {
  public:
-  FrameController(CCfginfo& cfg, IFrameHost& host, const ChangeSteps& steps) noexcept;
+  // `audit`: where each change's record goes (none: no record).
+  FrameController(CCfginfo& cfg, IFrameHost& host, const ChangeSteps& steps,
+                  IAuditSink* audit = nullptr) noexcept;
 
   ChangeState& State() noexcept { return state_; }
   const ChangeState& State() const noexcept { return state_; }
 
   void ToggleNetSTat(int network) noexcept;
-  void OnTrayChange();
+  // `trigger`: who asked (tray command, second start, change helper, the timers).
+  void OnTrayChange(ChangeTrigger trigger = ChangeTrigger::TrayCommand);
   void OnDllChange(int network);
   // Copy-data from another program: acts only with UseDll set and no payload.
   void OnCopyData(std::size_t dataLength, uint32_t command);
@@ -80,12 +84,13 @@ class FrameController {
   void ArmSchedule(int network, uint32_t delayMs);
 
  private:
-  void RunChange(int showProgress);
+  void RunChange(int showProgress, ChangeTrigger trigger);
 
   CCfginfo& cfg_;
   IFrameHost& host_;
   ChangeSteps steps_;
   ChangeState state_;
+  IAuditSink* audit_;
 };
 
 }  // namespace nv::core
