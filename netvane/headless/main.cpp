@@ -19,6 +19,8 @@
 #include "netvane/isolation_step.h"
 #include "netvane/log_file.h"
 #include "netvane/switch_ctrl.h"
+#include "network_confirmation.h"
+#include "nvutil/net_util.h"
 #include "runner_options.h"
 #include "store_check.h"
 #include "timed_helpers.h"
@@ -75,6 +77,18 @@ std::unique_ptr<nv::core::IDhcpEmulation> MakeEmulation(const RunnerOptions& o) 
   if (!o.faultEmulationMac && !o.faultEmulationGateway) return emulation;
   std::fprintf(stderr, "nvchange: fault injection: the DHCP emulation gets altered settings\n");
   return std::make_unique<FaultyEmulation>(std::move(emulation), o);
+}
+
+// Settings of a network that could not be confirmed may sit on the other network's wire: none
+// are better than those.
+void ReleaseUnconfirmed(const NetCfgRecord& record) {
+  CNetUtil net;
+  const uint32_t index = net.GetInterfaceNum(record.ucMacAddr);
+  const bool released = index != 0 && net.LeaseIP(index, 0) != 0;
+  std::fprintf(stderr, "nvchange: %s\n",
+               released
+                   ? "the address is released: the workstation keeps no settings of an unconfirmed network"
+                   : "the address could not be released");
 }
 
 int RunChange(const RunnerOptions& o) {
@@ -162,13 +176,21 @@ int RunChange(const RunnerOptions& o) {
 
   const uint32_t gateway = cfg.net[o.target].Gateway;
   const auto answer = nv::headless::CheckGateway(gateway, o.gatewayWaitMs);
-  if (answer.answered) {
+  nvutil::AdapterSnapshot held;
+  std::string unread;
+  address.ReadAdapter(cfg.net[o.target], held, unread);
+  const auto confirmed = nv::headless::ConfirmNetwork(gateway, answer.answered, held);
+  using Verdict = nv::headless::NetworkConfirmation::Verdict;
+  if (confirmed.verdict == Verdict::Confirmed) {
     std::printf("network %s's gateway %s answers (%.1f ms)\n", letter,
                 nv::core::DottedAddress(gateway).c_str(), answer.rttMs);
     return 0;
   }
   std::printf("network %s's gateway %s does not answer: %s\n", letter,
-              nv::core::DottedAddress(gateway).c_str(), answer.detail.c_str());
+              nv::core::DottedAddress(gateway).c_str(),
+              answer.answered ? "it does, but" : answer.detail.c_str());
+  std::fprintf(stderr, "nvchange: %s\n", confirmed.detail.c_str());
+  if (confirmed.verdict == Verdict::NotConfirmed) ReleaseUnconfirmed(cfg.net[o.target]);
   return 3;
 }
 
