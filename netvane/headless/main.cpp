@@ -81,7 +81,7 @@ std::unique_ptr<nv::core::IDhcpEmulation> MakeEmulation(const RunnerOptions& o) 
 
 // Settings of a network that could not be confirmed may sit on the other network's wire: none
 // are better than those.
-void ReleaseUnconfirmed(const NetCfgRecord& record) {
+bool ReleaseUnconfirmed(const NetCfgRecord& record) {
   CNetUtil net;
   const uint32_t index = net.GetInterfaceNum(record.ucMacAddr);
   const bool released = index != 0 && net.LeaseIP(index, 0) != 0;
@@ -89,6 +89,7 @@ void ReleaseUnconfirmed(const NetCfgRecord& record) {
                released
                    ? "the address is released: the workstation keeps no settings of an unconfirmed network"
                    : "the address could not be released");
+  return released;
 }
 
 int RunChange(const RunnerOptions& o) {
@@ -153,9 +154,14 @@ int RunChange(const RunnerOptions& o) {
   state.busy = 1;
   waits.Reset();
   const auto start = Clock::now();
-  // nvchange is this system's change helper; its record goes beside the log.
+  // nvchange is this system's change helper; its record goes beside the log once the runner
+  // has also confirmed the network.
+  nv::core::AuditRecord record =
+      nv::core::RunAuditedChange(nv::core::ChangeTrigger::ChangeHelper, 1, state, cfg, steps);
   const auto audit = nv::core::MakeSystemAuditSink(cfg.InstalledPath);
-  nv::core::RunAuditedChange(nv::core::ChangeTrigger::ChangeHelper, 1, state, cfg, steps, audit.get());
+  const auto writeRecord = [&] {
+    if (audit) audit->Write(record);
+  };
   const auto took = Clock::now() - start;
   address.CloseDhcpEmu();
 
@@ -164,13 +170,17 @@ int RunChange(const RunnerOptions& o) {
   std::printf("change to network %s: %s in %.0f ms (prescribed waits %.0f ms, own work %.1f ms)\n", letter,
               switched ? "done" : "abandoned (the switch box could not be commanded)", Ms(took),
               Ms(waits.Waited()), Ms(took - waits.Waited()));
-  if (!switched) return 2;
+  if (!switched) {
+    writeRecord();
+    return 2;
+  }
 
   // A leftover of the network just left outweighs a silent gateway: it is what must never be.
   const nv::core::IsolationResult& isolated = isolation.last();
   std::printf("isolation check: %s\n", isolated.Summary().c_str());
   if (isolated.failedOrUnchecked()) {
     std::fprintf(stderr, "nvchange: isolation check %s\n", isolated.Summary().c_str());
+    writeRecord();
     return 4;
   }
 
@@ -181,16 +191,27 @@ int RunChange(const RunnerOptions& o) {
   address.ReadAdapter(cfg.net[o.target], held, unread);
   const auto confirmed = nv::headless::ConfirmNetwork(gateway, answer.answered, held);
   using Verdict = nv::headless::NetworkConfirmation::Verdict;
+  record.steps.push_back({"network confirmation", o.target, confirmed.verdict == Verdict::Confirmed ? 1 : 0,
+                          Ms(Clock::now() - start - took)});
+  const std::string gatewayText = nv::core::DottedAddress(gateway);
   if (confirmed.verdict == Verdict::Confirmed) {
-    std::printf("network %s's gateway %s answers (%.1f ms)\n", letter,
-                nv::core::DottedAddress(gateway).c_str(), answer.rttMs);
+    writeRecord();
+    std::printf("network %s's gateway %s answers (%.1f ms)\n", letter, gatewayText.c_str(), answer.rttMs);
     return 0;
   }
-  std::printf("network %s's gateway %s does not answer: %s\n", letter,
-              nv::core::DottedAddress(gateway).c_str(),
-              answer.answered ? "it does, but" : answer.detail.c_str());
+  if (answer.answered) {
+    std::printf("network %s's gateway %s answers, but %s\n", letter, gatewayText.c_str(),
+                confirmed.detail.c_str());
+  } else {
+    std::printf("network %s's gateway %s does not answer: %s\n", letter, gatewayText.c_str(),
+                answer.detail.c_str());
+  }
   std::fprintf(stderr, "nvchange: %s\n", confirmed.detail.c_str());
-  if (confirmed.verdict == Verdict::NotConfirmed) ReleaseUnconfirmed(cfg.net[o.target]);
+  record.outcome = "changed, " + confirmed.detail;
+  if (confirmed.verdict == Verdict::NotConfirmed)
+    record.outcome +=
+        ReleaseUnconfirmed(cfg.net[o.target]) ? "; address released" : "; the address could not be released";
+  writeRecord();
   return 3;
 }
 

@@ -251,12 +251,8 @@ AuditClock AuditClock::System() {
   return clock;
 }
 
-void RunAuditedChange(ChangeTrigger trigger, int showProgress, ChangeState& state, const CCfginfo& cfg,
-                      const ChangeSteps& steps, IAuditSink* sink, const AuditClock& clock) {
-  if (!sink) {
-    doChange(showProgress, state, cfg, steps);
-    return;
-  }
+AuditRecord RunAuditedChange(ChangeTrigger trigger, int showProgress, ChangeState& state, const CCfginfo& cfg,
+                             const ChangeSteps& steps, const AuditClock& clock) {
   AuditRecord record;
   record.time = clock.utcText();
   record.trigger = trigger;
@@ -280,7 +276,7 @@ void RunAuditedChange(ChangeTrigger trigger, int showProgress, ChangeState& stat
   } else {
     record.outcome = state.sessionEnding ? "changed, addresses left (session ends)" : "changed";
   }
-  sink->Write(record);
+  return record;
 }
 
 }  // namespace nv::core

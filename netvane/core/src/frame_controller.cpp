@@ -22,7 +22,8 @@ void FrameController::ToggleNetSTat(int network) noexcept {
 }
 
 void FrameController::RunChange(int showProgress, ChangeTrigger trigger) {
-  RunAuditedChange(trigger, showProgress, state_, cfg_, steps_, audit_);
+  const AuditRecord record = RunAuditedChange(trigger, showProgress, state_, cfg_, steps_);
+  if (audit_) audit_->Write(record);
 }
 
 void FrameController::OnTrayChange(ChangeTrigger trigger) {

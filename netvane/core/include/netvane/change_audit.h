@@ -112,10 +112,9 @@ struct AuditClock {
   static AuditClock System();
 };
 
-// Runs doChange with every step timed and writes one record to `sink` (none: just the change).
-// The isolation result comes from `steps.isolation`.
-void RunAuditedChange(ChangeTrigger trigger, int showProgress, ChangeState& state, const CCfginfo& cfg,
-                      const ChangeSteps& steps, IAuditSink* sink,
-                      const AuditClock& clock = AuditClock::System());
+// Runs doChange with every step timed and returns its record; the isolation result comes from
+// `steps.isolation`.  The caller may add what it checks afterwards before writing the record.
+AuditRecord RunAuditedChange(ChangeTrigger trigger, int showProgress, ChangeState& state, const CCfginfo& cfg,
+                             const ChangeSteps& steps, const AuditClock& clock = AuditClock::System());
 
 }  // namespace nv::core
