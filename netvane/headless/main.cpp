@@ -13,10 +13,14 @@
 #include "headless_steps.h"
 #include "lab_defaults.h"
 #include "netvane/cfginfo.h"
+#include "netvane/change_audit.h"
 #include "netvane/change_ip.h"
 #include "netvane/change_sequence.h"
+#include "netvane/isolation_step.h"
 #include "netvane/log_file.h"
 #include "netvane/switch_ctrl.h"
+#include "network_confirmation.h"
+#include "nvutil/net_util.h"
 #include "runner_options.h"
 #include "store_check.h"
 #include "timed_helpers.h"
@@ -76,6 +80,19 @@ std::unique_ptr<nv::core::IDhcpEmulation> MakeEmulation(const RunnerOptions& o) 
   return std::make_unique<FaultyEmulation>(std::move(emulation), o);
 }
 
+// Settings of a network that could not be confirmed may sit on the other network's wire: none
+// are better than those.
+bool ReleaseUnconfirmed(const NetCfgRecord& record) {
+  CNetUtil net;
+  const uint32_t index = net.GetInterfaceNum(record.ucMacAddr);
+  const bool released = index != 0 && net.LeaseIP(index, 0) != 0;
+  std::fprintf(stderr, "nvchange: %s\n",
+               released
+                   ? "the address is released: the workstation keeps no settings of an unconfirmed network"
+                   : "the address could not be released");
+  return released;
+}
+
 int RunChange(const RunnerOptions& o) {
   // Only --configure-lab creates a store: a broken or missing one is named, not replaced.
   if (const auto problem = nv::headless::StoreProblem(corekit::RegistryStorePath())) {
@@ -114,7 +131,18 @@ int RunChange(const RunnerOptions& o) {
     if (log) log->Write("%s", line.c_str());
   });
   nv::headless::ConsoleTray tray(report);
-  const nv::core::ChangeSteps steps{display, printers, after, switchBox, address, tray};
+  // Linux has no drive letters; the check reads the adapter through the network helper.
+  nv::core::IsolationStep isolation(
+      cfg,
+      [&](int network, const std::vector<std::string>& drives) {
+        return nv::core::ReadIsolationSnapshot(address, cfg.net[network != 0 ? 1 : 0], drives);
+      },
+      nullptr,
+      [&](const nv::core::IsolationResult& result) {
+        if (log) log->Write("%s", nv::core::IsolationLogLine(result).c_str());
+      });
+  nv::core::ChangeSteps steps{display, printers, after, switchBox, address, tray};
+  steps.isolation = &isolation;
 
   if (!address.OpenDhcpEmu()) {
     std::fprintf(stderr, "nvchange: the DHCP emulation does not open (port 67 in use, or not root?)\n");
@@ -127,7 +155,14 @@ int RunChange(const RunnerOptions& o) {
   state.busy = 1;
   waits.Reset();
   const auto start = Clock::now();
-  nv::core::doChange(1, state, cfg, steps);
+  // nvchange is this system's change helper; its record goes beside the log once the runner
+  // has also confirmed the network.
+  nv::core::AuditRecord record =
+      nv::core::RunAuditedChange(nv::core::ChangeTrigger::ChangeHelper, 1, state, cfg, steps);
+  const auto audit = nv::core::MakeSystemAuditSink(cfg.InstalledPath);
+  const auto writeRecord = [&] {
+    if (audit) audit->Write(record);
+  };
   const auto took = Clock::now() - start;
   address.CloseDhcpEmu();
 
@@ -136,17 +171,48 @@ int RunChange(const RunnerOptions& o) {
   std::printf("change to network %s: %s in %.0f ms (prescribed waits %.0f ms, own work %.1f ms)\n", letter,
               switched ? "done" : "abandoned (the switch box could not be commanded)", Ms(took),
               Ms(waits.Waited()), Ms(took - waits.Waited()));
-  if (!switched) return 2;
+  if (!switched) {
+    writeRecord();
+    return 2;
+  }
+
+  // A leftover of the network just left outweighs a silent gateway: it is what must never be.
+  const nv::core::IsolationResult& isolated = isolation.last();
+  std::printf("isolation check: %s\n", isolated.Summary().c_str());
+  if (isolated.failedOrUnchecked()) {
+    std::fprintf(stderr, "nvchange: isolation check %s\n", isolated.Summary().c_str());
+    writeRecord();
+    return 4;
+  }
 
   const uint32_t gateway = cfg.net[o.target].Gateway;
   const auto answer = nv::headless::CheckGateway(gateway, o.gatewayWaitMs);
-  if (answer.answered) {
-    std::printf("network %s's gateway %s answers (%.1f ms)\n", letter,
-                nv::core::DottedAddress(gateway).c_str(), answer.rttMs);
+  nvutil::AdapterSnapshot held;
+  std::string unread;
+  address.ReadAdapter(cfg.net[o.target], held, unread);
+  const auto confirmed = nv::headless::ConfirmNetwork(gateway, answer.answered, held);
+  using Verdict = nv::headless::NetworkConfirmation::Verdict;
+  record.steps.push_back({"network confirmation", o.target, confirmed.verdict == Verdict::Confirmed ? 1 : 0,
+                          Ms(Clock::now() - start - took)});
+  const std::string gatewayText = nv::core::DottedAddress(gateway);
+  if (confirmed.verdict == Verdict::Confirmed) {
+    writeRecord();
+    std::printf("network %s's gateway %s answers (%.1f ms)\n", letter, gatewayText.c_str(), answer.rttMs);
     return 0;
   }
-  std::printf("network %s's gateway %s does not answer: %s\n", letter,
-              nv::core::DottedAddress(gateway).c_str(), answer.detail.c_str());
+  if (answer.answered) {
+    std::printf("network %s's gateway %s answers, but %s\n", letter, gatewayText.c_str(),
+                confirmed.detail.c_str());
+  } else {
+    std::printf("network %s's gateway %s does not answer: %s\n", letter, gatewayText.c_str(),
+                answer.detail.c_str());
+  }
+  std::fprintf(stderr, "nvchange: %s\n", confirmed.detail.c_str());
+  record.outcome = "changed, " + confirmed.detail;
+  if (confirmed.verdict == Verdict::NotConfirmed)
+    record.outcome +=
+        ReleaseUnconfirmed(cfg.net[o.target]) ? "; address released" : "; the address could not be released";
+  writeRecord();
   return 3;
 }
 

@@ -13,7 +13,11 @@ const char* const kRunnerUsage =
     "Lab fault injection: --fault-emulation-mac MAC, --fault-emulation-gateway A.B.C.D\n"
     "\n"
     "Runs one network change to network A or B with the configuration in the registry store\n"
-    "(NV_REGISTRY_DB), then checks that the new network's gateway answers.\n"
+    "(NV_REGISTRY_DB), checks that nothing of the network left remains on the adapter\n"
+    "(addresses, routes, neighbour entries, name servers of NV_RESOLV_CONF or /etc/resolv.conf)\n"
+    "and that the new network's gateway answers.\n"
+    "Exit status: 0 done, 1 not run, 2 abandoned at the switch box, 3 the gateway does not\n"
+    "answer, 4 the isolation check failed (its message names each leftover).\n"
     "--configure-lab writes the lab's default configuration: ADAPTER by DHCP on network A,\n"
     "fixed settings on network B, Ethernet control frames, logging into INSTALL_DIR/Log.\n";
 

@@ -3,7 +3,9 @@
 # through the headless runner (switch box frame, route, DHCP release and renew answered by the
 # real server on A and by our DHCP emulation on B).  After each change it prints what the
 # switch box obeyed, the workstation's address, mask and default route, a ping of the new
-# gateway and the log lines written.
+# gateway, the isolation check's result and the log lines written.  With --check it then leaves
+# a route and a neighbour entry of network A in place and changes to B again: the isolation
+# check must fail and name both.
 #
 #   change-e2e.sh [--check] [--fault switchbox-off|emulation-mac|emulation-route]
 # --check turns the report into assertions (the run fails when any of them fails).
@@ -33,6 +35,8 @@ export NV_LAB_PREFIX=${NV_LAB_PREFIX:-nve$$}
 export NV_LAB_DIR=${NV_LAB_DIR:-$(mktemp -d /tmp/nvlab-e2e.XXXXXX)}
 export NV_BIN_DIR=${NV_BIN_DIR:-$ROOT/build/host/bin}
 export NV_REGISTRY_DB=$NV_LAB_DIR/registry.db
+# The workstation's name servers: the lab's DHCP client writes them here, not to the host's file.
+export NV_RESOLV_CONF=$NV_LAB_DIR/resolv-eth0.conf
 LAB="bash $ROOT/scripts/lab.sh"
 RUNNER=$NV_BIN_DIR/nvchange
 INSTALL=$NV_LAB_DIR/install
@@ -77,8 +81,10 @@ change() {  # change A|B GATEWAY ADDRESS_PREFIX
   log_before=$(log_lines | wc -l)
   say ""
   say "=== change to network $to"
-  ws "$RUNNER" --gateway-wait 3000 "${fault_args[@]}" "$to"
+  local out
+  out=$(ws "$RUNNER" --gateway-wait 3000 "${fault_args[@]}" "$to" 2>&1)
   local rc=$?
+  printf '%s\n' "$out"
   say "--- the switch box obeyed:"
   local obeyed
   obeyed=$(tail -n +"$((box_before + 1))" "$box_log" 2>/dev/null | grep 'switchbox:' || true)
@@ -92,11 +98,23 @@ change() {  # change A|B GATEWAY ADDRESS_PREFIX
   say "--- ping $gw:"
   local ping_ok=0
   if ws busybox ping -c 1 -W 2 "$gw" >/dev/null 2>&1; then ping_ok=1; say "  answers"; else say "  no answer"; fi
+  say "--- isolation check:"
+  local isolation
+  isolation=$(grep '^isolation check:' <<<"$out" || true)
+  say "  ${isolation:-(not run)}"
   say "--- log lines written:"
   log_lines | tail -n +"$((log_before + 1))" | sed 's/^/  /'
+  say "--- audit record:"
+  local record
+  record=$(tail -n 1 "$INSTALL/Log/audit.jsonl" 2>/dev/null)
+  say "  ${record:-(none)}"
   local cmd=$([ "$to" = B ] && echo "55 55" || echo "AA AA")
   if [ $check = 1 ]; then
     expect "runner reports the change and the gateway" [ $rc = 0 ]
+    expect "isolation check passed" [ "$isolation" = "isolation check: passed" ]
+    expect "audit record of this change with its trigger" grep -q "\"trigger\":\"change helper\".*\"to\":\"$to\"" <<<"$record"
+    expect "audit record with each step" grep -q '"step":"switch box",.*"step":"address change",.*"step":"isolation check","network":"'"$to"'","result":1' <<<"$record"
+    expect "audit record says changed" grep -q '"outcome":"changed"' <<<"$record"
     expect "switch box obeyed $cmd" grep -q "$cmd" <<<"$obeyed"
     expect "address is $want" grep -q "^$want" <<<"$addr"
     expect "default route via $gw" grep -q "via $gw " <<<"$route "
@@ -108,6 +126,41 @@ change() {  # change A|B GATEWAY ADDRESS_PREFIX
 
 change B "$NV_LAB_B_GATEWAY" "$NV_LAB_B_ADDRESS/"
 change A "$NV_LAB_A_GATEWAY" "${NV_LAB_A_NET%.*}."
+
+if [ $check = 1 ] && [ -z "$fault" ]; then
+  # Leftovers of A that no step of the change removes: a route to A's subnet on the link and a
+  # permanent neighbour entry for A's gateway, put in once B's address is held.  The kernel
+  # drops both with the released address, so they are added during the change: the runner is
+  # held at its "ID2" log line (the log file's lock) until they are in place.
+  say ""
+  say "=== change to network B with network A's route and gateway entry left in place"
+  a_net=${NV_LAB_A_NET%.*}.0
+  logf=$(ls "$INSTALL"/Log/*.log | tail -n 1)
+  (
+    flock -x 9
+    for _ in $(seq 200); do
+      ws ip -4 -o addr show dev "$NV_LAB_WS_IF" | grep -q " $NV_LAB_B_ADDRESS/" && break
+      sleep 0.05
+    done
+    ws ip route add "$a_net/24" dev "$NV_LAB_WS_IF" metric 500
+    ws ip neigh replace "$NV_LAB_A_GATEWAY" lladdr 02:00:00:00:0a:01 nud permanent dev "$NV_LAB_WS_IF"
+  ) 9>>"$logf" &
+  injector=$!
+  sleep 0.3
+  out=$(ws "$RUNNER" --quiet --gateway-wait 3000 B 2>&1)
+  rc=$?
+  wait $injector
+  printf '%s\n' "$out" | grep -v '^nvutil:' | sed 's/^/  /'
+  expect "runner exits 4 for a failed isolation check" [ $rc = 4 ]
+  expect "the message names A's route" grep -q "nvchange: isolation check failed:.*route $a_net/24 (network A)" <<<"$out"
+  expect "the message names A's gateway entry" \
+    grep -q "nvchange: isolation check failed:.*neighbour entry $NV_LAB_A_GATEWAY (network A's gateway)" <<<"$out"
+  expect "the log has the failed check after ID2" \
+    grep -q ",ISOLATION FAILED(.*neighbour entry $NV_LAB_A_GATEWAY" <<<"$(log_lines | tail -n 1)"
+  ws ip route del "$a_net/24" dev "$NV_LAB_WS_IF" metric 500 2>/dev/null
+  ws ip neigh del "$NV_LAB_A_GATEWAY" dev "$NV_LAB_WS_IF" 2>/dev/null
+  change A "$NV_LAB_A_GATEWAY" "${NV_LAB_A_NET%.*}."
+fi
 
 if [ $check = 1 ]; then
   say ""

@@ -1,7 +1,8 @@
 // switchbox: the switch box as a program.  Run it in the box's network
 // namespace; it prints one line per command it obeys and stops cleanly on
 // SIGTERM or SIGINT, leaving the cable where it is (as a box that loses power
-// keeps its relays).
+// keeps its relays).  For the lab's fault campaign, each SIGUSR1 makes it ignore
+// the next control frame it receives.
 #include <poll.h>
 #include <signal.h>
 #include <unistd.h>
@@ -23,7 +24,10 @@ namespace {
 
 volatile std::sig_atomic_t g_stop_signal = 0;
 
+volatile std::sig_atomic_t g_frames_to_ignore = 0;
+
 void OnStopSignal(int sig) { g_stop_signal = sig; }
+void OnIgnoreSignal(int) { g_frames_to_ignore = g_frames_to_ignore + 1; }
 
 void Say(const std::string& line) {
   std::printf("%s\n", line.c_str());
@@ -44,14 +48,20 @@ int Run(const nv::switchbox::Options& opt) {
   sigemptyset(&stop_set);
   sigaddset(&stop_set, SIGTERM);
   sigaddset(&stop_set, SIGINT);
+  sigaddset(&stop_set, SIGUSR1);
   sigprocmask(SIG_BLOCK, &stop_set, &wait_mask);
   sigdelset(&wait_mask, SIGTERM);
   sigdelset(&wait_mask, SIGINT);
+  sigdelset(&wait_mask, SIGUSR1);
   struct sigaction sa {};
   sa.sa_handler = OnStopSignal;
   sigemptyset(&sa.sa_mask);
   sigaction(SIGTERM, &sa, nullptr);
   sigaction(SIGINT, &sa, nullptr);
+  struct sigaction ignore {};
+  ignore.sa_handler = OnIgnoreSignal;
+  sigemptyset(&ignore.sa_mask);
+  sigaction(SIGUSR1, &ignore, nullptr);
 
   std::string error;
   NetlinkConnector connector(opt.cable, opt.port_a, opt.port_b);
@@ -81,6 +91,12 @@ int Run(const nv::switchbox::Options& opt) {
         break;
       }
       if (n == 0) break;
+      // SIGUSR1 is blocked here, so the count only changes inside ppoll.
+      if (g_frames_to_ignore > 0 && ParseControlFrame(buf.data(), static_cast<std::size_t>(n)).IsCommand()) {
+        g_frames_to_ignore = g_frames_to_ignore - 1;
+        Say("switchbox: ignored one control frame (SIGUSR1)");
+        continue;
+      }
       const Outcome out = box.OnFrame(buf.data(), static_cast<std::size_t>(n));
       if (!out.line.empty()) Say(out.line);
       if (!out.error.empty()) std::fprintf(stderr, "%s\n", out.error.c_str());

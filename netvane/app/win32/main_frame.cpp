@@ -31,8 +31,18 @@ CMainFrame::CMainFrame(CNetvaneApp& app)
       m_display(m_cfg, app.strings()),
       m_gateway(m_cfg, m_drives, nv::core::MakeGatewayProbe(),
                 [this] { ::PostMessageW(m_hwnd, kGatewayChecked, 0, 0); }),
-      m_controller(m_cfg, *this,
-                   nv::core::ChangeSteps{m_display, m_drives, m_gateway, m_switch, m_address, *this}) {
+      m_audit(nv::core::MakeSystemAuditSink(m_cfg.InstalledPath)),
+      m_isolation(
+          m_cfg,
+          [this](int network, const std::vector<std::string>& drives) {
+            return nv::core::ReadIsolationSnapshot(m_address, m_cfg.net[network != 0 ? 1 : 0], drives);
+          },
+          [this](int network) { return m_drives.drives(network); },
+          [this](const nv::core::IsolationResult& result) { ReportIsolation(result); }),
+      m_controller(
+          m_cfg, *this,
+          nv::core::ChangeSteps{m_display, m_drives, m_gateway, m_switch, m_address, *this, &m_isolation},
+          m_audit.get()) {
   m_display.SetPump([this] { PumpDuringChange(); });
   m_display.SetWindows(nv::core::MakeIndicatorWindows(reinterpret_cast<std::uintptr_t>(app.resources())));
   m_display.SetDesktopLinks(nv::core::MakeDesktopLinks());
@@ -86,7 +96,7 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (wParam == nv::core::TIMER_STARTUP) CDebug::dprintf("Start-up done\n");
       return 0;
     case nv::core::kWmNvChange:
-      m_controller.OnTrayChange();
+      m_controller.OnTrayChange(nv::core::ChangeTrigger::ChangeHelper);
       return 0;
     case WM_COPYDATA: {
       // Another program's request waits for no one during a change: it is refused.
@@ -185,7 +195,8 @@ void CMainFrame::OnCommand(unsigned command) {
     return;
   }
   if (command == ID_TRAY_CHANGE) {
-    m_controller.OnTrayChange();
+    // A second start sends the command from its own process; the tray menu's comes from ours.
+    m_controller.OnTrayChange(::InSendMessage() ? ChangeTrigger::SecondStart : ChangeTrigger::TrayCommand);
     return;
   }
   if (Busy()) {
@@ -253,7 +264,7 @@ void CMainFrame::OnGatewayChecked() {
   const auto check = m_gateway.TakeResult();
   if (!check || m_shutDown || check->network != m_controller.State().current) return;
   const std::string tip = nv::core::GatewayTip(m_cfg.szNet[check->network], *check);
-  m_tray.SetTooltipText(tip);
+  if (!m_isolationWarning) m_tray.SetTooltipText(tip);  // a leftover of the other network says more
   CDebug::dprintf("Tray(%d) %s\n", check->network + 1, tip.c_str());
   m_drives.LogLine(nv::core::GatewayLogLine(*check));
 }
@@ -359,6 +370,17 @@ void CMainFrame::UnblockShutdown() {
       ::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "ShutdownBlockReasonDestroy")));
   if (destroy != nullptr) destroy(m_hwnd);
   CDebug::dprintf("ShutdownBlockReasonDestroy\n");
+}
+
+void CMainFrame::ReportIsolation(const nv::core::IsolationResult& result) {
+  m_drives.LogLine(nv::core::IsolationLogLine(result));
+  m_isolationWarning = result.state == nv::core::IsolationResult::State::Failed;
+  if (!result.failedOrUnchecked()) return;
+  // The tray tip stays on the warning until the next change.
+  const std::string tip = CutTrayTip(m_cfg.szNet[m_controller.State().current != 0 ? 1 : 0] +
+                                     ": isolation check " + result.Summary());
+  m_tray.SetTooltipText(tip);
+  CDebug::dprintf("Tray tip: %s\n", tip.c_str());
 }
 
 // ---- ITrayView ----

@@ -16,6 +16,7 @@
 #include "netvane/drive_logon.h"
 #include "netvane/frame_controller.h"
 #include "netvane/gateway_watch.h"
+#include "netvane/isolation_step.h"
 #include "netvane/net_indicator.h"
 #include "netvane/schedule_worker.h"
 #include "netvane/switch_ctrl.h"
@@ -99,6 +100,8 @@ class CMainFrame final : public nv::core::IFrameHost, public nv::core::ITrayView
   void PumpDuringChange();
   bool Busy() const noexcept { return m_controller.State().busy != 0; }
   void SetUpTrayMenu();
+  // The isolation check's log line, and a tray tip naming the leftover when it failed.
+  void ReportIsolation(const nv::core::IsolationResult& result);
 
   struct IconTraits {
     using pointer = HICON;
@@ -118,6 +121,8 @@ class CMainFrame final : public nv::core::IFrameHost, public nv::core::ITrayView
   CDriveLogon m_drives;
   CNetIndicator m_display;
   nv::core::GatewayWatch m_gateway;  // wraps m_drives as the change's drive step
+  std::unique_ptr<nv::core::IAuditSink> m_audit;
+  nv::core::IsolationStep m_isolation;
   nv::core::FrameController m_controller;
   std::unique_ptr<nv::core::ScheduleWorker> m_schedule;
   // The schedule thread's latest arming, taken on the frame's thread (kScheduleArm).
@@ -127,7 +132,8 @@ class CMainFrame final : public nv::core::IFrameHost, public nv::core::ITrayView
   bool m_sessionEndPending = false;
   bool m_sessionEndForced = false;
   bool m_shutdownBlocked = false;
-  std::string m_warning;  // the warning the tip shows, empty when none
+  bool m_isolationWarning = false;  // the last change left something of the other network
+  std::string m_warning;            // the warning the tip shows, empty when none
   std::string m_tipBeforeWarning;
   bool m_shutDown = false;
   // The option sheet's printer and folder pages.

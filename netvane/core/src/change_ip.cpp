@@ -197,3 +197,12 @@ int CChangeIP::DriveWinIpCfg(bool releaseOnly) {
   }
   return 1;
 }
+
+int CChangeIP::ReadAdapter(const NetCfgRecord& record, nvutil::AdapterSnapshot& out, std::string& error) {
+  const nvutil::MacAddress mac{record.ucMacAddr[0], record.ucMacAddr[1], record.ucMacAddr[2],
+                               record.ucMacAddr[3], record.ucMacAddr[4], record.ucMacAddr[5]};
+  if (m_net && m_net->GetAdapterSnapshot(mac, out)) return 1;
+  error = "the adapter " + nvutil::FormatMac(mac) + " could not be read (error " +
+          std::to_string(m_net ? m_net->LastError() : 0) + ")";
+  return 0;
+}

@@ -72,6 +72,8 @@ void doChange(int showProgress, ChangeState& state, const CCfginfo& cfg, const C
     UpdateTray(target, steps);
   }
   steps.printers.PrinterStep(cfg.baseKey, target, state.sessionEnding, 0);
+  // Last: nothing of the network just left may remain. A session that ends keeps its addresses.
+  if (steps.isolation && !state.sessionEnding) steps.isolation->CheckAfterChange(target);
   state.busy = 0;
 }
 

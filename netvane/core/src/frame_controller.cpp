@@ -5,8 +5,9 @@
 
 namespace nv::core {
 
-FrameController::FrameController(CCfginfo& cfg, IFrameHost& host, const ChangeSteps& steps) noexcept
-    : cfg_(cfg), host_(host), steps_(steps) {
+FrameController::FrameController(CCfginfo& cfg, IFrameHost& host, const ChangeSteps& steps,
+                                 IAuditSink* audit) noexcept
+    : cfg_(cfg), host_(host), steps_(steps), audit_(audit) {
   state_.busy = 1;  // until start-up has run
 }
 
@@ -20,8 +21,9 @@ void FrameController::ToggleNetSTat(int network) noexcept {
   }
 }
 
-void FrameController::RunChange(int showProgress) {
-  doChange(showProgress, state_, cfg_, steps_);
+void FrameController::RunChange(int showProgress, ChangeTrigger trigger) {
+  const AuditRecord record = RunAuditedChange(trigger, showProgress, state_, cfg_, steps_);
+  if (audit_) audit_->Write(record);
   if (state_.addressResult == IAddressRenewal::kEmulationFailed) {
     // The adapter kept its old addresses: the log and the tray must not look like a clean change.
     host_.LogLine(kLogEmulationFailed);
@@ -58,13 +60,13 @@ void FrameController::StopDhcpEmuRetry() {
   host_.KillTimer(TIMER_DHCP_EMU_RETRY);
 }
 
-void FrameController::OnTrayChange() {
+void FrameController::OnTrayChange(ChangeTrigger trigger) {
   CDebug::dprintf("OnTrayChange\n");
   if (host_.TrayIconRemoved()) host_.AddTrayIcon();
   if (state_.busy) return;  // one change at a time; the request is dropped
   state_.busy = 1;
   ToggleNetSTat(-1);
-  RunChange(1);
+  RunChange(1, trigger);
   if (cfg_.dwChngTimer != 0 && (cfg_.dwDebug & 0x02) != 0) {
     host_.ReloadTuning();
     if (cfg_.dwChngTimer != 0) host_.SetTimer(TIMER_CHANGE_REPEAT, cfg_.dwChngTimer);
@@ -84,7 +86,7 @@ void FrameController::OnDllChange(int network) {
   }
   state_.busy = 1;
   ToggleNetSTat(network);
-  RunChange(cfg_.dwSilentChng != 0 ? 0 : 1);
+  RunChange(cfg_.dwSilentChng != 0 ? 0 : 1, ChangeTrigger::CopyData);
   CDebug::dprintf("OnDllChange End\n");
   state_.busy = 0;
 }
@@ -119,16 +121,16 @@ bool FrameController::OnTimer(unsigned id) {
       return true;
     case TIMER_CHANGE_REPEAT:
       host_.KillTimer(TIMER_CHANGE_REPEAT);
-      OnTrayChange();
+      OnTrayChange(ChangeTrigger::Repeat);
       return true;
     case TIMER_IDLE_CHECK:
       CDebug::dprintf("OnChange Timer\n");
-      if (host_.IdleReturnDue()) OnTrayChange();
+      if (host_.IdleReturnDue()) OnTrayChange(ChangeTrigger::IdleReturn);
       return true;
     case TIMER_SCHEDULE:
       host_.KillTimer(TIMER_SCHEDULE);
       host_.SetTimer(TIMER_SCHEDULE, scheduleIntervalMs_);
-      OnTrayChange();
+      OnTrayChange(ChangeTrigger::Schedule);
       return true;
     default:
       return false;
@@ -146,7 +148,7 @@ void FrameController::StartUp() {
   host_.LogLine("START");
   state_.current = 0;
   state_.busy = 0;
-  RunChange(0);  // always start on network A
+  RunChange(0, ChangeTrigger::StartUp);  // always start on network A
   host_.SetTimer(TIMER_TRAY_REFRESH, 30000);
   if (cfg_.scheduleOn) host_.StartSchedule();
 }
@@ -163,7 +165,7 @@ void FrameController::ShutDown() {
     // Written before the change: a process ended during it still leaves the line.
     if (state_.skipResendWait && cfg_.dwComport == 0 && cfg_.dwInterval != 0)
       host_.LogLine(kLogResendWaitCut);
-    RunChange(0);  // always leave the machine on network A
+    RunChange(0, sessionEnding ? ChangeTrigger::EndOfSession : ChangeTrigger::Exit);  // always leave on A
     if (sessionEnding) host_.UnblockShutdown();
   }
   host_.CloseDhcpEmu();

@@ -1,14 +1,18 @@
 #include "linux_net_stack.h"
 
 #include "netlink_socket.h"
+#include "resolver_config.h"
 
+#include <linux/neighbour.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 
 namespace nvutil::posix {
 namespace {
@@ -220,8 +224,51 @@ Outcome LinuxNetStack::Lease(std::uint32_t interfaceNumber, LeaseAction action) 
   }
 }
 
+Outcome LinuxNetStack::ReadAdapter(std::uint32_t interfaceNumber, AdapterSnapshot& out) {
+  out = {};
+  std::vector<nl::AddrEntry> addresses;
+  if (const int err = ListAddresses(interfaceNumber, addresses)) return Fail(err, "reading the addresses");
+  for (const nl::AddrEntry& a : addresses) out.addresses.push_back({a.local, a.msg.prefixLen});
+
+  std::vector<nl::RouteEntry> routes;
+  if (const int err = ListRoutes(routes)) return Fail(err, "reading the routing table");
+  for (const nl::RouteEntry& r : routes) {
+    if (r.msg.type != nl::kTypeUnicast || !r.hasOif || r.oif != interfaceNumber) continue;
+    out.routes.push_back({r.destination, r.msg.dstLen, r.hasGateway ? r.gateway : 0});
+  }
+
+  std::vector<nl::NeighEntry> neighbours;
+  if (const int err = ListNeighbours(neighbours)) return Fail(err, "reading the neighbour table");
+  // Incomplete and failed entries hold no hardware address, and no-ARP ones are not learnt:
+  // none of them can carry a frame to the address.
+  constexpr std::uint16_t kUnusable = NUD_INCOMPLETE | NUD_FAILED | NUD_NOARP;
+  for (const nl::NeighEntry& n : neighbours) {
+    if (!n.hasDestination || static_cast<std::uint32_t>(n.msg.ifindex) != interfaceNumber) continue;
+    if ((n.msg.state & kUnusable) != 0) continue;
+    out.neighbours.push_back(n.destination);
+  }
+
+  // No resolver configuration means no name servers, which is no error.
+  std::ifstream in(m_options.resolverConfig, std::ios::binary);
+  if (in) {
+    std::string text(64 * 1024, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    out.nameServers = ParseResolverConfig(text);
+  }
+  Outcome outcome;
+  outcome.count = 1;
+  return outcome;
+}
+
 }  // namespace nvutil::posix
 
 namespace nvutil {
-std::unique_ptr<NetStack> MakeSystemNetStack() { return std::make_unique<posix::LinuxNetStack>(); }
+std::unique_ptr<NetStack> MakeSystemNetStack() {
+  // NV_RESOLV_CONF names another resolver file (the lab keeps one per workstation adapter).
+  posix::LinuxNetStack::Options options;
+  if (const char* resolver = std::getenv("NV_RESOLV_CONF"); resolver != nullptr && *resolver != '\0')
+    options.resolverConfig = resolver;
+  return std::make_unique<posix::LinuxNetStack>(std::move(options));
+}
 }  // namespace nvutil

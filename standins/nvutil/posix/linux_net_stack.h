@@ -3,6 +3,7 @@
 // busybox udhcpc of the interface (SIGUSR2 releases, SIGUSR1 renews). Works in the
 // calling thread's network namespace.
 #pragma once
+#include <string>
 #include <vector>
 
 #include "dhcp_client_finder.h"
@@ -18,6 +19,8 @@ class LinuxNetStack : public NetStack {
     int renewWaitMs = 60000;     // until an address is held again
     int keptLeaseWaitMs = 5000;  // renewing a held address: how long to wait for it to be set anew
     DhcpClientFinder finder;
+    // The resolver configuration whose name servers the adapter uses.
+    std::string resolverConfig = "/etc/resolv.conf";
   };
 
   LinuxNetStack() = default;
@@ -28,6 +31,7 @@ class LinuxNetStack : public NetStack {
   Outcome DeleteNeighbour(std::uint32_t address, std::uint32_t interfaceNumber) override;
   Outcome FindInterfaceByMac(const MacAddress& mac) override;
   Outcome Lease(std::uint32_t interfaceNumber, LeaseAction action) override;
+  Outcome ReadAdapter(std::uint32_t interfaceNumber, AdapterSnapshot& out) override;
 
   // Read-back of the kernel's tables (IPv4; routes of the main table). 0 or errno.
   int ListRoutes(std::vector<nl::RouteEntry>& out);

@@ -156,3 +156,30 @@ int CNetUtil::LeaseIP(std::uint32_t interfaceNumber, int renew) noexcept {
     return Reject("LeaseIP", e.what());
   }
 }
+
+int CNetUtil::GetAdapterSnapshot(const nvutil::MacAddress& mac, nvutil::AdapterSnapshot& out) noexcept {
+  try {
+    out = {};
+    const std::string call = "GetAdapterSnapshot(" + nvutil::FormatMac(mac) + ")";
+    if (nvutil::IsZeroMac(mac)) return Reject(call, "an all-zero MAC names no adapter");
+    if (!m_stack) return Reject(call, "no network stack");
+    const Outcome found = m_stack->FindInterfaceByMac(mac);
+    if (!found.ok()) return Finish(call, found);
+    Outcome read = m_stack->ReadAdapter(found.value, out);
+    if (read.ok())
+      read.note = std::to_string(out.addresses.size()) + " address(es), " +
+                  std::to_string(out.routes.size()) + " route(s), " + std::to_string(out.neighbours.size()) +
+                  " neighbour(s), " + std::to_string(out.nameServers.size()) +
+                  " name server(s) on interface " + std::to_string(found.value);
+    return Finish(call, read);
+  } catch (const std::exception& e) {
+    return Reject("GetAdapterSnapshot", e.what());
+  }
+}
+
+nvutil::Outcome nvutil::NetStack::ReadAdapter(std::uint32_t, AdapterSnapshot&) {
+  Outcome outcome;
+  outcome.code = InvalidArgumentCode();
+  outcome.note = "this network stack cannot read an adapter's tables";
+  return outcome;
+}

@@ -26,6 +26,7 @@ class FakeStack : public nvutil::NetStack {
     LeaseAction lease = LeaseAction::Release;
     std::uint32_t failNextWith = 0;
     std::uint32_t foundInterface = 12;
+    nvutil::AdapterSnapshot held;
   };
   explicit FakeStack(Log& log) : m_log(log) {}
 
@@ -50,6 +51,12 @@ class FakeStack : public nvutil::NetStack {
   Outcome Lease(std::uint32_t interfaceNumber, LeaseAction action) override {
     m_log.interfaceNumber = interfaceNumber, m_log.lease = action;
     return Done("Lease");
+  }
+  Outcome ReadAdapter(std::uint32_t interfaceNumber, nvutil::AdapterSnapshot& out) override {
+    m_log.interfaceNumber = interfaceNumber;
+    Outcome outcome = Done("ReadAdapter");
+    if (outcome.ok()) out = m_log.held;
+    return outcome;
   }
 
  private:
@@ -201,4 +208,30 @@ TEST(NetUtil, WithoutAStackEveryOperationFails) {
   EXPECT_EQ(util.GetInterfaceNum(MacAddress{2, 0, 0, 0, 0, 1}), 0u);
   EXPECT_EQ(util.LeaseIP(3, 1), 0);
   EXPECT_EQ(util.LastError(), nvutil::InvalidArgumentCode());
+}
+
+TEST_F(NetUtilTest, AdapterSnapshotIsReadFromTheInterfaceWithTheMac) {
+  log.held.addresses = {{0x0A5C0132, 24}};
+  log.held.routes = {{0, 0, 0x0A5C0101}};
+  log.held.nameServers = {0x0A5C0135};
+  nvutil::AdapterSnapshot snapshot;
+  EXPECT_EQ(util.GetAdapterSnapshot(MacAddress{2, 0x6e, 0x76, 0, 0, 1}, snapshot), 1);
+  EXPECT_EQ(log.calls, (std::vector<std::string>{"FindInterfaceByMac", "ReadAdapter"}));
+  EXPECT_EQ(log.interfaceNumber, 12u);
+  ASSERT_EQ(snapshot.addresses.size(), 1u);
+  EXPECT_EQ(snapshot.addresses[0].address, 0x0A5C0132u);
+  EXPECT_EQ(snapshot.routes.size(), 1u);
+  EXPECT_EQ(snapshot.nameServers, (std::vector<std::uint32_t>{0x0A5C0135}));
+  EXPECT_EQ(traces.back(),
+            "CNetUtil::GetAdapterSnapshot(02-6e-76-00-00-01): ok, 1 address(es), 1 route(s), 0 neighbour(s), "
+            "1 name server(s) on interface 12\n");
+
+  // No adapter with that MAC, an all-zero MAC: 0 and an empty snapshot.
+  log.calls.clear();
+  log.failNextWith = 2;
+  EXPECT_EQ(util.GetAdapterSnapshot(MacAddress{2, 0, 0, 0, 0, 9}, snapshot), 0);
+  EXPECT_TRUE(snapshot.addresses.empty());
+  EXPECT_EQ(log.calls, (std::vector<std::string>{"FindInterfaceByMac"}));
+  EXPECT_EQ(util.GetAdapterSnapshot(MacAddress{}, snapshot), 0);
+  EXPECT_EQ(log.calls.size(), 1u);
 }

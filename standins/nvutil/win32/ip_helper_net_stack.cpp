@@ -203,7 +203,62 @@ class IpHelperNetStack : public NetStack {
     return Fail(ERROR_NOT_FOUND, "interface " + std::to_string(interfaceNumber) + " is no IPv4 adapter");
   }
 
+  Outcome ReadAdapter(std::uint32_t interfaceNumber, AdapterSnapshot& out) override {
+    out = {};
+    std::vector<MIB_IPADDRROW> addresses;
+    if (const DWORD err = ReadTable<MIB_IPADDRTABLE>(::GetIpAddrTable, addresses))
+      return Fail(err, "reading the address table");
+    for (const MIB_IPADDRROW& row : addresses) {
+      if (row.dwIndex != interfaceNumber || row.dwAddr == 0) continue;  // 0.0.0.0: no address held
+      out.addresses.push_back({FromWire(row.dwAddr), MaskToPrefixLength(FromWire(row.dwMask)).value_or(32)});
+    }
+    std::vector<MIB_IPFORWARDROW> routes;
+    if (const DWORD err = ReadRoutes(routes)) return Fail(err, "reading the route table");
+    for (const MIB_IPFORWARDROW& row : routes) {
+      if (row.dwForwardIfIndex != interfaceNumber) continue;
+      // Older systems name the interface's own address as next hop of an on-link route.
+      const bool viaGateway = row.dwForwardType == MIB_IPROUTE_TYPE_INDIRECT;
+      out.routes.push_back({FromWire(row.dwForwardDest),
+                            MaskToPrefixLength(FromWire(row.dwForwardMask)).value_or(32),
+                            viaGateway ? FromWire(row.dwForwardNextHop) : 0});
+    }
+    std::vector<MIB_IPNETROW> neighbours;
+    if (const DWORD err = ReadNeighbours(neighbours)) return Fail(err, "reading the ARP table");
+    for (const MIB_IPNETROW& row : neighbours) {
+      if (row.dwIndex == interfaceNumber && row.dwType != MIB_IPNET_TYPE_INVALID)
+        out.neighbours.push_back(FromWire(row.dwAddr));
+    }
+    return ReadNameServers(interfaceNumber, out.nameServers);
+  }
+
  private:
+  static std::uint32_t FromWire(DWORD wire) {
+    std::uint8_t bytes[4];
+    std::memcpy(bytes, &wire, sizeof bytes);
+    return FromWireBytes(bytes);
+  }
+
+  static Outcome ReadNameServers(std::uint32_t interfaceNumber, std::vector<std::uint32_t>& servers) {
+    using GetPerAdapterInfoFn = decltype(&::GetPerAdapterInfo);
+    const auto getInfo = IpHelperFunction<GetPerAdapterInfoFn>("GetPerAdapterInfo");
+    if (!getInfo) return Fail(ERROR_CALL_NOT_IMPLEMENTED, "GetPerAdapterInfo is not available");
+    TableBuffer buffer;
+    const DWORD err = buffer.Fill([&](BYTE* data, ULONG* size) {
+      return getInfo(interfaceNumber, reinterpret_cast<IP_PER_ADAPTER_INFO*>(data), size);
+    });
+    if (err) return Fail(err, "reading the adapter's name servers");
+    const auto* info = reinterpret_cast<const IP_PER_ADAPTER_INFO*>(buffer.data());
+    int guard = 0;
+    for (const IP_ADDR_STRING* s = &info->DnsServerList; s && guard < 64; s = s->Next, ++guard) {
+      char text[sizeof s->IpAddress.String + 1] = {};
+      std::memcpy(text, s->IpAddress.String, sizeof s->IpAddress.String);
+      if (const auto address = ParseDotted(text); address && *address != 0) servers.push_back(*address);
+    }
+    Outcome outcome;
+    outcome.count = 1;
+    return outcome;
+  }
+
   // Reads a GetIpForwardTable/GetIpNetTable style table (count, then rows); empty is no error.
   template <typename Table, typename Row, typename GetTable>
   static DWORD ReadTable(GetTable getTable, std::vector<Row>& rows) {

@@ -145,7 +145,7 @@ void InstallFolder::Write(const std::wstring& name, const std::string& bytes) co
   ::CloseHandle(file);
 }
 
-std::vector<std::string> InstallFolder::LogMessages(bool withGatewayLines) const {
+std::vector<std::string> InstallFolder::LogMessages(unsigned extraLines) const {
   std::vector<std::wstring> files;
   WIN32_FIND_DATAW data;
   HANDLE find = ::FindFirstFileW(File(L"Log\\*.log").c_str(), &data);
@@ -162,10 +162,19 @@ std::vector<std::string> InstallFolder::LogMessages(bool withGatewayLines) const
       const size_t second = first == std::string::npos ? first : line.find(',', first + 1);
       if (second == std::string::npos) continue;
       const std::string message = line.substr(second + 1);
-      if (withGatewayLines || message.compare(0, 3, "GW ") != 0) messages.push_back(message);
+      const bool gateway = message.compare(0, 3, "GW ") == 0;
+      const bool isolation = message.rfind("ISOLATION ", 0) == 0;
+      if ((gateway && (extraLines & kGatewayLines) == 0) ||
+          (isolation && (extraLines & kIsolationLines) == 0))
+        continue;
+      messages.push_back(message);
     }
   }
   return messages;
+}
+
+std::vector<std::string> InstallFolder::AuditRecords() const {
+  return Lines(ReadShared(File(L"Log\\audit.jsonl")));
 }
 
 // ---- ProductKey ----

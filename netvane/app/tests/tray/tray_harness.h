@@ -32,8 +32,12 @@ class InstallFolder {
   void Write(const std::wstring& name, const std::string& bytes) const;
   void CopyFromBuild(const std::wstring& name, const std::wstring& as) const;
   // The messages of every log line in Log\*.log, oldest file first ("...,ID2" -> "ID2"); the
-  // gateway check's lines ("GW ...", written a moment after each change) only when asked for.
-  std::vector<std::string> LogMessages(bool withGatewayLines = false) const;
+  // gateway check's lines ("GW ...", written a moment after each change) and the isolation check's
+  // ("ISOLATION ...") only when asked for.
+  static constexpr unsigned kGatewayLines = 1, kIsolationLines = 2;
+  std::vector<std::string> LogMessages(unsigned extraLines = 0) const;
+  // The audit records written to Log\audit.jsonl (when the event source is missing), one per line.
+  std::vector<std::string> AuditRecords() const;
 
  private:
   std::wstring m_path;

@@ -45,6 +45,17 @@ std::string LastLines() {
 
 using Log = std::vector<std::string>;
 
+// The launcher service registers this source; the tray program's records then go to the event log.
+bool EventSourceRegistered() {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE,
+                      L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\NvMGR", 0, KEY_READ,
+                      &key) != ERROR_SUCCESS)
+    return false;
+  ::RegCloseKey(key);
+  return true;
+}
+
 class TrayProgramTest : public ::testing::Test {
  protected:
   void SetUp() override { key_.WriteStandardSettings(install_.path(), SwitchPort() != 0 ? SwitchPort() : 5); }
@@ -214,6 +225,35 @@ TEST_F(TrayProgramTest, SecondStartMakesTheRunningInstanceChangeAndEnds) {
   EXPECT_TRUE(WaitForLog({"START", "ID1", "ID2"})) << tray->Trace();
   EXPECT_EQ(LastLines(), "DTR=1 RTS=1");  // the box was told network B
   EXPECT_EQ(::FindWindowW(L"Netvane_CLASS", nullptr), frame_);
+
+  // The settings name no adapter (MAC all zero), so the isolation check says it could not look,
+  // in a log line of its own after each "ID%d".
+  const std::string unchecked =
+      "ISOLATION NOT CHECKED(the adapter 00-00-00-00-00-00 could not be read (error 87))";
+  EXPECT_EQ(install_.LogMessages(InstallFolder::kIsolationLines),
+            (Log{"START", "ID1", unchecked, "ID2", unchecked}));
+
+  // One audit record per change; without the launcher service's event source they go to the file.
+  if (EventSourceRegistered())
+    GTEST_SKIP() << "the NvMGR event source exists in this prefix: records go there";
+  ASSERT_TRUE(WaitUntil([&] { return install_.AuditRecords().size() == 2; }))
+      << install_.AuditRecords().size();
+  const auto records = install_.AuditRecords();
+  const auto has = [](const std::string& record, const std::string& part) {
+    return record.find(part) != std::string::npos;
+  };
+  EXPECT_TRUE(has(records[0], "\"trigger\":\"start-up\",\"from\":\"A\",\"fromName\":\"INTRA\",\"to\":\"A\""))
+      << records[0];
+  EXPECT_TRUE(
+      has(records[1], "\"trigger\":\"second start\",\"from\":\"A\",\"fromName\":\"INTRA\",\"to\":\"B\""))
+      << records[1];
+  for (const char* step : {"{\"step\":\"printers before\",\"network\":\"B\",\"result\":1,",
+                           "{\"step\":\"switch box\",\"network\":\"B\",\"result\":1,",
+                           "{\"step\":\"route addition\",\"network\":\"B\"",
+                           "{\"step\":\"isolation check\",\"network\":\"B\",\"result\":0,"})
+    EXPECT_TRUE(has(records[1], step)) << step << "\n" << records[1];
+  EXPECT_TRUE(has(records[1], "\"isolation\":{\"state\":\"not checked\"")) << records[1];
+  EXPECT_TRUE(has(records[1], "\"outcome\":\"changed, isolation not checked\"")) << records[1];
 }
 
 // A tray change to network B, stopped at its log line "ID2": the program waits for the log's
@@ -236,7 +276,7 @@ class ChangeHeldAtItsLogLine {
   static void WaitForGatewayLines(const InstallFolder& install) {
     WaitUntil([&] {
       size_t changes = 0, checks = 0;
-      for (const auto& line : install.LogMessages(true)) {
+      for (const auto& line : install.LogMessages(InstallFolder::kGatewayLines)) {
         if (line.rfind("ID", 0) == 0) ++changes;
         if (line.rfind("GW ", 0) == 0) ++checks;
       }
@@ -714,7 +754,7 @@ TEST_F(TrayProgramTest, AfterEachChangeTheTipAndTheLogSayWhetherTheGatewayAnswer
   key_.Set(L"IPCfg\\info1", L"dwFlags", 0u);           // B has its own gateway,
   key_.Set(L"IPCfg\\info1", L"Gateway", 0xC6336401u);  // 198.51.100.1, which nobody answers
   auto tray = StartTray();
-  const auto gatewayLines = [&] { return install_.LogMessages(true); };
+  const auto gatewayLines = [&] { return install_.LogMessages(InstallFolder::kGatewayLines); };
   ASSERT_TRUE(WaitUntil([&] { return gatewayLines().size() == 3; }, 10000)) << tray->Trace();
   const Log atStart = gatewayLines();
   EXPECT_EQ(atStart[1], "ID1");

@@ -9,6 +9,7 @@
 
 #include "netvane/change_steps.h"
 #include "nvserv/ipinfo.h"
+#include "nvutil/net_stack.h"
 
 class CCfginfo;
 class CNetUtil;
@@ -86,6 +87,9 @@ class CChangeIP : public nv::core::IAddressRenewal {
   int AddGateway(uint32_t gateway) override;
   int DelGateway() override;
   int ChangeIPbyDHCP(const NetCfgRecord& record) override;
+  // What the adapter of `record` (found by its MAC) holds now, through the network helper;
+  // 0 with `error` set when it could not be read.
+  int ReadAdapter(const NetCfgRecord& record, nvutil::AdapterSnapshot& out, std::string& error);
 
   uint32_t interfaceNumber() const noexcept { return m_interface; }
   bool emulating() const noexcept { return m_emulating != 0; }

@@ -27,6 +27,7 @@ struct ChangeSteps {
   ISwitchCommand& switchBox;
   IAddressRenewal& address;
   ITrayView& tray;
+  IIsolationCheck* isolation = nullptr;  // none: no check after the change
 };
 
 // Progress texts the change display shows, on its 0 to 100 scale.

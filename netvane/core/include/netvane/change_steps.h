@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "netvane/isolation_check.h"
+
 struct NetCfgRecord;
 
 namespace nv::core {
@@ -75,6 +77,14 @@ class ITrayView {
  public:
   virtual ~ITrayView() = default;
   virtual void ShowNetwork(int network, const std::string& tip) = 0;
+};
+
+// The last step of a change: checks that nothing of the network just left is still in place,
+// reports the result and returns it.
+class IIsolationCheck {
+ public:
+  virtual ~IIsolationCheck() = default;
+  virtual IsolationResult CheckAfterChange(int network) = 0;
 };
 
 }  // namespace nv::core

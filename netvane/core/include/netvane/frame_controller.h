@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "netvane/change_audit.h"
 #include "netvane/change_sequence.h"
 #include "netvane/schedule.h"
 
@@ -78,13 +79,16 @@ class IFrameHost {
 
 class FrameController {
  public:
-  FrameController(CCfginfo& cfg, IFrameHost& host, const ChangeSteps& steps) noexcept;
+  // `audit`: where each change's record goes (none: no record).
+  FrameController(CCfginfo& cfg, IFrameHost& host, const ChangeSteps& steps,
+                  IAuditSink* audit = nullptr) noexcept;
 
   ChangeState& State() noexcept { return state_; }
   const ChangeState& State() const noexcept { return state_; }
 
   void ToggleNetSTat(int network) noexcept;
-  void OnTrayChange();
+  // `trigger`: who asked (tray command, second start, change helper, the timers).
+  void OnTrayChange(ChangeTrigger trigger = ChangeTrigger::TrayCommand);
   void OnDllChange(int network);
   // Copy-data from another program: acts only with UseDll set and no payload.
   void OnCopyData(std::size_t dataLength, uint32_t command);
@@ -100,7 +104,7 @@ class FrameController {
   void ArmSchedule(const ScheduleArm& arm);
 
  private:
-  void RunChange(int showProgress);
+  void RunChange(int showProgress, ChangeTrigger trigger);
   void OpenDhcpEmuOrRetry();
   void RetryDhcpEmu();
   void StopDhcpEmuRetry();
@@ -112,6 +116,7 @@ class FrameController {
   bool emuRetrying_ = false;
   unsigned emuRetries_ = 0;
   uint32_t scheduleIntervalMs_ = 0;
+  IAuditSink* audit_;
 };
 
 }  // namespace nv::core

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "nvutil/ipv4.h"
 
@@ -36,6 +37,25 @@ enum class RouteApi { Classic, Vista };
 
 enum class LeaseAction { Release, Renew };
 
+// What one adapter holds at a moment, for the check that nothing of the network just left
+// remains: its IPv4 addresses, the routes through it, its neighbour (ARP) entries that can
+// carry traffic (resolved or being confirmed) and the name servers it uses.
+struct AdapterSnapshot {
+  struct Address {
+    std::uint32_t address = 0;
+    int prefixLength = 32;
+  };
+  struct Route {
+    std::uint32_t destination = 0;
+    int prefixLength = 0;
+    std::uint32_t gateway = 0;  // 0: on the link itself
+  };
+  std::vector<Address> addresses;
+  std::vector<Route> routes;
+  std::vector<std::uint32_t> neighbours;
+  std::vector<std::uint32_t> nameServers;
+};
+
 class NetStack {
  public:
   virtual ~NetStack() = default;
@@ -50,6 +70,8 @@ class NetStack {
   virtual Outcome FindInterfaceByMac(const MacAddress& mac) = 0;
   // Blocks until the release or renew has taken effect or a bounded wait ran out.
   virtual Outcome Lease(std::uint32_t interfaceNumber, LeaseAction action) = 0;
+  // Reads what the interface holds now; a stack that cannot read it says so (the default).
+  virtual Outcome ReadAdapter(std::uint32_t interfaceNumber, AdapterSnapshot& out);
 };
 
 // The running system's network stack.

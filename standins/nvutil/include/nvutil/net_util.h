@@ -57,6 +57,10 @@ class CNetUtil {
   // effect (or a bounded wait ran out: then 0).
   virtual int LeaseIP(std::uint32_t interfaceNumber, int renew) noexcept;
 
+  // What the adapter with this MAC holds now (addresses, routes, neighbours, name servers).
+  // 0 when there is no such adapter or its tables could not be read.
+  virtual int GetAdapterSnapshot(const nvutil::MacAddress& mac, nvutil::AdapterSnapshot& out) noexcept;
+
   // Where the trace lines go; by default the platform's debug output (OutputDebugString
   // on Windows, standard error on Linux). An empty sink silences them.
   void SetTraceSink(TraceSink sink);

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <fstream>
 
 #include "linux_net_stack.h"
 #include "nvutil/net_util.h"
@@ -148,4 +150,33 @@ TEST_F(NetnsRoutes, InterfaceNumberIsFoundByMacAndLeaseFailsWithoutAClient) {
   EXPECT_EQ(util.LeaseIP(99999, 0), 0);
   // The address stays untouched by the failed calls.
   EXPECT_TRUE(Contains(IpA({"-4", "addr", "show", "dev", pair.ifA}), "10.213.7.2/24"));
+}
+
+TEST_F(NetnsRoutes, AdapterSnapshotShowsWhatIpShows) {
+  const std::string resolver = "/tmp/nvutil-resolv-" + pair.nsA;
+  { std::ofstream(resolver) << "# test\nnameserver 10.213.7.53\n"; }
+  nvutil::posix::LinuxNetStack::Options options;
+  options.resolverConfig = resolver;
+  CNetUtil reader(std::make_unique<nvutil::posix::LinuxNetStack>(options));
+  // Entries that cannot carry a frame are no leftover.
+  ASSERT_EQ(
+      RunCommand({"ip", "-n", pair.nsA, "neigh", "replace", "10.213.7.9", "dev", pair.ifA, "nud", "failed"})
+          .exitCode,
+      0);
+  nvutil::AdapterSnapshot snapshot;
+  ASSERT_EQ(reader.GetAdapterSnapshot(nvtest::LinkMac(pair.nsA, pair.ifA), snapshot), 1);
+  std::remove(resolver.c_str());
+
+  ASSERT_EQ(snapshot.addresses.size(), 1u);
+  EXPECT_EQ(snapshot.addresses[0].address, 0x0AD50702u);
+  EXPECT_EQ(snapshot.addresses[0].prefixLength, 24);
+  const auto hasRoute = [&](std::uint32_t dest, int prefix, std::uint32_t gw) {
+    return std::any_of(snapshot.routes.begin(), snapshot.routes.end(), [&](const auto& r) {
+      return r.destination == dest && r.prefixLength == prefix && r.gateway == gw;
+    });
+  };
+  EXPECT_TRUE(hasRoute(0, 0, 0x0AD50701u)) << IpA({"route"});
+  EXPECT_TRUE(hasRoute(0x0AD50700u, 24, 0)) << IpA({"route"});
+  EXPECT_EQ(snapshot.neighbours, std::vector<std::uint32_t>{0x0AD50701u}) << IpA({"neigh"});
+  EXPECT_EQ(snapshot.nameServers, std::vector<std::uint32_t>{0x0AD50735u});
 }

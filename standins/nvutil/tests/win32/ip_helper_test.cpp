@@ -132,3 +132,25 @@ TEST_F(IpHelperTest, RouteOnAnInterfaceThatDoesNotExistIsRefusedBeforeAnyChange)
   EXPECT_EQ(util.LastError(), static_cast<std::uint32_t>(ERROR_INVALID_PARAMETER));
   EXPECT_EQ(Routes().size(), routesBefore);
 }
+
+TEST_F(IpHelperTest, AdapterSnapshotHoldsTheAdaptersOwnAddressesAndRoutes) {
+  const auto adapters = ListAdapters();
+  if (adapters.empty()) GTEST_SKIP() << "the system lists no adapter with a hardware address";
+  const auto routes = Routes();
+  for (const Adapter& adapter : adapters) {
+    SCOPED_TRACE(adapter.name);
+    nvutil::AdapterSnapshot snapshot;
+    ASSERT_EQ(util.GetAdapterSnapshot(adapter.mac, snapshot), 1) << traces;
+    // Every route of the table through this interface is in the snapshot, and no other.
+    size_t own = 0;
+    for (const auto& r : routes) own += r.dwForwardIfIndex == adapter.index ? 1 : 0;
+    EXPECT_EQ(snapshot.routes.size(), own);
+    for (const auto& a : snapshot.addresses) {
+      EXPECT_NE(a.address, 0u);
+      EXPECT_GE(a.prefixLength, 0);
+      EXPECT_LE(a.prefixLength, 32);
+    }
+  }
+  nvutil::AdapterSnapshot none;
+  EXPECT_EQ(util.GetAdapterSnapshot(nvutil::MacAddress{2, 0, 0, 0x5e, 0x7a, 0x11}, none), 0);
+}

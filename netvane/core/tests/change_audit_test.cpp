@@ -1,0 +1,296 @@
+#include "netvane/change_audit.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include "netvane/frame_controller.h"
+#include "support/recording_host.h"
+#include "support/recording_steps.h"
+
+using nv::core::AuditRecord;
+using nv::core::ChangeTrigger;
+using nv::core::FrameController;
+using nv::core::IEventLog;
+using Strings = std::vector<std::string>;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct RecordingSink : nv::core::IAuditSink {
+  std::vector<AuditRecord> records;
+  void Write(const AuditRecord& r) override { records.push_back(r); }
+};
+
+nv::core::AuditClock FixedClock() {
+  nv::core::AuditClock clock;
+  clock.utcText = [] { return std::string("2026-12-08T10:00:00.000Z"); };
+  clock.monotonicMs = [t = 0.0]() mutable { return t += 1.5; };
+  return clock;
+}
+
+void TwoNetworks(CCfginfo& cfg) {
+  cfg.dwIPnum = 2;
+  cfg.net[0].useDhcp = 1;
+  cfg.net[0].Gateway = 0x0A5B0101;
+  cfg.net[0].szNetDev = "eth0";
+  cfg.net[1].IPAddr = 0x0A5C0132;
+  cfg.net[1].Gateway = 0x0A5C0101;
+  cfg.szNet[0] = "INTRANET";
+  cfg.szNet[1] = "IN\"TER\"NET";
+}
+
+Strings StepNames(const AuditRecord& r) {
+  Strings names;
+  for (const auto& s : r.steps)
+    names.push_back(s.name + " " + (s.network ? "B" : "A") + "=" + std::to_string(s.result));
+  return names;
+}
+
+struct FixedIsolation : nv::core::IIsolationCheck {
+  nv::core::IsolationResult result;
+  nv::core::IsolationResult CheckAfterChange(int) override { return result; }
+};
+
+}  // namespace
+
+TEST(ChangeAudit, EveryTriggerOfTheFrameWritesOneRecordNamingIt) {
+  struct Case {
+    const char* trigger;
+    std::function<void(FrameController&, nv::core::testing::RecordingHost&)> act;
+    const char* from;
+    const char* to;
+  };
+  const Case cases[] = {
+      {"tray command", [](FrameController& f, auto&) { f.OnTrayChange(); }, "A", "B"},
+      {"second start", [](FrameController& f, auto&) { f.OnTrayChange(ChangeTrigger::SecondStart); }, "A",
+       "B"},
+      {"change helper", [](FrameController& f, auto&) { f.OnTrayChange(ChangeTrigger::ChangeHelper); }, "A",
+       "B"},
+      {"schedule", [](FrameController& f, auto&) { f.OnTimer(nv::core::TIMER_SCHEDULE); }, "A", "B"},
+      {"repeat timer", [](FrameController& f, auto&) { f.OnTimer(nv::core::TIMER_CHANGE_REPEAT); }, "A", "B"},
+      {"idle return",
+       [](FrameController& f, auto& host) {
+         host.idleDue = true;
+         f.OnTimer(nv::core::TIMER_IDLE_CHECK);
+       },
+       "A", "B"},
+      {"copy-data", [](FrameController& f, auto&) { f.OnCopyData(0, 2); }, "A", "B"},
+      {"start-up", [](FrameController& f, auto&) { f.StartUp(); }, "A", "A"},
+      {"exit",
+       [](FrameController& f, auto&) {
+         f.State().previous = 0;
+         f.State().current = 1;
+         f.ShutDown();
+       },
+       "B", "A"},
+      {"end of session",
+       [](FrameController& f, auto&) {
+         f.State().current = 1;
+         f.OnEndSession();
+       },
+       "B", "A"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.trigger);
+    CCfginfo cfg;
+    TwoNetworks(cfg);
+    cfg.UseDll = 1;
+    Strings calls;
+    nv::core::testing::RecordingHost host(calls);
+    nv::core::testing::RecordingSteps steps;
+    RecordingSink sink;
+    FrameController frame(cfg, host, steps.Steps(), &sink);
+    frame.State().busy = 0;
+    c.act(frame, host);
+    ASSERT_EQ(sink.records.size(), 1u);
+    const AuditRecord& r = sink.records[0];
+    EXPECT_EQ(nv::core::TriggerName(r.trigger), std::string(c.trigger));
+    EXPECT_EQ(r.from, c.from[0] == 'B' ? 1 : 0);
+    EXPECT_EQ(r.to, c.to[0] == 'B' ? 1 : 0);
+    EXPECT_EQ(r.outcome, std::string(c.trigger) == "end of session" ? "changed, addresses left (session ends)"
+                                                                    : "changed");
+    EXPECT_FALSE(r.steps.empty());
+    EXPECT_FALSE(r.time.empty());
+  }
+}
+
+TEST(ChangeAudit, RecordHoldsEachStepWithResultAndDurationTheIsolationCheckAndTheOutcome) {
+  struct Case {
+    const char* what;
+    int printerRefuses, switchFails;
+    nv::core::IsolationResult::State isolation;
+    Strings steps;
+    const char* outcome;
+  };
+  const Strings full = {"printers before B=1", "drives before B=1",  "switch box B=1",
+                        "route removal B=1",   "ARP removal B=1",    "address change B=0",
+                        "after change B=1",    "printers after B=1", "isolation check B=1"};
+  Strings notIsolated = full;
+  notIsolated.back() = "isolation check B=0";
+  const Case cases[] = {
+      {"changed", 0, 0, nv::core::IsolationResult::State::Passed, full, "changed"},
+      {"leftover", 0, 0, nv::core::IsolationResult::State::Failed, notIsolated, "changed, not isolated"},
+      {"switch fails",
+       0,
+       1,
+       nv::core::IsolationResult::State::Passed,
+       {"printers before B=1", "drives before B=1", "switch box B=0", "printers before A=1"},
+       "abandoned: the switch box was not commanded"},
+      {"printers refuse",
+       1,
+       0,
+       nv::core::IsolationResult::State::Passed,
+       {"printers before B=0"},
+       "refused by the printer helper"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    CCfginfo cfg;
+    TwoNetworks(cfg);
+    nv::core::testing::RecordingSteps rec;
+    rec.printerRefusesPhase1 = c.printerRefuses;
+    rec.switchFails = c.switchFails;
+    FixedIsolation isolation;
+    isolation.result.state = c.isolation;
+    if (c.isolation == nv::core::IsolationResult::State::Failed)
+      isolation.result.leftovers = {"neighbour entry 10.91.1.1 (network A's gateway)"};
+    auto steps = rec.Steps();
+    steps.isolation = &isolation;
+    nv::core::ChangeState state;
+    state.current = 1;
+    const AuditRecord r =
+        nv::core::RunAuditedChange(ChangeTrigger::TrayCommand, 1, state, cfg, steps, FixedClock());
+    EXPECT_EQ(StepNames(r), c.steps);
+    EXPECT_EQ(r.outcome, c.outcome);
+    for (const auto& s : r.steps) EXPECT_DOUBLE_EQ(s.ms, 1.5);  // one tick of the fixed clock per step
+    EXPECT_DOUBLE_EQ(r.ms, 1.5 * (2 * r.steps.size() + 1));
+    if (c.steps.size() == full.size()) {
+      EXPECT_EQ(r.isolation.state, c.isolation);
+    } else {
+      EXPECT_EQ(r.isolation.state, nv::core::IsolationResult::State::NotRun);
+    }
+  }
+}
+
+TEST(ChangeAudit, JsonLineAndEventTextCarryTheSameFields) {
+  AuditRecord r;
+  r.time = "2026-12-08T10:00:00.000Z";
+  r.trigger = ChangeTrigger::SecondStart;
+  r.from = 0;
+  r.to = 1;
+  r.fromName = "INTRANET";
+  r.toName = "IN\"TER\\NET\n";
+  r.steps = {{"switch box", 1, 1, 12.25}, {"isolation check", 1, 0, 3}};
+  r.isolation.state = nv::core::IsolationResult::State::Failed;
+  r.isolation.leftovers = {"route 10.91.1.0/24 (network A)"};
+  r.outcome = "changed, not isolated";
+  r.ms = 3200;
+  EXPECT_EQ(
+      nv::core::AuditJson(r),
+      "{\"time\":\"2026-12-08T10:00:00.000Z\",\"trigger\":\"second start\",\"from\":\"A\",\"fromName\":"
+      "\"INTRANET\",\"to\":\"B\",\"toName\":\"IN\\\"TER\\\\NET\\n\",\"steps\":[{\"step\":\"switch box\","
+      "\"network\":\"B\",\"result\":1,\"ms\":12.2},{\"step\":\"isolation "
+      "check\",\"network\":\"B\",\"result\":0,"
+      "\"ms\":3.0}],\"isolation\":{\"state\":\"failed\",\"leftovers\":[\"route 10.91.1.0/24 (network A)\"]},"
+      "\"outcome\":\"changed, not isolated\",\"ms\":3200.0}");
+  const std::string text = nv::core::AuditText(r);
+  for (const char* field :
+       {"Trigger: second start", "From: network A (INTRANET)", "Outcome: changed, not isolated",
+        "Isolation check: failed: route 10.91.1.0/24 (network A)", "switch box (network B): 1, 12.2 ms"})
+    EXPECT_NE(text.find(field), std::string::npos) << field << "\n" << text;
+}
+
+TEST(ChangeAudit, EventLogUnderTheServiceSourceElseTheFileBesideTheLog) {
+  struct FakeEventLog : IEventLog {
+    bool registered = true, accepts = true;
+    Strings* calls;
+    bool SourceRegistered(const std::string& source) override {
+      calls->push_back("registered? " + source);
+      return registered;
+    }
+    bool Report(const std::string& source, Kind kind, unsigned id, const std::string& text) override {
+      calls->push_back("report " + source + " " + std::to_string(static_cast<int>(kind)) + " " +
+                       std::to_string(id) + " " + text.substr(0, text.find('\r')));
+      return accepts;
+    }
+  };
+  const fs::path dir = fs::temp_directory_path() /
+                       ("nvaudit-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  fs::remove_all(dir);
+  fs::create_directories(dir);  // the installation folder; its Log folder is made on the first record
+  struct Case {
+    const char* what;
+    bool registered, accepts;
+    nv::core::IsolationResult::State isolation;
+    const char* outcome;
+    Strings calls;
+    size_t fileLines;  // cumulative
+  } cases[] = {
+      {"source registered",
+       true,
+       true,
+       nv::core::IsolationResult::State::Passed,
+       "changed",
+       {"registered? NvMGR", "report NvMGR 0 1000 Network change at T1"},
+       0},
+      {"leftover is an error",
+       true,
+       true,
+       nv::core::IsolationResult::State::Failed,
+       "changed, not isolated",
+       {"registered? NvMGR", "report NvMGR 2 1000 Network change at T1"},
+       0},
+      {"abandoned is a warning",
+       true,
+       true,
+       nv::core::IsolationResult::State::NotRun,
+       "abandoned: the switch box was not commanded",
+       {"registered? NvMGR", "report NvMGR 1 1000 Network change at T1"},
+       0},
+      {"source missing",
+       false,
+       true,
+       nv::core::IsolationResult::State::Passed,
+       "changed",
+       {"registered? NvMGR"},
+       1},
+      {"event refused",
+       true,
+       false,
+       nv::core::IsolationResult::State::Passed,
+       "changed",
+       {"registered? NvMGR", "report NvMGR 0 1000 Network change at T1"},
+       2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Strings calls;
+    auto log = std::make_unique<FakeEventLog>();
+    log->registered = c.registered;
+    log->accepts = c.accepts;
+    log->calls = &calls;
+    nv::core::EventLogAuditSink sink(std::move(log), nv::core::kAuditEventSource,
+                                     std::make_unique<nv::core::JsonLinesAuditSink>((dir / "Log").string()));
+    AuditRecord r;
+    r.time = "T1";
+    r.isolation.state = c.isolation;
+    r.outcome = c.outcome;
+    sink.Write(r);
+    EXPECT_EQ(calls, c.calls);
+    std::ifstream in(dir / "Log" / "audit.jsonl");
+    size_t lines = 0;
+    for (std::string line; std::getline(in, line);) ++lines;
+    EXPECT_EQ(lines, c.fileLines);
+  }
+  std::string first;
+  std::getline(std::ifstream(dir / "Log" / "audit.jsonl"), first);
+  AuditRecord expected;
+  expected.time = "T1";
+  expected.isolation.state = nv::core::IsolationResult::State::Passed;
+  expected.outcome = "changed";
+  EXPECT_EQ(first, nv::core::AuditJson(expected));
+  fs::remove_all(dir);
+}
