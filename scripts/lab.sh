@@ -6,11 +6,13 @@
 #   lab.sh exec WS|BOX|A|B cmd...
 #   lab.sh switchbox start|stop
 #   lab.sh dhcp-client start|stop
+#   lab.sh router-adverts A|B start|stop|now
 #
 # Environment: NV_LAB_PREFIX (namespace prefix, default nvlab), NV_LAB_DIR
 # (state folder, default build/lab), NV_BIN_DIR (switchbox binaries, default
 # build/host/bin), NV_LAB_DHCP_CLIENT=0 (up without udhcpc),
-# NV_LAB_SWITCHBOX_INITIAL=a|b|none (what the box connects when it starts).
+# NV_LAB_SWITCHBOX_INITIAL=a|b|none (what the box connects when it starts),
+# NV_LAB_B_IPV6=prefix|none (whether network B advertises an IPv6 prefix).
 set -u
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -21,6 +23,7 @@ BUSYBOX=${NV_BUSYBOX:-busybox}
 DHCP_CLIENT=${NV_LAB_DHCP_CLIENT:-1}
 SWITCHBOX_INITIAL=${NV_LAB_SWITCHBOX_INITIAL:-a}
 WAIT_S=${NV_LAB_WAIT:-15}
+B_IPV6=${NV_LAB_B_IPV6:-prefix}
 
 NS_WS=$PREFIX-ws
 NS_BOX=$PREFIX-box
@@ -39,6 +42,15 @@ B_PREFIXLEN=24
 B_ADDRESS=10.92.1.50
 B_MASK=255.255.255.0
 B_DNS=10.92.1.53
+# IPv6: each network's router advertises its prefixes (SLAAC) from a link-local address of its
+# own; B's global prefix can be switched off (NV_LAB_B_IPV6=none).
+A_IPV6_PREFIXES=(2001:db8:91:1::/64 fd6e:7600:91:1::/64)
+A_ROUTER_LL=fe80::a:1
+A_ROUTER_MAC=02:6e:76:0a:00:01
+B_IPV6_PREFIXES=(2001:db8:92:1::/64)
+B_ROUTER_LL=fe80::b:1
+B_ROUTER_MAC=02:6e:76:0b:00:01
+[ "$B_IPV6" = none ] && B_IPV6_PREFIXES=()
 
 SWITCHBOX_PID=$LAB/switchbox.pid
 SWITCHBOX_LOG=$LAB/switchbox.log
@@ -47,6 +59,7 @@ UDHCPD_LOG=$LAB/udhcpd-a.log
 UDHCPC_PID=$LAB/udhcpc-$WS_IF.pid
 UDHCPC_LOG=$LAB/udhcpc-$WS_IF.log
 UDHCPC_SCRIPT=$ROOT/scripts/lab/udhcpc.script
+CLIENT_KEEPER_PID=$LAB/dhcp-client-keeper.pid
 
 say() { echo "lab: $*"; }
 die() {
@@ -146,9 +159,18 @@ NV_LAB_B_NET=10.92.1.0/$B_PREFIXLEN
 NV_LAB_B_ADDRESS=$B_ADDRESS
 NV_LAB_B_MASK=$B_MASK
 NV_LAB_B_DNS=$B_DNS
+NV_LAB_A_IPV6=$(IFS=,; echo "${A_IPV6_PREFIXES[*]}")
+NV_LAB_A_ROUTER_LL=$A_ROUTER_LL
+NV_LAB_A_ROUTER_MAC=$A_ROUTER_MAC
+NV_LAB_B_IPV6=$(IFS=,; echo "${B_IPV6_PREFIXES[*]}")
+NV_LAB_B_ROUTER_LL=$B_ROUTER_LL
+NV_LAB_B_ROUTER_MAC=$B_ROUTER_MAC
+NV_LAB_RADVD_A_PID_FILE=$LAB/radvd-a.pid
+NV_LAB_RADVD_B_PID_FILE=$LAB/radvd-b.pid
 NV_LAB_SWITCHBOX_PID_FILE=$SWITCHBOX_PID
 NV_LAB_SWITCHBOX_LOG=$SWITCHBOX_LOG
 NV_LAB_UDHCPD_PID_FILE=$UDHCPD_PID
+NV_LAB_UDHCPD_CONF=$LAB/udhcpd-a.conf
 NV_LAB_UDHCPC_PID_FILE=$UDHCPC_PID
 NV_LAB_UDHCPC_LOG=$UDHCPC_LOG
 NV_LAB_UDHCPC_LEASE=$LAB/lease-$WS_IF.env
@@ -170,19 +192,68 @@ switchbox_stop() { stop_pidfile "$SWITCHBOX_PID" switchbox; }
 
 # ---- DHCP client on the workstation -----------------------------------------
 
-dhcp_client_start() {
-  live_pid "$UDHCPC_PID" udhcpc >/dev/null && return 0
-  rm -f "$LAB/lease-$WS_IF.env"
-  # -T 1 -A 2: retry quickly, a change waits for this client.
-  start_daemon "$NS_WS" "$UDHCPC_PID" "$UDHCPC_LOG" udhcpc \
-    env NV_LAB_DIR="$LAB" "$BUSYBOX" udhcpc -f -i "$WS_IF" -s "$UDHCPC_SCRIPT" -p "$UDHCPC_PID" \
-    -t 3 -T 1 -A 2
+# The client's command line.  It gives up after 3 tries 1 s apart (-n), so that a renew that
+# nobody answers fails within seconds; keep-client.sh starts it again at once.
+dhcp_client_command() {
+  CLIENT_NAME=udhcpc
+  CLIENT_ARGV=(env NV_LAB_DIR="$LAB" "$BUSYBOX" udhcpc -f -n -i "$WS_IF" -s "$UDHCPC_SCRIPT" -p "$UDHCPC_PID"
+    -t 3 -T 1 -A 1)
 }
 
-dhcp_client_stop() { stop_pidfile "$UDHCPC_PID" udhcpc; }
+dhcp_client_start() {
+  live_pid "$CLIENT_KEEPER_PID" keep-client >/dev/null && return 0
+  dhcp_client_stop
+  rm -f "$LAB/lease-$WS_IF.env"
+  dhcp_client_command
+  start_daemon "$NS_WS" "$CLIENT_KEEPER_PID" "$UDHCPC_LOG" keep-client \
+    bash "$ROOT/scripts/lab/keep-client.sh" "$CLIENT_KEEPER_PID" "$UDHCPC_PID" "${CLIENT_ARGV[@]}" || return 1
+  wait_for 5 live_pid "$UDHCPC_PID" "$CLIENT_NAME" >/dev/null
+}
+
+dhcp_client_stop() {
+  stop_pidfile "$CLIENT_KEEPER_PID" keep-client
+  stop_pidfile "$UDHCPC_PID" udhcpc
+}
 
 ws_has_a_address() {
   ip -n "$NS_WS" -4 -o addr show dev "$WS_IF" | grep -q " 10\.91\.1\."
+}
+
+# ---- router advertisements (IPv6) --------------------------------------------
+
+radvd_pidfile() { echo "$LAB/radvd-${1,,}.pid"; }
+
+# radvd on network $1's bridge: every prefix of that network, unsolicited adverts every 3-4 s
+# (the shortest radvd allows), so that a workstation on that wire learns the prefixes quickly.
+router_adverts_start() {
+  local net=${1^^} ns prefixes p conf pidfile
+  ns=$(ns_of "$net")
+  pidfile=$(radvd_pidfile "$net")
+  live_pid "$pidfile" radvd >/dev/null && return 0
+  if [ "$net" = A ]; then prefixes=("${A_IPV6_PREFIXES[@]}"); else prefixes=("${B_IPV6_PREFIXES[@]}"); fi
+  [ ${#prefixes[@]} -gt 0 ] || return 0
+  conf=$LAB/radvd-${net,,}.conf
+  {
+    echo "interface br0 {"
+    echo "  AdvSendAdvert on; MinRtrAdvInterval 3; MaxRtrAdvInterval 4; AdvDefaultLifetime 1800;"
+    for p in "${prefixes[@]}"; do echo "  prefix $p { AdvOnLink on; AdvAutonomous on; };"; done
+    echo "};"
+  } >"$conf"
+  start_daemon "$ns" "$pidfile" "$LAB/radvd-${net,,}.log" radvd \
+    radvd -n -C "$conf" -p "$pidfile" -m stderr -u root
+}
+
+router_adverts_stop() { stop_pidfile "$(radvd_pidfile "$1")" radvd; }
+
+# One advert at once (radvd sends one when it rereads its configuration).
+router_adverts_now() {
+  local pid
+  pid=$(live_pid "$(radvd_pidfile "$1")" radvd) || return 1
+  kill -HUP "$pid"
+}
+
+ws_has_a_ipv6() {
+  ip -n "$NS_WS" -6 -o addr show dev "$WS_IF" scope global | grep -q " ${A_IPV6_PREFIXES[0]%%::/*}:"
 }
 
 # ---- up / down ----------------------------------------------------------------
@@ -195,12 +266,20 @@ is_up() {
   live_pid "$UDHCPD_PID" udhcpd >/dev/null
 }
 
-add_network() { # ns gateway prefixlen
-  ip -n "$1" link add br0 type bridge stp_state 0 forward_delay 0
-  ip -n "$1" link set uplink master br0
-  ip -n "$1" addr add "$2/$3" dev br0
-  ip -n "$1" link set uplink up
-  ip -n "$1" link set br0 up
+add_network() { # ns gateway prefixlen router-mac router-link-local ipv6-prefix...
+  local ns=$1 gw=$2 plen=$3 mac=$4 ll=$5 p
+  shift 5
+  ip -n "$ns" link add br0 type bridge stp_state 0 forward_delay 0
+  ip -n "$ns" link set br0 address "$mac"
+  # The router's IPv6 addresses are the lab's own (no generated ones on the bridge or its port).
+  ip -n "$ns" link set br0 addrgenmode none
+  ip -n "$ns" link set uplink addrgenmode none
+  ip -n "$ns" link set uplink master br0
+  ip -n "$ns" addr add "$gw/$plen" dev br0
+  ip -n "$ns" addr add "$ll/64" dev br0 nodad
+  for p in "$@"; do ip -n "$ns" addr add "${p%%::/*}::1/64" dev br0 nodad; done
+  ip -n "$ns" link set uplink up
+  ip -n "$ns" link set br0 up
 }
 
 build_lab() {
@@ -208,17 +287,24 @@ build_lab() {
   local ns
   for ns in "$NS_WS" "$NS_BOX" "$NS_A" "$NS_B"; do
     ip netns add "$ns"
-    # IPv4 only: keeps the router solicitations and the like off the cable.
-    ip netns exec "$ns" sh -c 'for f in /proc/sys/net/ipv6/conf/all/disable_ipv6 \
-      /proc/sys/net/ipv6/conf/default/disable_ipv6; do [ -w "$f" ] && echo 1 >"$f"; done; true'
+    # IPv6 on, as on a desktop; the box is a switch and has no address of its own.
+    local v6=0
+    [ "$ns" = "$NS_BOX" ] && v6=1
+    ip netns exec "$ns" sysctl -qw net.ipv6.conf.all.disable_ipv6=$v6 net.ipv6.conf.default.disable_ipv6=$v6
     ip -n "$ns" link set lo up
   done
+  # The networks route IPv6 (radvd advertises only then without complaint).
+  ip netns exec "$NS_A" sysctl -qw net.ipv6.conf.all.forwarding=1
+  ip netns exec "$NS_B" sysctl -qw net.ipv6.conf.all.forwarding=1
 
   # The cable between the workstation and the box, and one port per network.
   ip -n "$NS_BOX" link add cable type veth peer name "$WS_IF" netns "$NS_WS"
   ip -n "$NS_BOX" link add port-a type veth peer name uplink netns "$NS_A"
   ip -n "$NS_BOX" link add port-b type veth peer name uplink netns "$NS_B"
   ip -n "$NS_WS" link set "$WS_IF" address "$WS_MAC"
+  # Like a desktop: SLAAC with temporary addresses; solicit routers every second at link-up.
+  ip netns exec "$NS_WS" sysctl -qw net.ipv6.conf."$WS_IF".accept_ra=1 net.ipv6.conf."$WS_IF".autoconf=1 \
+    net.ipv6.conf."$WS_IF".use_tempaddr=2 net.ipv6.conf."$WS_IF".router_solicitation_interval=1
   ip -n "$NS_WS" link set "$WS_IF" up
   for ns in a b; do
     ip -n "$NS_BOX" link add "br-$ns" type bridge stp_state 0 forward_delay 0
@@ -228,8 +314,8 @@ build_lab() {
   done
   ip -n "$NS_BOX" link set cable up
 
-  add_network "$NS_A" "$A_GATEWAY" "$A_PREFIXLEN"
-  add_network "$NS_B" "$B_GATEWAY" "$B_PREFIXLEN"
+  add_network "$NS_A" "$A_GATEWAY" "$A_PREFIXLEN" "$A_ROUTER_MAC" "$A_ROUTER_LL" "${A_IPV6_PREFIXES[@]}"
+  add_network "$NS_B" "$B_GATEWAY" "$B_PREFIXLEN" "$B_ROUTER_MAC" "$B_ROUTER_LL" "${B_IPV6_PREFIXES[@]}"
 
   cat >"$LAB/udhcpd-a.conf" <<EOF
 interface br0
@@ -246,6 +332,8 @@ EOF
   : >"$LAB/udhcpd-a.leases"
   # -a 300: shorter probe of the offered address than the default 2 s.
   start_daemon "$NS_A" "$UDHCPD_PID" "$UDHCPD_LOG" udhcpd "$BUSYBOX" udhcpd -f -a 300 "$LAB/udhcpd-a.conf"
+  router_adverts_start A
+  router_adverts_start B
   switchbox_start
   write_env
   if [ "$DHCP_CLIENT" = 1 ]; then
@@ -255,6 +343,10 @@ EOF
       sed 's/^/  /' "$UDHCPC_LOG" >&2
       return 1
     fi
+  fi
+  if [ "$SWITCHBOX_INITIAL" = a ] && ! wait_for "$WAIT_S" ws_has_a_ipv6; then
+    echo "lab: the workstation got no IPv6 address of network A within ${WAIT_S}s" >&2
+    return 1
   fi
 }
 
@@ -274,6 +366,7 @@ lab_up() {
   command -v "$BUSYBOX" >/dev/null || die "busybox is missing (apt-get install busybox)"
   if is_up; then
     switchbox_start || die "the switch box does not start"
+    router_adverts_start A && router_adverts_start B || die "radvd does not start"
     if [ "$DHCP_CLIENT" = 1 ]; then dhcp_client_start || die "udhcpc does not start"; fi
     say "already up ($PREFIX-*)"
     return 0
@@ -283,6 +376,8 @@ lab_up() {
   : >"$SWITCHBOX_LOG"
   : >"$UDHCPD_LOG"
   : >"$UDHCPC_LOG"
+  : >"$LAB/radvd-a.log"
+  : >"$LAB/radvd-b.log"
   # An interrupted or failed build is torn down again.  The build runs in the
   # background so that `wait` returns as soon as a signal arrives.
   BUILD_PID=
@@ -306,6 +401,8 @@ lab_down() {
   dhcp_client_stop
   switchbox_stop
   stop_pidfile "$UDHCPD_PID" udhcpd
+  router_adverts_stop A
+  router_adverts_stop B
   local ns pid
   for ns in "$NS_WS" "$NS_BOX" "$NS_A" "$NS_B"; do
     ns_exists "$ns" || continue
@@ -340,8 +437,12 @@ lab_status() {
   if ns_exists "$NS_WS"; then
     echo "workstation $WS_IF: $(ip -n "$NS_WS" -4 -o addr show dev "$WS_IF" 2>/dev/null | awk '{print $4}' | tr '\n' ' ')"
     echo "workstation default route: $(ip -n "$NS_WS" -4 route show default 2>/dev/null | head -1)"
+    echo "workstation $WS_IF IPv6: $(ip -n "$NS_WS" -6 -o addr show dev "$WS_IF" scope global 2>/dev/null |
+      awk '{print $4}' | tr '\n' ' ')"
+    echo "workstation IPv6 default route: $(ip -n "$NS_WS" -6 route show default 2>/dev/null | head -1)"
   fi
-  for p in "switchbox:$SWITCHBOX_PID" "udhcpd:$UDHCPD_PID" "udhcpc:$UDHCPC_PID"; do
+  for p in "switchbox:$SWITCHBOX_PID" "udhcpd:$UDHCPD_PID" "keep-client:$CLIENT_KEEPER_PID" \
+    "udhcpc:$UDHCPC_PID" "radvd:$(radvd_pidfile A)" "radvd:$(radvd_pidfile B)"; do
     if pid=$(live_pid "${p#*:}" "${p%%:*}"); then
       echo "${p%%:*}: running, pid $pid"
     else
@@ -362,10 +463,10 @@ main() {
   local cmd=${1:-}
   [ $# -gt 0 ] && shift
   case "$cmd" in
-    up | down | status | exec | switchbox | dhcp-client) need_root ;;
+    up | down | status | exec | switchbox | dhcp-client | router-adverts) need_root ;;
   esac
   case "$cmd" in
-    up | down | switchbox | dhcp-client)
+    up | down | switchbox | dhcp-client | router-adverts)
       mkdir -p "$LAB"
       # One lab command at a time per lab folder; daemons do not inherit the lock.
       exec 9>"$LAB/.lock"
@@ -402,6 +503,16 @@ main() {
         start) dhcp_client_start && say "udhcpc running, pid $(cat "$UDHCPC_PID")" ;;
         stop) dhcp_client_stop && say "udhcpc stopped" ;;
         *) die "usage: lab.sh dhcp-client start|stop" ;;
+      esac
+      ;;
+    router-adverts)
+      case "${1^^}" in A | B) ;; *) die "usage: lab.sh router-adverts A|B start|stop|now" ;; esac
+      ns_exists "$(ns_of "$1")" || die "$(ns_of "$1") is not up"
+      case "${2:-}" in
+        start) router_adverts_start "$1" && say "radvd on network ${1^^} running" ;;
+        stop) router_adverts_stop "$1" && say "radvd on network ${1^^} stopped" ;;
+        now) router_adverts_now "$1" || die "radvd on network ${1^^} is not running" ;;
+        *) die "usage: lab.sh router-adverts A|B start|stop|now" ;;
       esac
       ;;
     -h | --help | help) usage ;;

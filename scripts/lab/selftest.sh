@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Self-test of the lab: brings up a lab of its own (namespace prefix nvt<pid>,
-# a temporary state folder), checks DHCP on network A, the switch box's
-# obedience to good control frames and its deafness to bad ones, stopping and
-# starting the box, release/renew through the client's pidfile, and that
-# `down` leaves nothing behind.  Exit 77 (skipped) without root or busybox.
+# a temporary state folder), checks DHCP and IPv6 router adverts on network A
+# and B, the switch box's obedience to good control frames and its deafness to
+# bad ones, stopping and starting the box, release/renew through the client's
+# pidfile, the client started again when it ends, and that `down` leaves
+# nothing behind.  Exit 77 (skipped) without root or busybox.
 set -u
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 BIN=${NV_BIN_DIR:-$ROOT/build/host/bin}
@@ -72,6 +73,12 @@ not_running() { # ended; a zombie waiting for init counts as ended
   kill -0 "$1" 2>/dev/null || return 0
   grep -q '^State:[[:space:]]*Z' "/proc/$1/status" 2>/dev/null
 }
+ws_has_ipv6() { ws ip -6 -o addr show dev eth0 scope global | grep -q " $1"; }
+ws_ipv6_default_via() { ws ip -6 route show default dev eth0 | grep -q "^default via $1 "; }
+new_client_running() { # a client other than $1 holds the pidfile
+  local pid
+  pid=$(cat "$NV_LAB_DIR/udhcpc-eth0.pid" 2>/dev/null) && [ "$pid" != "$1" ] && kill -0 "$pid"
+}
 no_namespaces_left() { ! ip netns list | grep -q "^$NV_LAB_PREFIX-"; }
 
 finish() {
@@ -111,6 +118,11 @@ check "the switch box kept its pid" test "$(cat "$NV_LAB_DIR/switchbox.pid")" = 
 # Network A hands out an address by DHCP; the box starts on A.
 check "workstation leased an address of A's pool" a_lease_in_pool
 check "cable starts on network A" cable_is "network A"
+# IPv6: A's router advertises a global and a unique-local prefix; the workstation takes an address
+# in each (and temporary ones) and a default route through the router's link-local address.
+check "SLAAC address of A's global prefix" ws_has_ipv6 2001:db8:91:1:
+check "SLAAC address of A's unique-local prefix" ws_has_ipv6 fd6e:7600:91:1:
+check "IPv6 default route through A's router" ws_ipv6_default_via fe80::a:1
 check "A's gateway answers" within 5 ping_once 10.91.1.1
 ws ip addr add 10.92.1.50/24 dev eth0
 check "B's gateway does not answer while the cable is on A" not ping_once 10.92.1.1
@@ -133,6 +145,13 @@ check "its repeats are obeyed as already done" within 3 count_is 2 "switchbox: 5
 check "cable on network B" cable_is "network B"
 check "B's gateway answers after 55 55" within 5 ping_once 10.92.1.1
 check "A's gateway no longer answers" not ping_once 10.91.1.1
+check "B's router advertises its own prefix on B" within 6 ws_has_ipv6 2001:db8:92:1:
+check "IPv6 default route through B's router" within 2 ws_ipv6_default_via fe80::b:1
+ws ip -6 addr flush dev eth0 scope global
+ws ip -6 route flush dev eth0 proto ra
+lab router-adverts B now
+check "router-adverts now: B's prefix is back within a second" within 1 ws_has_ipv6 2001:db8:92:1:
+check "and nothing of A's prefixes comes on B" not ws_has_ipv6 2001:db8:91:1:
 
 send --net a
 check "AA AA is obeyed" within 3 has_line "switchbox: AA AA -> network A"
@@ -169,6 +188,9 @@ check "SIGUSR2 releases the address" within 5 ws_has_no_address
 kill -USR1 "$client_pid"
 check "SIGUSR1 leases an address on A again" within 10 a_lease_in_pool
 check "and applies it" within 2 ws_has_address "$(lease_value ip)/24"
+# Like a desktop's DHCP service, the client is started again when it ends.
+kill -TERM "$client_pid"
+check "a client that ends is started again" within 3 new_client_running "$client_pid"
 
 # down leaves nothing behind.
 pids=$(cat "$NV_LAB_DIR"/*.pid)

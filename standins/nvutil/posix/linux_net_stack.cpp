@@ -26,6 +26,16 @@ Outcome Fail(int code, std::string note) {
   return outcome;
 }
 
+// A client that gave up has ended (or is a zombie nobody has reaped yet).
+bool ClientEnded(pid_t pid) {
+  if (::kill(pid, 0) != 0) return errno == ESRCH;
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  if (!std::getline(stat, line)) return true;
+  const auto close = line.rfind(')');
+  return close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z';
+}
+
 // Runs a dump, retrying a few times when a concurrent change interrupted it.
 template <typename Decode, typename Entry>
 int DumpAll(std::uint16_t type, Decode decode, std::vector<Entry>& out) {
@@ -171,7 +181,12 @@ Outcome LinuxNetStack::Lease(std::uint32_t interfaceNumber, LeaseAction action) 
   if (linkErr != 0 || name.empty())
     return Fail(linkErr ? linkErr : ENODEV, "no interface " + std::to_string(interfaceNumber));
 
-  const std::vector<pid_t> clients = m_options.finder.FindUdhcpc(name);
+  // A client that just gave up may be starting again: give it a moment.
+  std::vector<pid_t> clients = m_options.finder.FindUdhcpc(name);
+  for (int i = 0; clients.empty() && i < 10; ++i) {
+    ::usleep(100 * 1000);
+    clients = m_options.finder.FindUdhcpc(name);
+  }
   if (clients.empty()) return Fail(ESRCH, "no supported DHCP client (busybox udhcpc) runs for " + name);
   const pid_t pid = clients.front();
 
@@ -218,6 +233,10 @@ Outcome LinuxNetStack::Lease(std::uint32_t interfaceNumber, LeaseAction action) 
                   " ms" + (heldBefore && !setAnew ? " (address kept, not set anew)" : "");
       return done;
     }
+    // A client that ends without an address has given up (no answer, or the lease refused):
+    // the renew has failed, there is nothing to wait for.
+    if (renew && ClientEnded(pid))
+      return Fail(ETIMEDOUT, client + " gave up without an address after " + std::to_string(elapsed) + " ms");
     if (elapsed >= limitMs)
       return Fail(ETIMEDOUT, client + (renew ? " got no address" : " still holds its address") + " within " +
                                  std::to_string(limitMs) + " ms");

@@ -1,8 +1,10 @@
 // Release and renew through the interface's running busybox udhcpc, answered by a busybox
 // udhcpd in the peer namespace; everything lives in namespaces of the test's own.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -122,5 +124,27 @@ TEST_F(NetnsLease, ReleaseWithoutAnAddressAndAClientThatIsGone) {
   traces.clear();
   EXPECT_EQ(util.LeaseIP(index, 1), 0);
   EXPECT_TRUE(Contains(traces, "no supported DHCP client")) << traces;
+  EXPECT_EQ(HeldAddress(), "");
+}
+
+// A client that gives up after a few tries (-n) ends a renew nobody answers in seconds, not at
+// the 60 s limit.
+TEST_F(NetnsLease, RenewFailsAsSoonAsTheClientGivesUp) {
+  const std::uint32_t index = util.GetInterfaceNum(nvtest::LinkMac(pair.nsA, pair.ifA));
+  ASSERT_NE(index, 0u) << traces;
+  client.Stop();
+  ASSERT_TRUE(client.Start({"ip", "netns", "exec", pair.nsA, "busybox", "udhcpc", "-f", "-n", "-i", pair.ifA,
+                            "-s", (dir / "event.sh").string(), "-t", "2", "-T", "1"},
+                           (dir / "udhcpc.log").string()));
+  ASSERT_TRUE(nvtest::WaitFor([&] { return HeldAddress() != ""; }, 20000)) << Log("udhcpc.log");
+  ASSERT_EQ(util.LeaseIP(index, 0), 1) << traces;
+
+  ASSERT_EQ(::kill(server.pid(), SIGSTOP), 0);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(util.LeaseIP(index, 1), 0) << traces;
+  const auto took = std::chrono::steady_clock::now() - start;
+  ::kill(server.pid(), SIGCONT);
+  EXPECT_LT(took, std::chrono::seconds(15)) << traces;
+  EXPECT_TRUE(Contains(traces, "gave up without an address")) << traces;
   EXPECT_EQ(HeldAddress(), "");
 }
