@@ -192,11 +192,12 @@ switchbox_stop() { stop_pidfile "$SWITCHBOX_PID" switchbox; }
 
 # ---- DHCP client on the workstation -----------------------------------------
 
-# The client's command line.  It gives up after 3 tries 1 s apart (-n), so that a renew that
-# nobody answers fails within seconds; keep-client.sh starts it again at once.
+# The client's command line.  It gives up after 3 tries 1 s apart or a NAK (its event script
+# ends it), so that a renew that nobody answers fails within seconds; keep-client.sh starts it
+# again at once.
 dhcp_client_command() {
   CLIENT_NAME=udhcpc
-  CLIENT_ARGV=(env NV_LAB_DIR="$LAB" "$BUSYBOX" udhcpc -f -n -i "$WS_IF" -s "$UDHCPC_SCRIPT" -p "$UDHCPC_PID"
+  CLIENT_ARGV=(env NV_LAB_DIR="$LAB" "$BUSYBOX" udhcpc -f -i "$WS_IF" -s "$UDHCPC_SCRIPT" -p "$UDHCPC_PID"
     -t 3 -T 1 -A 1)
 }
 
