@@ -8,7 +8,7 @@
 # --short is the test suite's campaign: every fault kind once, seed 4242, 3 labs (prefixes
 # nvq<pid>1..3); its folder is removed when it passes.
 # -j K runs K labs at once (namespace prefixes NV_LAB_PREFIX1..K, default nvflt1..K); the changes
-# are dealt to them in turn.  SEED (default: the time) makes the run repeatable: it fixes which
+# are dealt to them in turn; labs with an even number have no IPv6 router on network B.  SEED (default: the time) makes the run repeatable: it fixes which
 # fault each change gets and, per lab, the random moments.
 #
 # Fault kinds: the switch box off; the switch box ignoring one frame; network A's DHCP server
@@ -94,7 +94,9 @@ campaign() {
   local start=$SECONDS pids=() w
   trap 'echo "faults: interrupted" >&2; kill -TERM "${pids[@]}" 2>/dev/null; wait; exit 130' INT TERM
   for ((w = 1; w <= jobs; w++)); do
-    NV_LAB_PREFIX=$base$w NV_LAB_DIR=$run/lab$w bash "$SELF" --worker "$w" "$jobs" "$seed" "$run" &
+    # Every second lab has no IPv6 router on B, so that both kinds of network B are tried.
+    NV_LAB_B_IPV6=$([ $((w % 2)) = 0 ] && echo none || echo prefix) NV_LAB_PREFIX=$base$w NV_LAB_DIR=$run/lab$w \
+      bash "$SELF" --worker "$w" "$jobs" "$seed" "$run" &
     pids+=($!)
   done
   local failed=0 p
@@ -255,9 +257,14 @@ summary() {
 problems=()
 fail() { problems+=("$1"); }
 
-# Nothing of the network that is not on the wire, in every branch.
+reflection_filters() { tc -n "$NS_WS" filter show dev "$IF" egress 2>/dev/null | grep -c mirred; }
+
+# Nothing of the network that is not on the wire, in every branch; and no filter of the DHCP
+# emulation left behind (it would keep every later DHCP request off the wire).
 check_wire() {
-  local on other left
+  local on other left filters
+  filters=$(reflection_filters)
+  [ "$filters" = 0 ] || fail "$filters reflection filter(s) of the emulation left on the adapter"
   on=$(cable)
   [ "$on" = none ] && return
   other=$((1 - on))
@@ -355,7 +362,8 @@ change_with() { # TARGET MAX_DELAY_MS INJECT...
   "$@"
   wait "$pid"
   RC=$?
-  OUT="(fault after $delay ms) $(cat "$out")"
+  OUT=$(cat "$out")
+  NOTE="fault injected $delay ms into the change"
   check_wire
   check_exit "$target" "$RC"
   check_audit "$before" "$RC"
@@ -363,7 +371,7 @@ change_with() { # TARGET MAX_DELAY_MS INJECT...
 
 state_line() {
   printf 'cable %s; %s; tc: %s' "$(cable)" "$(summary "$(adapter_items)")" \
-    "$(tc -n "$NS_WS" filter show dev "$IF" egress 2>/dev/null | grep -c 'mirred') reflection filter(s)"
+    "$(reflection_filters) reflection filter(s)"
 }
 
 # ---- helpers the faults start and stop --------------------------------------------------------
@@ -446,7 +454,7 @@ store_writer_killed() {
     <(echo "$CONFIGURED") <(echo "$before") <(echo "$after"))
   [ -z "$torn" ] || fail "killed writer after $delay ms left values neither old nor new: $(head -3 <<<"$torn" | tr '\n' ' ')"
   changed=$(diff <(echo "$before") <(echo "$after") | grep -c '^>')
-  OUT="(writer killed after $delay ms: $changed of $(wc -l <<<"$before") values written)"
+  NOTE="writer killed after $delay ms, $changed of $(wc -l <<<"$before") values written"
   # Written once more without a kill, the copy holds exactly what the writer writes.
   NV_REGISTRY_DB=$copy ip netns exec "$NS_WS" "$RUNNER" --configure-lab "$IF" "$INSTALL" >/dev/null 2>&1 ||
     fail "the writer fails on the store its killed run left"
@@ -483,7 +491,7 @@ runner_killed() {
   if [ $pending = 1 ]; then
     grep -qi 'interrupted' <<<"$OUT" || fail "the run started again does not report the interrupted change"
   fi
-  OUT="(killed after $delay ms; just after the kill: $after_kill) $OUT"
+  NOTE="runner killed after $delay ms; just after the kill: $after_kill"
 }
 
 one_fault() {
@@ -501,7 +509,7 @@ one_fault() {
     [ ${#problems[@]} = 0 ] || problems=("before the fault: ${problems[*]}")
   fi
   touch_neighbours
-  OUT= RC=
+  OUT= RC= NOTE=
   case $kind in
     switchbox-off)
       held=$(cable)
@@ -557,9 +565,11 @@ one_fault() {
     verdict=VIOLATION
     printf 'change %d (%s, to %s, exit %s): VIOLATION: %s\n' "$N_CHANGE" "$kind" "$(letter "$target")" \
       "$rc_fault" "$(printf '%s; ' "${problems[@]}")" | tee -a "$REPORT"
-    printf '  runner said: %s\n' "$(tr '\n' '|' <<<"$fault_out" | tail -c 600)" >>"$REPORT"
+    [ -n "$NOTE" ] && printf '  fault: %s\n' "$NOTE" >>"$REPORT"
+    printf '  runner said: %s\n' "$(tr '\n' '|' <<<"$fault_out" | tail -c 800)" >>"$REPORT"
   else
-    printf 'change %d (%s, to %s, exit %s): ok\n' "$N_CHANGE" "$kind" "$(letter "$target")" "$rc_fault" >>"$REPORT"
+    printf 'change %d (%s, to %s, exit %s): ok%s\n' "$N_CHANGE" "$kind" "$(letter "$target")" "$rc_fault" \
+      "$([ "$kind" = store-writer-killed ] && echo " ($NOTE)")" >>"$REPORT"
   fi
   printf '%d\t%s\t%s\t%s\t%s\t%d\n' "$N_CHANGE" "$kind" "$(letter "$target")" "$rc_fault" "$verdict" \
     $((SECONDS - began)) >>"$RESULTS"
