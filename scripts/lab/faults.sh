@@ -35,6 +35,10 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 SELF=$ROOT/scripts/lab/faults.sh
 KINDS=(switchbox-off switchbox-ignore dhcp-a-silent dhcp-a-nak dhcp-b-rogue emulation-mac emulation-router
   runner-killed store-writer-killed gateway-silent router-advert-a link-flap)
+# NV_FAULTS_KINDS="kind ..." deals only those kinds (to look into one of them).
+if [ -n "${NV_FAULTS_KINDS:-}" ]; then
+  read -r -a KINDS <<<"$NV_FAULTS_KINDS"
+fi
 
 usage() {
   echo "usage: $0 [-j K] N [SEED]" >&2
@@ -433,10 +437,21 @@ store_writer_killed() {
   sqlite3 "$copy" "update vals set data = data || x'7e' where fold <> 'DWLASTSEND'"
   before=$(settings "$copy")
   [ "$before" != "$CONFIGURED" ] || { fail "the baseline equals the configured values"; return; }
-  # `ip netns exec` becomes the program, so $! is the writer itself.
+  # `ip netns exec` becomes the program, so $! is the writer itself.  The values are written in
+  # a short burst after the program's start: the kill falls between the latest moment that
+  # found nothing written and the earliest that found everything (learnt from the earlier
+  # kills of this lab), widened a little, so that most kills land inside the burst.
+  local t0 t1 lo hi
+  t0=$(date +%s%N)
+  NV_REGISTRY_DB=$copy.timing ip netns exec "$NS_WS" "$RUNNER" --configure-lab "$IF" "$INSTALL" >/dev/null 2>&1
+  t1=$(date +%s%N)
+  rm -f "$copy.timing" "$copy.timing-wal" "$copy.timing-shm"
+  lo=${STORE_NOTHING_MS:-0} hi=${STORE_ALL_MS:-$(((t1 - t0) / 1000000))}
+  [ "$lo" -lt "$hi" ] || { lo=0 hi=$(((t1 - t0) / 1000000)); STORE_NOTHING_MS= STORE_ALL_MS=; }
+  lo=$((lo * 8 / 10)) hi=$((hi * 12 / 10 + 1))
   NV_REGISTRY_DB=$copy ip netns exec "$NS_WS" "$RUNNER" --configure-lab "$IF" "$INSTALL" >/dev/null 2>&1 &
   local writer=$!
-  delay=$((RANDOM % 150))
+  delay=$((lo + (RANDOM * 32768 + RANDOM) % (hi - lo)))
   sleep_ms "$delay"
   kill -KILL "$writer" 2>/dev/null
   wait "$writer" 2>/dev/null
@@ -454,7 +469,11 @@ store_writer_killed() {
     <(echo "$CONFIGURED") <(echo "$before") <(echo "$after"))
   [ -z "$torn" ] || fail "killed writer after $delay ms left values neither old nor new: $(head -3 <<<"$torn" | tr '\n' ' ')"
   changed=$(diff <(echo "$before") <(echo "$after") | grep -c '^>')
-  NOTE="writer killed after $delay ms, $changed of $(wc -l <<<"$before") values written"
+  local total
+  total=$(wc -l <<<"$before")
+  if [ "$changed" = 0 ] && [ "$delay" -gt "${STORE_NOTHING_MS:-0}" ]; then STORE_NOTHING_MS=$delay; fi
+  if [ "$changed" = "$total" ] && [ "$delay" -lt "${STORE_ALL_MS:-999999}" ]; then STORE_ALL_MS=$delay; fi
+  NOTE="writer killed after $delay ms, $changed of $total values written"
   # Written once more without a kill, the copy holds exactly what the writer writes.
   NV_REGISTRY_DB=$copy ip netns exec "$NS_WS" "$RUNNER" --configure-lab "$IF" "$INSTALL" >/dev/null 2>&1 ||
     fail "the writer fails on the store its killed run left"
