@@ -4,6 +4,7 @@
 #
 #   faults.sh [-j K] N [SEED]
 #   faults.sh --short
+#   faults.sh --self-test     (no lab, no root: the checks' own table-driven test)
 #
 # --short is the test suite's campaign: every fault kind once, seed 4242, 3 labs (prefixes
 # nvq<pid>1..3); its folder is removed when it passes.
@@ -242,7 +243,7 @@ items_of() {
     $1 == "" { next }
     {
       n = split($2, tok, " "); hit = 0
-      if ($1 == "neighbour") n = 1
+      if ($1 == "neighbour") { n = 1; if (tok[1] ~ /^fe80:/) n = 0 }
       for (i = 1; i <= n; i++)
         if (tok[i] ~ /^[0-9a-f:.\/]+$/ && tok[i] ~ /[:.]/ && net(tok[i]) == want) hit = 1
       if (hit) print $1 "\t" $2
@@ -290,7 +291,7 @@ check_exit() {
       wsip -4 -o addr show dev "$IF" | grep -q " ${NET4[$target]}" || fail "exit 0 but no address of the target"
       ;;
     2) [ "$(cable)" != "$target" ] || fail "exit 2 (abandoned) but the cable is on the target" ;;
-    3) pings "${GW[$target]}" && [ "$(default_gw)" = "${GW[$target]}" ] &&
+    3) [ "$(default_gw)" = "${GW[$target]}" ] && pings "${GW[$target]}" &&
          fail "exit 3 (gateway) but ${GW[$target]} answers through the default route" ;;
     4) ;;  # not isolated: what is left is judged by check_wire
     *) fail "exit $rc" ;;
@@ -594,9 +595,63 @@ one_fault() {
     $((SECONDS - began)) >>"$RESULTS"
 }
 
-if [ "${1:-}" = --worker ]; then
-  shift
-  worker "$@"
-else
-  campaign "$@"
-fi
+# ---- the checks' own test: which network each kind of item is judged to belong to ----------
+
+# Lines "network<TAB>what<TAB>item" (network 0, 1 or - for nobody's), fed to items_of in place
+# of the adapter; each must be judged as its line says.  Needs no lab and no root.
+self_test() {
+  NET4=(10.91.1. 10.92.1.) ROUTER_LL=(fe80::a:1 fe80::b:1)
+  NET6_A="2001:db8:91:1: fd6e:7600:91:1: " NET6_B="2001:db8:92:1: "
+  local table='0	address	10.91.1.128/24
+1	address	10.92.1.50/24
+0	address	2001:db8:91:1:6e:76ff:fe00:1/64
+0	address	fd6e:7600:91:1:3c47:6144:c203:273e/64
+1	address	2001:db8:92:1:21a1:cbb:f829:a762/64
+-	address	fe80::6e:76ff:fe00:1/64
+0	route	default via 10.91.1.1 dev eth0
+1	route	default via fe80::b:1 proto ra metric 1024 expires 1796sec hoplimit 64 pref medium
+0	route	default via fe80::a:1 proto ra metric 1024
+0	route	10.91.1.0/24 proto kernel scope link src 10.91.1.128
+0	route	broadcast 10.91.1.255 table local proto kernel scope link src 10.91.1.128
+1	route	local 10.92.1.50 table local proto kernel scope host src 10.92.1.50
+0	route	fd6e:7600:91:1::/64 proto kernel metric 256 expires 86396sec pref medium
+1	route	local 2001:db8:92:1:6e:76ff:fe00:1 table local proto kernel metric 0 pref medium
+both	route	10.92.1.0/24 via 10.91.1.1 metric 500
+-	route	fe80::/64 proto kernel metric 256 pref medium
+-	route	multicast ff00::/8 table local proto kernel metric 256 pref medium
+-	route	10.93.0.0/16 via 10.93.0.1
+0	neighbour	10.91.1.1 lladdr 02:6e:76:0a:00:01 STALE
+1	neighbour	2001:db8:92:1::1 lladdr 02:6e:76:0b:00:01 router REACHABLE
+-	neighbour	fe80::a:1 lladdr 02:6e:76:0a:00:01 router STALE
+-	neighbour	fe80::1 lladdr 02:6e:76:0a:00:01 router STALE
+0	name server	10.91.1.53
+1	name server	10.92.1.53'
+  adapter_items() { cut -f2- <<<"$table"; }
+  local bad=0 want what item got0 got1 got of0 of1
+  of0=$(items_of 0) of1=$(items_of 1)
+  while IFS=$'\t' read -r want what item; do
+    got0=$(grep -cxF "$what	$item" <<<"$of0")
+    got1=$(grep -cxF "$what	$item" <<<"$of1")
+    got=-
+    [ "$got0" = 1 ] && got=0
+    [ "$got1" = 1 ] && got=1
+    [ "$got0" = 1 ] && [ "$got1" = 1 ] && got=both
+    if [ "$got" != "$want" ]; then
+      echo "faults self-test: $what '$item' judged $got, should be $want" >&2
+      bad=$((bad + 1))
+    fi
+  done <<<"$table"
+  # And a leftover is told in a few words.
+  local told
+  told=$(summary "$(printf 'route\tdefault via fe80::a:1 proto ra\naddress\t10.91.1.128/24')")
+  [[ $told == *"1 route(s) (default via fe80::a:1)"* && $told == *"1 address(s) (10.91.1.128/24)"* ]] ||
+    { echo "faults self-test: summary says '$told'" >&2; bad=$((bad + 1)); }
+  echo "faults self-test: $(wc -l <<<"$table") items judged, $bad wrong"
+  [ $bad = 0 ]
+}
+
+case ${1:-} in
+  --worker) shift; worker "$@" ;;
+  --self-test) self_test ;;
+  *) self_test >/dev/null || exit 1; campaign "$@" ;;
+esac
