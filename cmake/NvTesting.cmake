@@ -1,9 +1,11 @@
 # One test suite, two runs: natively and, cross-built, under Wine.
 #
-# nv_add_test(NAME name SOURCES ... LIBS ... [WIN32_ONLY] [HOST_ONLY] [LABELS ...])
+# nv_add_test(NAME name SOURCES ... LIBS ... [WIN32_ONLY] [HOST_ONLY] [OWN_DISPLAY] [LABELS ...])
 # Each test program is one CTest test.  Under Wine every test requires the
 # "wine" fixture, which boots the build tree's own prefix once and keeps one
-# wineserver alive for the whole run.
+# wineserver alive for the whole run.  OWN_DISPLAY (tests that take screenshots):
+# under Wine the test runs on an X display of its own (scripts/own-display.sh), so
+# no other test's windows can reach its pictures.
 
 include(CTest)
 enable_testing()
@@ -38,7 +40,7 @@ if(CMAKE_CROSSCOMPILING)
 endif()
 
 function(nv_add_test)
-  cmake_parse_arguments(ARG "WIN32_ONLY;HOST_ONLY" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
+  cmake_parse_arguments(ARG "WIN32_ONLY;HOST_ONLY;OWN_DISPLAY" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
   if(ARG_WIN32_ONLY AND NOT WIN32)
     return()
   endif()
@@ -47,7 +49,12 @@ function(nv_add_test)
   endif()
   add_executable(${ARG_NAME} ${ARG_SOURCES})
   target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBS} GTest::gtest_main GTest::gtest)
-  add_test(NAME ${ARG_NAME} COMMAND ${ARG_NAME})
+  if(ARG_OWN_DISPLAY AND CMAKE_CROSSCOMPILING)
+    add_test(NAME ${ARG_NAME} COMMAND bash ${NV_TOOLS_DIR}/own-display.sh ${CMAKE_CROSSCOMPILING_EMULATOR}
+                                      $<TARGET_FILE:${ARG_NAME}>)
+  else()
+    add_test(NAME ${ARG_NAME} COMMAND ${ARG_NAME})
+  endif()
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 300)
   endif()
@@ -56,15 +63,19 @@ function(nv_add_test)
     list(APPEND env ${NV_TEST_ENV})
     set_tests_properties(${ARG_NAME} PROPERTIES FIXTURES_REQUIRED wine)
   endif()
-  set_tests_properties(${ARG_NAME} PROPERTIES TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "${env}"
-                       LABELS "${ARG_LABELS}")
+  set(labels ${ARG_LABELS})
+  if(ARG_OWN_DISPLAY)
+    list(APPEND labels screenshots)
+  endif()
+  set_tests_properties(${ARG_NAME} PROPERTIES TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "${env}" LABELS "${labels}")
 endfunction()
 
 # Every tests/<name>_test.cpp becomes the test program <prefix>_<name>; files in
 # tests/win32/ are built only for Windows, files in tests/posix/ only natively.
-# Shared test helpers go in tests/support/*.cpp.
+# Shared test helpers go in tests/support/*.cpp.  OWN_DISPLAY names the <name>s
+# that take screenshots (see nv_add_test).
 function(nv_add_tests_from_glob)
-  cmake_parse_arguments(ARG "" "PREFIX;DIR" "LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "PREFIX;DIR" "LIBS;OWN_DISPLAY" ${ARGN})
   if(NOT BUILD_TESTING)
     return()
   endif()
@@ -79,7 +90,11 @@ function(nv_add_tests_from_glob)
   foreach(src IN LISTS tests extra)
     get_filename_component(stem ${src} NAME_WE)
     string(REGEX REPLACE "_test$" "" stem ${stem})
-    nv_add_test(NAME ${ARG_PREFIX}_${stem} SOURCES ${src} ${support} LIBS ${ARG_LIBS})
+    set(display)
+    if(stem IN_LIST ARG_OWN_DISPLAY)
+      set(display OWN_DISPLAY)
+    endif()
+    nv_add_test(NAME ${ARG_PREFIX}_${stem} SOURCES ${src} ${support} LIBS ${ARG_LIBS} ${display})
     target_include_directories(${ARG_PREFIX}_${stem} PRIVATE ${dir})
   endforeach()
 endfunction()

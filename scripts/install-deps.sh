@@ -6,7 +6,8 @@ job=${1:-test}
 pkgs=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev libsqlite3-dev libssl-dev libcurl4-openssl-dev python3-pyftpdlib
       g++-mingw-w64-x86-64-posix wine64 xvfb xauth xdotool imagemagick
       libpcap0.8 libpcap-dev tcpdump socat busybox iproute2 radvd python3 sqlite3 clang libclang-rt-14-dev
-      libx11-dev libxss-dev libxml2-utils nsis fp-utils)
+      libx11-dev libxss-dev libxml2-utils nsis fp-utils
+      fonts-nanum)  # Hangul glyphs: the Korean dialogs under Wine
 [ "$job" = main ] && pkgs+=(iputils-ping)
 missing=()
 for p in "${pkgs[@]}"; do

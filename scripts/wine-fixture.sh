@@ -37,6 +37,16 @@ setup)
     wine64 reg add 'HKLM\Software\Wine\Ports' /v COM$n /d /dev/null/none /f </dev/null >/dev/null 2>&1
   done
   rm -f "$WINEPREFIX"/dosdevices/com*
+  # As a Korean Windows links its interface faces to a Hangul face, so captions and message boxes
+  # show the Korean texts: the faces Wine draws them with are linked to Debian's fonts-nanum.  (The
+  # prefix has no Tahoma: its captions are then drawn in NanumGothic, Latin letters included; the
+  # dialogs themselves fall back to DejaVu Sans, see netvane/ui/include/netvane/dialog_font.h.)
+  if fc-list 2>/dev/null | grep -q NanumGothic.ttf; then
+    for face in Tahoma "MS Shell Dlg" "MS Shell Dlg 2" "DejaVu Sans"; do
+      wine64 reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v "$face" \
+        /t REG_MULTI_SZ /d 'NanumGothic.ttf,NanumGothic' /f </dev/null >/dev/null 2>&1
+    done
+  fi
   echo "wine prefix ready at $WINEPREFIX (wineboot rc=$rc)"
   exit $rc
   ;;
