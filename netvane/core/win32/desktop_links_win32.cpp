@@ -1,5 +1,6 @@
 // Desktop links through Corekit's CShortCut: its desktop folder, link test, link reading,
-// rename-or-delete rule and link creation.  Only the folder listing and the redraw are here.
+// rename-or-delete rule and link creation.  The folder listing, the test for any file, the
+// reservation of a new link's name and the redraw are here.
 #include <string>
 #include <vector>
 
@@ -46,13 +47,25 @@ class Win32DesktopLinks final : public IDesktopLinks {
     return ReadShortCutTarget(link, target);
   }
 
+  bool Exists(const std::string& path) override {
+    return ::GetFileAttributesW(nv::text::Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+  }
+
   bool RenDelShortCut(const std::string& link, const std::string& target,
                       const std::string& newPath) override {
     return m_shortcuts.RenDelShortCut(link, target, newPath) != 0;
   }
 
   bool Create(const std::string& link, const std::string& target) override {
-    return m_shortcuts.CreateShortCut(target, "", link) == 0;
+    // The shell link saves over any file: the name is taken first, so nobody's file is replaced.
+    const std::wstring path = nv::text::Widen(link);
+    const HANDLE reserved =
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (reserved == INVALID_HANDLE_VALUE) return false;
+    ::CloseHandle(reserved);
+    if (m_shortcuts.CreateShortCut(target, "", link) == 0) return true;
+    ::DeleteFileW(path.c_str());
+    return false;
   }
 
   void RedrawScreen() override {

@@ -1,5 +1,7 @@
-// An in-memory desktop for the shortcut rules: links by path with their targets, each call
-// recorded, and a switch that makes the next listing fail.
+// An in-memory desktop for the shortcut rules: links by path with their targets, other files
+// (plain files, links to no file) by path with their bytes, each call recorded, and a switch
+// that makes the next listing fail.  It refuses as Windows does: a rename or a new link never
+// lands on an existing file of any kind, and names compare without case.
 #pragma once
 #include <map>
 #include <string>
@@ -14,6 +16,9 @@ class FakeDesktopLinks : public IDesktopLinks {
  public:
   std::string folder = "C:\\Users\\Public\\Desktop";
   std::map<std::string, std::string> links;  // path -> target
+  std::map<std::string, std::string> files;  // path -> bytes: files that are no link to a file
+  std::map<std::string, std::string>
+      foreignLinks;  // links to no file path (a shell folder): listed, unreadable
   std::vector<std::string> calls;
   bool listFails = false;
   int redraws = 0;
@@ -23,7 +28,14 @@ class FakeDesktopLinks : public IDesktopLinks {
     calls.push_back("list " + dir);
     if (listFails) return false;
     for (const auto& [path, target] : links) out.push_back(path);
+    for (const auto& [path, bytes] : foreignLinks) out.push_back(path);
     return true;
+  }
+  bool Exists(const std::string& path) override {
+    for (const auto* set : {&links, &files, &foreignLinks})
+      for (const auto& [p, v] : *set)
+        if (nv::text::EqualsNoCase(p, path)) return true;
+    return false;
   }
   bool ReadTarget(const std::string& link, std::string& target) override {
     const auto it = links.find(link);
@@ -40,13 +52,14 @@ class FakeDesktopLinks : public IDesktopLinks {
       return links.erase(link) != 0;
     }
     calls.push_back("rename " + link + " -> " + to);
-    if (links.count(to) != 0) return false;  // no overwriting, as MoveFile
+    if (Exists(to) && !nv::text::EqualsNoCase(to, link)) return false;  // no overwriting, as MoveFile
     links[to] = links[link];
     links.erase(link);
     return true;
   }
   bool Create(const std::string& link, const std::string& target) override {
     calls.push_back("create " + link);
+    if (Exists(link)) return false;  // the name is taken with CREATE_NEW first
     links[link] = target;
     return true;
   }
