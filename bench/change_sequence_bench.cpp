@@ -88,6 +88,7 @@ class QuietSteps : public nv::core::IChangeDisplay,
                    public nv::core::ITrayView {
  public:
   void SetNetwork(int) override {}
+  void SelectNetwork(int) override {}
   void Progress(int p, const std::string& t) override { benchmark::DoNotOptimize(p + t.size()); }
   void SetProgress(int p, const std::string& t) override { benchmark::DoNotOptimize(p + t.size()); }
   void CloseProgress() override {}

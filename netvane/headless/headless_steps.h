@@ -29,6 +29,7 @@ class ConsoleDisplay : public nv::core::IChangeDisplay {
   ConsoleDisplay(ConsoleReport& report, std::string nameA, std::string nameB)
       : report_(report), names_{std::move(nameA), std::move(nameB)} {}
   void SetNetwork(int network) override;
+  void SelectNetwork(int network) override { shown_ = network; }
   void Progress(int position, const std::string& text) override;
   void SetProgress(int position, const std::string& text) override;
   void CloseProgress() override;

@@ -387,8 +387,8 @@ void CMainFrame::ReportIsolation(const nv::core::IsolationResult& result) {
 
 void CMainFrame::ShowNetwork(int network, const std::string& tip) {
   const int n = network != 0 ? 1 : 0;
-  // A change without the progress window leaves the display on the network it showed last.
-  const std::string text = (tip.empty() || m_display.networkShown() != n) ? m_cfg.szNet[n] : tip;
+  // Every change passes the network in force to the display before it asks for the tip.
+  const std::string text = tip.empty() ? m_cfg.szNet[n] : tip;
   m_warning.clear();  // the network in force replaces any warning
   m_tray.SetIcon(reinterpret_cast<TrayIconHandle>(m_icons[n].get()));
   m_tray.SetTooltipText(text);

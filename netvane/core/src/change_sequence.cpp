@@ -6,7 +6,10 @@
 namespace nv::core {
 namespace {
 
-void UpdateTray(int network, const ChangeSteps& steps) {
+// The tray, the desktop display window and the shortcut all show `network`, whatever asked for
+// the change and whether it went through.
+void ShowInForce(int network, const ChangeSteps& steps) {
+  steps.display.SelectNetwork(network);
   const std::string tip = steps.display.Finish();
   steps.tray.ShowNetwork(network, tip);
 }
@@ -19,13 +22,18 @@ void doChange(int showProgress, ChangeState& state, const CCfginfo& cfg, const C
   const bool silent = cfg.dwSilentChng != 0;
   state.addressResult = IAddressRenewal::kAddressesChanged;
 
-  if (showProgress) steps.display.SetNetwork(target);
+  if (showProgress) {
+    steps.display.SetNetwork(target);
+  } else {
+    steps.display.SelectNetwork(target);
+  }
 
   steps.display.SetProgress(4, kProgressPrinters);
   if (steps.printers.PrinterStep(cfg.baseKey, target, state.sessionEnding, 1) == 0) {
     // The printer helper refused: nothing has changed yet, so stay where we were.
     state.current = previous;
     steps.display.CloseProgress();
+    ShowInForce(previous, steps);
     return;
   }
 
@@ -34,17 +42,14 @@ void doChange(int showProgress, ChangeState& state, const CCfginfo& cfg, const C
 
   steps.display.SetProgress(10, kProgressSwitch);
   // Without a progress window the tray is the only sign that a change is under way.
-  if (silent) UpdateTray(target, steps);
+  if (silent) ShowInForce(target, steps);
 
   if (steps.switchBox.ChangeRG(target, state.skipResendWait ? 0 : 1, &steps.display) == 0) {
     CDebug::dprintf("Fail ChangeRG\n");
     state.current = previous;
     steps.display.CloseProgress();
-    // The tray already shows the target: the machine stays on the previous network, say so.
-    if (silent) {
-      if (showProgress) steps.display.SetNetwork(previous);
-      UpdateTray(previous, steps);
-    }
+    // The machine stays on the previous network: whatever showed the target must say so.
+    ShowInForce(previous, steps);
     steps.printers.PrinterStep(cfg.baseKey, previous, state.sessionEnding, 1);
     state.busy = 0;
     return;
@@ -67,10 +72,8 @@ void doChange(int showProgress, ChangeState& state, const CCfginfo& cfg, const C
 
   steps.drives.AfterSwitch(target);
 
-  if (showProgress && !silent) {
-    steps.display.SetProgress(100, "");
-    UpdateTray(target, steps);
-  }
+  if (showProgress && !silent) steps.display.SetProgress(100, "");
+  if (!silent) ShowInForce(target, steps);  // silent changes showed it before the switch
   steps.printers.PrinterStep(cfg.baseKey, target, state.sessionEnding, 0);
   // Last: nothing of the network just left may remain. A session that ends keeps its addresses.
   if (steps.isolation && !state.sessionEnding) steps.isolation->CheckAfterChange(target);

@@ -37,10 +37,14 @@ void CNetIndicator::SetWindows(std::unique_ptr<nv::core::IIndicatorWindows> wind
 }
 
 void CNetIndicator::SetNetwork(int network) {
+  SelectNetwork(network);
+  if (m_cfg.dwSilentChng == 0) ShowProgress();
+}
+
+void CNetIndicator::SelectNetwork(int network) {
   m_network = network != 0 ? 1 : 0;
   m_name = m_cfg.szNet[m_network];
   m_colour = m_network != 0 ? kColourB : kColourA;
-  if (m_cfg.dwSilentChng == 0) ShowProgress();
 }
 
 void CNetIndicator::ShowProgress() {

@@ -56,8 +56,9 @@ TEST(ChangeSequence, NormalChangeFromAToBRunsEveryStepInOrder) {
       "address.ChangeIPbyDHCP " + std::to_string(kIpB),
       "drives.AfterSwitch 1",
       "progress 100 ''",
+      "display.SelectNetwork 1",
       "display.Finish",
-      "tray.ShowNetwork 1 tip",
+      "tray.ShowNetwork 1 tip 1",
       "printer 1 phase 0",
   };
   EXPECT_EQ(rec.calls, expected);
@@ -73,8 +74,10 @@ TEST(ChangeSequence, PrinterRefusalLeavesEverythingOnThePreviousNetwork) {
   TwoNetworks(cfg);
   doChange(1, state, cfg, rec.Steps());
 
-  const Calls expected = {"display.SetNetwork 1", "progress 4 'Change Printer Status'", "printer 1 phase 1",
-                          "display.CloseProgress"};
+  const Calls expected = {"display.SetNetwork 1",    "progress 4 'Change Printer Status'",
+                          "printer 1 phase 1",       "display.CloseProgress",
+                          "display.SelectNetwork 0", "display.Finish",
+                          "tray.ShowNetwork 0 tip 0"};
   EXPECT_EQ(rec.calls, expected);
   EXPECT_EQ(state.current, 0);
   EXPECT_EQ(state.busy, 1) << "after a refusal the caller clears busy";
@@ -92,7 +95,8 @@ TEST(ChangeSequence, SwitchFailureRestoresPrintersForTheNetworkThatStays) {
                           "printer 1 phase 1",        "progress 6 'Disconnecting network drive'",
                           "drives.BeforeSwitch 1",    "progress 10 'Preparering to Packet....'",
                           "switch.ChangeRG 1 wait 1", "display.CloseProgress",
-                          "printer 0 phase 1"};
+                          "display.SelectNetwork 0",  "display.Finish",
+                          "tray.ShowNetwork 0 tip 0", "printer 0 phase 1"};
   EXPECT_EQ(rec.calls, expected);
   EXPECT_EQ(state.current, 0);
   EXPECT_EQ(state.busy, 0);
@@ -106,13 +110,15 @@ TEST(ChangeSequence, SilentModeUpdatesTrayBeforeTheSwitchAndShowsNoFinalProgress
   ChangeState state = AToB();
   doChange(0, state, cfg, rec.Steps());
 
-  const Calls expected = {"progress 4 'Change Printer Status'",
+  const Calls expected = {"display.SelectNetwork 1",
+                          "progress 4 'Change Printer Status'",
                           "printer 1 phase 1",
                           "progress 6 'Disconnecting network drive'",
                           "drives.BeforeSwitch 1",
                           "progress 10 'Preparering to Packet....'",
+                          "display.SelectNetwork 1",
                           "display.Finish",
-                          "tray.ShowNetwork 1 tip",
+                          "tray.ShowNetwork 1 tip 1",
                           "switch.ChangeRG 1 wait 1",
                           "address.DelGateway",
                           "address.DelArp " + std::to_string(kGwB),
@@ -134,9 +140,8 @@ TEST(ChangeSequence, SilentSwitchFailureShowsTheNetworkInForceInTheTray) {
     ChangeState state = AToB();
     doChange(showProgress, state, cfg, rec.Steps());
 
-    Calls tail = {"switch.ChangeRG 1 wait 1", "display.CloseProgress"};
-    if (showProgress) tail.push_back("display.SetNetwork 0");  // the display follows the tray
-    tail.insert(tail.end(), {"display.Finish", "tray.ShowNetwork 0 tip", "printer 0 phase 1"});
+    const Calls tail = {"switch.ChangeRG 1 wait 1", "display.CloseProgress",    "display.SelectNetwork 0",
+                        "display.Finish",           "tray.ShowNetwork 0 tip 0", "printer 0 phase 1"};
     ASSERT_GE(rec.calls.size(), tail.size());
     EXPECT_EQ(Calls(rec.calls.end() - static_cast<std::ptrdiff_t>(tail.size()), rec.calls.end()), tail);
     EXPECT_EQ(state.current, 0);
@@ -153,14 +158,13 @@ TEST(ChangeSequence, SessionEndingCommandsTheSwitchButLeavesAddressesAlone) {
   TwoNetworks(cfg);
   doChange(0, state, cfg, rec.Steps());
 
-  const Calls expected = {"progress 4 'Change Printer Status'",
-                          "printer 0 phase 1",
-                          "progress 6 'Disconnecting network drive'",
-                          "drives.BeforeSwitch 0",
-                          "progress 10 'Preparering to Packet....'",
-                          "switch.ChangeRG 0 wait 1",
-                          "drives.AfterSwitch 0",
-                          "printer 0 phase 0"};
+  // Leaving the program on B: the tray, the display window and the shortcut name A afterwards.
+  const Calls expected = {"display.SelectNetwork 0",  "progress 4 'Change Printer Status'",
+                          "printer 0 phase 1",        "progress 6 'Disconnecting network drive'",
+                          "drives.BeforeSwitch 0",    "progress 10 'Preparering to Packet....'",
+                          "switch.ChangeRG 0 wait 1", "drives.AfterSwitch 0",
+                          "display.SelectNetwork 0",  "display.Finish",
+                          "tray.ShowNetwork 0 tip 0", "printer 0 phase 0"};
   EXPECT_EQ(rec.calls, expected);
   EXPECT_EQ(state.current, 0);
 }
@@ -180,7 +184,8 @@ TEST(ChangeSequence, OneFixedNetworkOnlyMovesTheDefaultRoute) {
     ChangeState state = AToB();
     doChange(0, state, cfg, rec.Steps());
 
-    const Calls expected = {"progress 4 'Change Printer Status'",
+    const Calls expected = {"display.SelectNetwork 1",
+                            "progress 4 'Change Printer Status'",
                             "printer 1 phase 1",
                             "progress 6 'Disconnecting network drive'",
                             "drives.BeforeSwitch 1",
@@ -190,6 +195,9 @@ TEST(ChangeSequence, OneFixedNetworkOnlyMovesTheDefaultRoute) {
                             "address.DelArp " + std::to_string(c.expectedGateway),
                             "address.AddGateway " + std::to_string(c.expectedGateway),
                             "drives.AfterSwitch 1",
+                            "display.SelectNetwork 1",
+                            "display.Finish",
+                            "tray.ShowNetwork 1 tip 1",
                             "printer 1 phase 0"};
     EXPECT_EQ(rec.calls, expected);
   }
@@ -205,4 +213,42 @@ TEST(ChangeSequence, DhcpTargetWithOneNetworkRenewsTheAddress) {
   doChange(0, state, cfg, rec.Steps());
   EXPECT_NE(std::find(rec.calls.begin(), rec.calls.end(), "address.ChangeIPbyDHCP " + std::to_string(kIpB)),
             rec.calls.end());
+}
+
+// Whatever asks for the change (with or without progress window, silent or not) and however it
+// ends, the last thing the tray is told is the network in force, with that network's tip.
+TEST(ChangeSequence, TheTrayAndDisplayEndOnTheNetworkInForce) {
+  struct Case {
+    const char* what;
+    int showProgress, silent, printerRefuses, switchFails;
+    int inForce;
+  } cases[] = {
+      {"tray command", 1, 0, 0, 0, 1},
+      {"copy-data, not silent", 0, 0, 0, 0, 1},
+      {"silent", 0, 1, 0, 0, 1},
+      {"silent with progress", 1, 1, 0, 0, 1},
+      {"printer refuses", 1, 0, 1, 0, 0},
+      {"printer refuses, silent", 0, 1, 1, 0, 0},
+      {"switch fails", 1, 0, 0, 1, 0},
+      {"switch fails, silent", 0, 1, 0, 1, 0},
+      {"switch fails, no progress", 0, 0, 0, 1, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RecordingSteps rec;
+    rec.printerRefusesPhase1 = c.printerRefuses;
+    rec.switchFails = c.switchFails;
+    CCfginfo cfg;
+    TwoNetworks(cfg);
+    cfg.dwSilentChng = static_cast<uint32_t>(c.silent);
+    ChangeState state = AToB();
+    doChange(c.showProgress, state, cfg, rec.Steps());
+    EXPECT_EQ(state.current, c.inForce);
+    std::string lastTray;
+    for (const std::string& call : rec.calls)
+      if (call.rfind("tray.ShowNetwork", 0) == 0) lastTray = call;
+    const std::string n = std::to_string(c.inForce);
+    EXPECT_EQ(lastTray, "tray.ShowNetwork " + n + " tip " + n);
+    EXPECT_EQ(rec.shown, c.inForce) << "the display window and the shortcut follow the tray";
+  }
 }

@@ -93,7 +93,7 @@ TEST(FrameController, AnAddressStepTheEmulationCouldNotServeIsLoggedAndShownInTh
     EXPECT_EQ(f.Count(warning), c.reported ? 1u : 0u);
     if (c.reported) {
       EXPECT_LT(pos("drives.AfterSwitch 1"), pos(std::string("log ") + kLogEmulationFailed));
-      EXPECT_LT(pos("tray.ShowNetwork 1 tip"), pos(warning)) << "the warning is what stays in the tip";
+      EXPECT_LT(pos("tray.ShowNetwork 1 tip 1"), pos(warning)) << "the warning is what stays in the tip";
     }
   }
 }
@@ -195,6 +195,8 @@ TEST(FrameController, CopyDataHonoursSilentMode) {
   f.frame.OnCopyData(0, 2);
   EXPECT_EQ(f.Count("display.SetNetwork 1"), 0u) << "no progress window in silent mode";
   EXPECT_EQ(f.frame.State().current, 1);
+  EXPECT_EQ(f.Count("tray.ShowNetwork 1 tip 1"), 1u) << "the tray, display and shortcut show B all the same";
+  EXPECT_EQ(f.rec.shown, 1);
 }
 
 TEST(FrameController, ExitOnBReturnsToABeforeClosing) {
@@ -208,6 +210,10 @@ TEST(FrameController, ExitOnBReturnsToABeforeClosing) {
   auto pos = [&](const std::string& s) { return std::find(c.begin(), c.end(), s) - c.begin(); };
   EXPECT_EQ(c.front(), "host.RegisterRunOnce");
   EXPECT_LT(pos("switch.ChangeRG 0 wait 1"), pos("log SHUTDOWN"));
+  // The tray, the desktop window and the shortcut name A, the network the machine is left on.
+  EXPECT_LT(pos("switch.ChangeRG 0 wait 1"), pos("tray.ShowNetwork 0 tip 0"));
+  EXPECT_LT(pos("tray.ShowNetwork 0 tip 0"), pos("log SHUTDOWN"));
+  EXPECT_EQ(f.rec.shown, 0);
   EXPECT_LT(pos("log SHUTDOWN"), pos("host.PostClose"));
   EXPECT_EQ(c.back(), "host.PostClose");
   EXPECT_EQ(f.frame.State().current, 0);

@@ -112,6 +112,23 @@ TEST_F(NetIndicatorWindowsTest, AChangeDrawsProgressThenTheDisplayAndRenamesTheS
   EXPECT_EQ(links_->links, after);
 }
 
+// A change without a progress window (silent, copy-data, start-up, leaving the program) still
+// redraws the display window and renames the shortcut for the network it selects.
+TEST_F(NetIndicatorWindowsTest, ASelectedNetworkIsShownWithoutAProgressWindow) {
+  display_->SelectNetwork(1);
+  EXPECT_FALSE(display_->progressOpen());
+  EXPECT_EQ(display_->Finish(), "INTERNET");
+  EXPECT_EQ(calls_, (Calls{"close progress", "close display", "display 'INTERNET' 255 Tahoma 24 700 0"}));
+  EXPECT_EQ(
+      links_->links,
+      (std::map<std::string, std::string>{{links_->folder + "\\INTERNET.LNK", "C:\\Netvane\\LDNvChng.EXE"}}));
+  display_->SelectNetwork(0);
+  EXPECT_EQ(display_->Finish(), "INTRANET");
+  EXPECT_EQ(
+      links_->links,
+      (std::map<std::string, std::string>{{links_->folder + "\\INTRANET.LNK", "C:\\Netvane\\LDNvChng.EXE"}}));
+}
+
 TEST_F(NetIndicatorWindowsTest, OptionChangesRedrawTheDisplayAndKeepOrDropTheShortcut) {
   struct Step {
     uint32_t opt;

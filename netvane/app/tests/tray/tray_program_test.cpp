@@ -825,4 +825,138 @@ TEST_F(TrayProgramTest, TheDesktopShortcutFollowsTheNetworkInForce) {
   for (const auto& p : {linkA, linkB, other}) ::DeleteFileW(nv::text::Widen(p).c_str());
 }
 
+// The links of ours (they start the installation's change helper) on the all-users desktop, by
+// file name in upper case.
+std::vector<std::string> OurLinks(nv::core::IDesktopLinks& links, const std::string& folder,
+                                  const std::string& target) {
+  std::vector<std::string> all, found;
+  links.ListLinks(folder, all);
+  for (const auto& link : all) {
+    std::string to;
+    if (links.ReadTarget(link, to) && nv::text::EqualsNoCase(to, target))
+      found.push_back(nv::text::ToUpperAscii(link.substr(folder.size() + 1)));
+  }
+  return found;
+}
+
+std::string FileBytes(const std::string& path) {
+  HANDLE file = ::CreateFileW(nv::text::Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return "(missing)";
+  std::string bytes;
+  char buffer[4096];
+  DWORD got = 0;
+  while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+  ::CloseHandle(file);
+  return bytes;
+}
+
+// Another program's "Outside.lnk" and a plain file "Inside.lnk" on the all-users desktop: changes
+// A -> B -> A never touch them, and after each change one link of ours names the network in force.
+TEST_F(TrayProgramTest, FilesOfOthersAtTheNetworksNamesAreNeverTouched) {
+  NeedSwitch();
+  key_.Set(L"AdOpt", L"dwOpt", 0x05u);  // the network shortcut and the log
+  key_.Set(L"AdOpt", L"szNet0", L"Inside");
+  key_.Set(L"AdOpt", L"szNet1", L"Outside");
+  install_.Write(L"LDNvChng.EXE", "");
+  auto links = nv::core::MakeDesktopLinks();
+  const std::string folder = links->Folder();
+  ASSERT_FALSE(folder.empty());
+  ::CreateDirectoryW(nv::text::Widen(folder).c_str(), nullptr);
+  const std::string target = nv::core::ShortcutTarget(Narrow(install_.path()));
+  const std::string outside = folder + "\\Outside.lnk", inside = folder + "\\Inside.lnk";
+  const std::string oursA = folder + "\\Inside (Netvane).LNK", oursB = folder + "\\Outside (Netvane).LNK";
+  for (const auto& p : {outside, inside, oursA, oursB}) ::DeleteFileW(nv::text::Widen(p).c_str());
+  ASSERT_TRUE(links->Create(outside, "C:\\windows\\notepad.exe"));
+  {
+    HANDLE plain =
+        ::CreateFileW(nv::text::Widen(inside).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(plain, INVALID_HANDLE_VALUE);
+    DWORD wrote = 0;
+    ::WriteFile(plain, "a note, not a link\r\n", 20, &wrote, nullptr);
+    ::CloseHandle(plain);
+  }
+  const std::string outsideBytes = FileBytes(outside), insideBytes = FileBytes(inside);
+
+  auto tray = StartTray();
+  ASSERT_TRUE(WaitForLog({"START", "ID1"}));
+  const struct {
+    Log log;
+    const char* ours;
+  } steps[] = {{{"START", "ID1"}, "INSIDE (NETVANE).LNK"},
+               {{"START", "ID1", "ID2"}, "OUTSIDE (NETVANE).LNK"},
+               {{"START", "ID1", "ID2", "ID1"}, "INSIDE (NETVANE).LNK"}};
+  bool first = true;
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.ours);
+    if (!first) ::SendMessageW(frame_, WM_COMMAND, kCmdChange, 0);
+    first = false;
+    ASSERT_EQ(install_.LogMessages(), step.log) << tray->Trace();
+    EXPECT_EQ(OurLinks(*links, folder, target), std::vector<std::string>{step.ours});
+    EXPECT_EQ(FileBytes(outside), outsideBytes);
+    EXPECT_EQ(FileBytes(inside), insideBytes);
+  }
+  EXPECT_TRUE(tray->TraceHas("Inside.LNK is not ours")) << "the trace says why the name was passed over";
+  ::PostMessageW(frame_, WM_COMMAND, kCmdExit, 0);
+  EXPECT_EQ(tray->Wait(), 0u) << tray->Trace();
+  for (const auto& p : {outside, inside, oursA, oursB}) ::DeleteFileW(nv::text::Widen(p).c_str());
+}
+
+// Whatever the trigger, the tray tip, the desktop display window and the shortcut end on the
+// network in force: a copy-data change, a silent change, and leaving the program on B.
+TEST_F(TrayProgramTest, EveryKindOfChangeLeavesTrayDisplayAndShortcutOnTheNetworkInForce) {
+  NeedSwitch();
+  install_.Write(L"LDNvChng.EXE", "");
+  auto links = nv::core::MakeDesktopLinks();
+  const std::string folder = links->Folder();
+  ASSERT_FALSE(folder.empty());
+  ::CreateDirectoryW(nv::text::Widen(folder).c_str(), nullptr);
+  const auto clean = [&] {
+    for (const auto& name : {"INTRA.LNK", "INTER.LNK"})
+      ::DeleteFileW(nv::text::Widen(folder + "\\" + name).c_str());
+  };
+  const struct {
+    const char* what;
+    uint32_t silent;
+    bool copyData;
+  } kinds[] = {{"copy-data change, silent", 1, true},
+               {"tray change, silent", 1, false},
+               {"copy-data change", 0, true}};
+  for (const auto& kind : kinds) {
+    SCOPED_TRACE(kind.what);
+    clean();
+    InstallFolder install;
+    install.Write(L"LDNvChng.EXE", "");
+    key_.WriteStandardSettings(install.path(), SwitchPort());
+    key_.Set(L"AdOpt", L"dwOpt", 0x07u);  // shortcut, display window, log
+    key_.Set(L"", L"dwSilentChng", kind.silent);
+    const std::string ourTarget = nv::core::ShortcutTarget(Narrow(install.path()));
+    TrayProcess tray(install);
+    const HWND frame = WaitForFrame();
+    ASSERT_NE(frame, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return install.LogMessages() == Log{"START", "ID1"}; })) << tray.Trace();
+    ASSERT_TRUE(tray.WaitForTrace("Start-up done"));
+    EXPECT_EQ(OurLinks(*links, folder, ourTarget), std::vector<std::string>{"INTRA.LNK"});
+    if (kind.copyData) {
+      SendCopyData(frame, 2);
+    } else {
+      ::SendMessageW(frame, WM_COMMAND, kCmdChange, 0);
+    }
+    ASSERT_EQ(install.LogMessages(), (Log{"START", "ID1", "ID2"})) << tray.Trace();
+    const std::string trace = tray.Trace();
+    EXPECT_GT(trace.rfind("Tray(2) INTER"), trace.rfind("Tray(1) INTRA")) << trace;
+    EXPECT_NE(::FindWindowW(L"Netvane_Display", L"INTER"), nullptr) << "the display window shows B";
+    EXPECT_EQ(::FindWindowW(L"Netvane_Display", L"INTRA"), nullptr);
+    EXPECT_EQ(OurLinks(*links, folder, ourTarget), std::vector<std::string>{"INTER.LNK"});
+    // Leaving the program on B: the machine returns to A, and so do the tip and the shortcut.
+    ::PostMessageW(frame, WM_COMMAND, kCmdExit, 0);
+    EXPECT_EQ(tray.Wait(), 0u) << tray.Trace();
+    EXPECT_EQ(install.LogMessages(), (Log{"START", "ID1", "ID2", "ID1", "SHUTDOWN"}));
+    const std::string last = tray.Trace();
+    EXPECT_GT(last.rfind("Tray(1) INTRA"), last.rfind("Tray(2) INTER")) << last;
+    EXPECT_EQ(OurLinks(*links, folder, ourTarget), std::vector<std::string>{"INTRA.LNK"});
+  }
+  clean();
+}
+
 }  // namespace

@@ -27,9 +27,12 @@ class IChangeDisplay : public IProgressSink {
  public:
   // Prepares the display for the target network; shows the progress window unless changes are silent.
   virtual void SetNetwork(int network) = 0;
+  // Takes the network the next Finish shows, without a progress window (changes without one, and
+  // the network that stays in force when a change does not go through).
+  virtual void SelectNetwork(int network) = 0;
   virtual void CloseProgress() = 0;
-  // Closes the progress window, refreshes the desktop display and shortcut; returns the text for the tray
-  // tip.
+  // Closes the progress window, refreshes the desktop display and shortcut for the network last set or
+  // selected; returns the text for the tray tip (that network's name).
   virtual std::string Finish() = 0;
 };
 

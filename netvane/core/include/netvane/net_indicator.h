@@ -42,6 +42,7 @@ class CNetIndicator : public nv::core::IChangeDisplay {
 
   // nv::core::IChangeDisplay
   void SetNetwork(int network) override;
+  void SelectNetwork(int network) override;
   void Progress(int position, const std::string& text) override;
   void SetProgress(int position, const std::string& text) override;
   void CloseProgress() override;

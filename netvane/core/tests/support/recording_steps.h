@@ -23,7 +23,17 @@ class RecordingSteps : public IChangeDisplay,
 
   ChangeSteps Steps() { return ChangeSteps{*this, *this, *this, *this, *this, *this}; }
 
-  void SetNetwork(int n) override { Log("display.SetNetwork", n); }
+  // The display answers with the network it was last given, as the real one does, so a tray tip
+  // that names a network no one passed on shows up ("tip -1": none was).
+  int shown = -1;
+  void SetNetwork(int n) override {
+    shown = n;
+    Log("display.SetNetwork", n);
+  }
+  void SelectNetwork(int n) override {
+    shown = n;
+    Log("display.SelectNetwork", n);
+  }
   void SetProgress(int pos, const std::string& text) override {
     calls.push_back("progress " + std::to_string(pos) + " '" + text + "'");
   }
@@ -33,7 +43,7 @@ class RecordingSteps : public IChangeDisplay,
   void CloseProgress() override { calls.push_back("display.CloseProgress"); }
   std::string Finish() override {
     calls.push_back("display.Finish");
-    return "tip";
+    return "tip " + std::to_string(shown);
   }
   std::string printerKey;         // product key path of the last PrinterStep
   int printerSessionEnding = -1;  // session-ending flag of the last PrinterStep
