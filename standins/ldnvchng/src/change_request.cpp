@@ -25,11 +25,55 @@ const char* const kNoRequests =
     "Refused: the Netvane tray program takes no requests from other programs (UseDll is 0).";
 const char* const kNoAnswerText = "The Netvane tray program did not answer.";
 
+// Copy-data to a tray program that refuses while a change runs: asked again until it takes the
+// request or the bound runs out.  The bound is shared by every request of one command line.
+class Requests {
+ public:
+  Requests(TrayChannel& tray, unsigned limitMs) : m_tray(tray), m_leftMs(limitMs) {}
+
+  Answer Send(uint32_t command) {
+    for (;;) {
+      const Answer answer = m_tray.SendCommand(command);
+      if (answer != Answer::kBusy) return answer;
+      if (m_leftMs == 0) return Answer::kBusy;
+      const unsigned wait = m_leftMs < kBusyRetryMs ? m_leftMs : kBusyRetryMs;
+      m_tray.Wait(wait);
+      m_leftMs -= wait;
+      m_waitedMs += wait;
+    }
+  }
+  unsigned waitedMs() const { return m_waitedMs; }
+
+ private:
+  TrayChannel& m_tray;
+  unsigned m_leftMs;
+  unsigned m_waitedMs = 0;
+};
+
+struct Status {
+  Answer answer = Answer::kNoAnswer;
+  std::optional<int> network;  // when taken and written
+};
+
 // Asks the tray program to write the network in force, then reads it.
-std::optional<int> AskStatus(TrayChannel& tray) {
-  if (!tray.SendCommand(kCommandStatus)) return std::nullopt;
+Status AskStatus(TrayChannel& tray, Requests& requests) {
+  Status status;
+  status.answer = requests.Send(kCommandStatus);
+  if (status.answer != Answer::kTaken) return status;
   const auto stored = tray.StoredStatus();
-  return stored ? NetworkFromStatus(*stored) : std::nullopt;
+  if (stored) status.network = NetworkFromStatus(*stored);
+  return status;
+}
+
+Outcome Busy(const Requests& requests) {
+  return {kChangeRefused, "Refused: the Netvane tray program was busy with a change for " +
+                              std::to_string((requests.waitedMs() + 999) / 1000) +
+                              " s and took no request; the network in force is not known."};
+}
+
+Outcome Unanswered(const Status& status, const Requests& requests) {
+  if (status.answer == Answer::kBusy) return Busy(requests);
+  return {kNoAnswer, kNoAnswerText};
 }
 
 Outcome Refused(TrayChannel& tray, int network) {
@@ -37,7 +81,7 @@ Outcome Refused(TrayChannel& tray, int network) {
                               InForce(tray, network) + "."};
 }
 
-Outcome OwnChange(TrayChannel& tray) {
+Outcome OwnChange(TrayChannel& tray, unsigned limitMs) {
   if (!tray.Running()) {
     const std::string why = tray.StartTray();
     if (!why.empty()) return {kNoTrayProgram, std::string(kNoTray) + " It could not be started: " + why};
@@ -48,34 +92,41 @@ Outcome OwnChange(TrayChannel& tray) {
     if (!tray.SendChange()) return {kNoAnswer, kNoAnswerText};
     return {kDone, "Change asked."};
   }
-  const auto before = AskStatus(tray);
-  if (!before) return {kNoAnswer, kNoAnswerText};
+  Requests requests(tray, limitMs);
+  const Status before = AskStatus(tray, requests);
+  if (!before.network) return Unanswered(before, requests);
+  // The window message carries no refusal: a change that did not happen shows in the status.
   if (!tray.SendChange()) return {kNoAnswer, kNoAnswerText};
-  const auto after = AskStatus(tray);
-  if (!after) return {kNoAnswer, kNoAnswerText};
-  if (*after == *before) return Refused(tray, *after);
-  return {kDone, InForce(tray, *after) + "."};
+  const Status after = AskStatus(tray, requests);
+  if (!after.network) return Unanswered(after, requests);
+  if (*after.network == *before.network) return Refused(tray, *after.network);
+  return {kDone, InForce(tray, *after.network) + "."};
 }
 
-Outcome ChangeTo(TrayChannel& tray, int network) {
+Outcome ChangeTo(TrayChannel& tray, int network, unsigned limitMs) {
   if (!tray.Running()) return {kNoTrayProgram, kNoTray};
   if (!tray.AcceptsRequests()) return {kChangeRefused, kNoRequests};
-  const auto before = AskStatus(tray);
-  if (!before) return {kNoAnswer, kNoAnswerText};
-  if (*before == network) return {kDone, InForce(tray, network) + " already."};
-  if (!tray.SendCommand(static_cast<uint32_t>(network) + 1)) return {kNoAnswer, kNoAnswerText};
-  const auto after = AskStatus(tray);
-  if (!after) return {kNoAnswer, kNoAnswerText};
-  if (*after != network) return Refused(tray, *after);
+  Requests requests(tray, limitMs);
+  const Status before = AskStatus(tray, requests);
+  if (!before.network) return Unanswered(before, requests);
+  if (*before.network == network) return {kDone, InForce(tray, network) + " already."};
+  // A change that starts between the two requests makes the tray refuse this one: it is asked
+  // again, and may find the network in force by then.
+  const Answer asked = requests.Send(static_cast<uint32_t>(network) + 1);
+  if (asked != Answer::kTaken) return Unanswered({asked, std::nullopt}, requests);
+  const Status after = AskStatus(tray, requests);
+  if (!after.network) return Unanswered(after, requests);
+  if (*after.network != network) return Refused(tray, *after.network);
   return {kDone, InForce(tray, network) + "."};
 }
 
-Outcome Status(TrayChannel& tray) {
+Outcome StatusOf(TrayChannel& tray, unsigned limitMs) {
   if (!tray.Running()) return {kNoTrayProgram, kNoTray};
   if (!tray.AcceptsRequests()) return {kChangeRefused, kNoRequests};
-  const auto network = AskStatus(tray);
-  if (!network) return {kNoAnswer, kNoAnswerText};
-  return {kDone, InForce(tray, *network) + "."};
+  Requests requests(tray, limitMs);
+  const Status status = AskStatus(tray, requests);
+  if (!status.network) return Unanswered(status, requests);
+  return {kDone, InForce(tray, *status.network) + "."};
 }
 
 }  // namespace
@@ -112,8 +163,8 @@ std::string UsageText() {
          "  A, B     change to network A or B\n"
          "  status   print the network in force\n"
          "  --help   show this text\n"
-         "Exit codes: 0 done, 1 bad argument, 2 no tray program, 3 change refused,\n"
-         "            4 the tray program did not answer\n";
+         "Exit codes: 0 done, 1 bad argument, 2 no tray program, 3 change refused\n"
+         "            (or the tray program stayed busy with a change), 4 no answer\n";
 }
 
 std::optional<int> NetworkFromStatus(uint32_t dwNet) {
@@ -122,16 +173,16 @@ std::optional<int> NetworkFromStatus(uint32_t dwNet) {
   return std::nullopt;
 }
 
-Outcome RunRequest(const Request& request, TrayChannel& tray) {
+Outcome RunRequest(const Request& request, TrayChannel& tray, unsigned busyLimitMs) {
   switch (request.action) {
     case Action::kHelp:
       return {kDone, UsageText()};
     case Action::kChange:
-      return OwnChange(tray);
+      return OwnChange(tray, busyLimitMs);
     case Action::kChangeTo:
-      return ChangeTo(tray, request.network);
+      return ChangeTo(tray, request.network, busyLimitMs);
     case Action::kStatus:
-      return Status(tray);
+      return StatusOf(tray, busyLimitMs);
   }
   return {kBadArgument, UsageText()};
 }

@@ -40,6 +40,17 @@ ParseResult ParseArguments(const std::vector<std::string>& arguments);
 
 std::string UsageText();
 
+// How the tray program answered a copy-data request: it takes none while a change runs.
+enum class Answer {
+  kTaken,
+  kBusy,      // refused: a change runs; asking again later may succeed
+  kNoAnswer,  // not answered in time, or it no longer runs
+};
+
+// How long a busy tray program is asked again, and how often.
+inline constexpr unsigned kBusyLimitMs = 180000;
+inline constexpr unsigned kBusyRetryMs = 500;
+
 // The tray program as this helper reaches it.
 class TrayChannel {
  public:
@@ -47,9 +58,8 @@ class TrayChannel {
   virtual bool Running() = 0;
   // The product key's UseDll: the tray program honours copy-data requests only when it is set.
   virtual bool AcceptsRequests() = 0;
-  // Copy-data with `command` in the data word and no payload; false when it was not answered in
-  // time (or no longer runs).
-  virtual bool SendCommand(uint32_t command) = 0;
+  // Copy-data with `command` in the data word and no payload.
+  virtual Answer SendCommand(uint32_t command) = 0;
   // WM_USER+100: the tray program's own change; false when not answered in time.
   virtual bool SendChange() = 0;
   // Status "dwNet" as the tray program last wrote it (1 = A, 2 = B), if any.
@@ -58,6 +68,8 @@ class TrayChannel {
   virtual std::string NetworkName(int network) = 0;
   // Starts the installed tray program; empty when it started, else why not.
   virtual std::string StartTray() = 0;
+  // Waits before a busy tray program is asked again.
+  virtual void Wait(unsigned ms) = 0;
 };
 
 struct Outcome {
@@ -65,7 +77,9 @@ struct Outcome {
   std::string message;
 };
 
-Outcome RunRequest(const Request& request, TrayChannel& tray);
+// A busy tray program is asked again every kBusyRetryMs until `busyLimitMs` have passed; then the
+// request ends with kChangeRefused and a message that says it was busy.
+Outcome RunRequest(const Request& request, TrayChannel& tray, unsigned busyLimitMs = kBusyLimitMs);
 
 // Status "dwNet" to a network (1 -> 0, 2 -> 1); nothing for any other value.
 std::optional<int> NetworkFromStatus(uint32_t dwNet);

@@ -8,11 +8,17 @@ namespace ldnvchng {
 namespace {
 
 // A tray program as the frame answers: copy-data 0 writes the status, 1 and 2 change when that is
-// not the network in force, WM_USER+100 toggles; a busy program or a failing switch changes nothing.
+// not the network in force, WM_USER+100 toggles; a failing switch changes nothing.  While a change
+// of its own runs it refuses copy-data (as the frame answers FALSE) and drops WM_USER+100; that
+// change ends after `busyMs` of waiting, on network `busyEndsOn`.
 struct FakeTray : TrayChannel {
   bool running = true;
   bool useDll = true;
   bool busy = false;
+  unsigned busyMs = ~0u;  // how long the running change still takes
+  int busyEndsOn = -1;    // where it leaves the machine (-1: where it was)
+  unsigned waitedMs = 0;
+  int refusals = 0;
   bool switchWorks = true;
   bool answers = true;
   bool writesStatus = true;
@@ -24,12 +30,23 @@ struct FakeTray : TrayChannel {
 
   bool Running() override { return running; }
   bool AcceptsRequests() override { return useDll; }
-  bool SendCommand(uint32_t command) override {
-    if (!answers) return false;
-    if (!useDll) return true;
+  Answer SendCommand(uint32_t command) override {
+    if (!answers) return Answer::kNoAnswer;
+    if (!useDll) return Answer::kTaken;
+    if (busy) {
+      ++refusals;
+      return Answer::kBusy;
+    }
     if (command == 0 && writesStatus) stored = static_cast<uint32_t>(current + 1);
     if ((command == 1 || command == 2) && static_cast<int>(command) - 1 != current) Change();
-    return true;
+    return Answer::kTaken;
+  }
+  void Wait(unsigned ms) override {
+    waitedMs += ms;
+    if (busy && waitedMs >= busyMs) {
+      busy = false;
+      if (busyEndsOn >= 0) current = busyEndsOn;
+    }
   }
   bool SendChange() override {
     if (!answers) return false;
@@ -72,11 +89,47 @@ TEST(ChangeHelper, ArgumentsAnswersAndExitCodes) {
       {"B from A", {"B"}, on(0), kDone, "Network B in force (INTER).", 1},
       {"a from B", {"a"}, on(1), kDone, "Network A in force (INTRA).", 0},
       {"B on B: nothing to do", {"B"}, on(1), kDone, "Network B in force (INTER) already.", 1},
-      {"B while busy",
+      {"B while a change runs past the bound",
        {"B"},
        with([](FakeTray& t) { t.busy = true; }),
        kChangeRefused,
-       "Change refused: the tray program was busy or the change did not go through. Network A in force",
+       "Refused: the Netvane tray program was busy with a change for 180 s",
+       0},
+      {"B while a change to B runs: asked again, B in force after it",
+       {"B"},
+       with([](FakeTray& t) {
+         t.busy = true;
+         t.busyMs = 3000;
+         t.busyEndsOn = 1;
+       }),
+       kDone,
+       "Network B in force (INTER) already.",
+       1},
+      {"A while a scheduled change to B runs: A after it",
+       {"A"},
+       with([](FakeTray& t) {
+         t.busy = true;
+         t.busyMs = 2000;
+         t.busyEndsOn = 1;
+       }),
+       kDone,
+       "Network A in force (INTRA).",
+       0},
+      {"status while a change to B runs: B, never the stale A",
+       {"status"},
+       with([](FakeTray& t) {
+         t.busy = true;
+         t.busyMs = 1500;
+         t.busyEndsOn = 1;
+       }),
+       kDone,
+       "Network B in force (INTER).",
+       1},
+      {"status while a change runs past the bound",
+       {"status"},
+       with([](FakeTray& t) { t.busy = true; }),
+       kChangeRefused,
+       "Refused: the Netvane tray program was busy",
        0},
       {"B when the switch fails",
        {"B"},
@@ -131,11 +184,11 @@ TEST(ChangeHelper, ArgumentsAnswersAndExitCodes) {
        0},
       {"own change from A", {}, on(0), kDone, "Network B in force (INTER).", 1},
       {"own change from B", {}, on(1), kDone, "Network A in force (INTRA).", 0},
-      {"own change while busy",
+      {"own change while busy past the bound",
        {},
        with([](FakeTray& t) { t.busy = true; }),
        kChangeRefused,
-       "Change refused",
+       "Refused: the Netvane tray program was busy",
        0},
       {"own change without UseDll",
        {},
@@ -178,6 +231,8 @@ TEST(ChangeHelper, ArgumentsAnswersAndExitCodes) {
     EXPECT_EQ(outcome.message.substr(0, c.message.size()), c.message) << outcome.message;
     EXPECT_EQ(tray.current, c.networkAfter);
     EXPECT_EQ(tray.started, std::string(c.what) == "own change starts the tray program");
+    EXPECT_LE(tray.waitedMs, kBusyLimitMs) << "the bound holds";
+    if (tray.refusals > 0) EXPECT_GE(tray.waitedMs, 500u) << "a refused request is asked again after a wait";
   }
 
   // Command lines that are refused before anything is sent.

@@ -46,19 +46,26 @@ bool Win32TrayChannel::Running() {
 
 bool Win32TrayChannel::AcceptsRequests() { return ReadNumber(L"", L"UseDll").value_or(0) != 0; }
 
-bool Win32TrayChannel::Send(UINT message, WPARAM wParam, LPARAM lParam) {
+bool Win32TrayChannel::Send(UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR* result) {
   if (m_frame == nullptr) return false;
-  DWORD_PTR result = 0;
+  DWORD_PTR answer = 0;
   // A hung tray program must not hang the scripts that call this helper.
-  return ::SendMessageTimeoutW(m_frame, message, wParam, lParam, SMTO_ABORTIFHUNG | SMTO_BLOCK, m_limitMs,
-                               &result) != 0;
+  const bool answered = ::SendMessageTimeoutW(m_frame, message, wParam, lParam, SMTO_ABORTIFHUNG | SMTO_BLOCK,
+                                              m_limitMs, &answer) != 0;
+  if (result != nullptr) *result = answer;
+  return answered;
 }
 
-bool Win32TrayChannel::SendCommand(uint32_t command) {
+Answer Win32TrayChannel::SendCommand(uint32_t command) {
   COPYDATASTRUCT data{};
   data.dwData = command;
-  return Send(WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+  DWORD_PTR taken = 0;
+  if (!Send(WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), &taken)) return Answer::kNoAnswer;
+  // The tray program answers FALSE while a change runs.
+  return taken != FALSE ? Answer::kTaken : Answer::kBusy;
 }
+
+void Win32TrayChannel::Wait(unsigned ms) { ::Sleep(ms); }
 
 bool Win32TrayChannel::SendChange() { return Send(kWmNvChange, 0, 0); }
 

@@ -14,14 +14,16 @@ class Win32TrayChannel : public TrayChannel {
 
   bool Running() override;
   bool AcceptsRequests() override;
-  bool SendCommand(uint32_t command) override;
+  Answer SendCommand(uint32_t command) override;
   bool SendChange() override;
   std::optional<uint32_t> StoredStatus() override;
   std::string NetworkName(int network) override;
   std::string StartTray() override;
+  void Wait(unsigned ms) override;
 
  private:
-  bool Send(UINT message, WPARAM wParam, LPARAM lParam);
+  // False when not answered in time; `result` is the window's answer.
+  bool Send(UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR* result = nullptr);
 
   unsigned m_limitMs;
   HWND m_frame = nullptr;

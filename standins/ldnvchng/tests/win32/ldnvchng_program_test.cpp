@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 
 #include "tray_harness.h"
 
@@ -188,6 +189,40 @@ TEST_F(ChangeHelperProgramTest, StatusAndChangesThroughTheRunningTrayProgram) {
             "Refused: the Netvane tray program takes no requests from other programs (UseDll is 0).\n");
   key_.Set(L"", L"UseDll", 1u);
 
+  ::PostMessageW(frame, WM_COMMAND, kCmdExit, 0);
+  EXPECT_EQ(tray.Wait(), 0u);
+}
+
+// "LDNvChng A" sent while the tray program runs a change of its own (a schedule's, here one
+// asked by window message and held at its log line): the tray program refuses copy-data
+// meanwhile; the helper waits, asks again, and reports the network after that change, never the
+// one in force before it.
+TEST_F(ChangeHelperProgramTest, ARequestDuringAChangeWaitsAndReportsTheNetworkAfterIt) {
+  if (SwitchPort() == 0) GTEST_SKIP() << "no serial switch box: run through run_tray_tests.sh";
+  TrayProcess tray(install_);
+  const HWND frame = WaitForFrame();
+  ASSERT_NE(frame, nullptr);
+  ASSERT_TRUE(tray.WaitForTrace("Start-up done")) << tray.Trace();
+  ASSERT_TRUE(WaitForLog({"START", "ID1"})) << tray.Trace();
+  // The start-up change's gateway line comes a moment after its "ID1".
+  WaitUntil([&] { return install_.LogMessages(InstallFolder::kGatewayLines).size() >= 3; });
+
+  HANDLE logLock = ::CreateMutexW(nullptr, TRUE, L"NETVANE_LOG_MUTEX");
+  ASSERT_NE(logLock, nullptr);
+  ::PostMessageW(frame, WM_USER + 100, 0, 0);  // the change to B, held at its "ID2"
+  ASSERT_TRUE(tray.WaitForTrace("Change IPconfig(1)")) << tray.Trace();
+  HelperRun run;
+  std::thread helper([&] { run = RunHelper(install_, L"A"); });
+  // The helper's requests are refused while the change is held.
+  WaitUntil([&] { return tray.TraceHas("Receive onCopyData: refused, a change runs"); }, 5000);
+  ::ReleaseMutex(logLock);
+  ::CloseHandle(logLock);
+  helper.join();
+
+  EXPECT_TRUE(tray.TraceHas("Receive onCopyData: refused, a change runs")) << tray.Trace();
+  EXPECT_EQ(run.exitCode, 0u) << run.err;
+  EXPECT_EQ(run.out, "Network A in force (INTRA).\n");
+  EXPECT_EQ(install_.LogMessages(), (Log{"START", "ID1", "ID2", "ID1"}));
   ::PostMessageW(frame, WM_COMMAND, kCmdExit, 0);
   EXPECT_EQ(tray.Wait(), 0u);
 }
