@@ -15,10 +15,15 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "corekit/export.h"
 #include "corekit/registry_api.h"
+
+// True when two key or value names are the same name to the registry: compared without case by
+// the Unicode simple upper-casing (not ASCII only), as the registry and the spooler match names.
+COREKIT_API bool RegistryNamesEqual(std::string_view a, std::string_view b) noexcept;
 
 class COREKIT_API CRegistry {
  public:

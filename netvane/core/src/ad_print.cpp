@@ -80,7 +80,8 @@ void CAdPrint::Scan() {
     row.name.assign(name, std::find(name, name + sizeof list[i].szName, '\0'));
     row.marks[0] = row.marks[1] = kUnmarked;
     for (const TableValue& value : table) {
-      if (!nv::text::EqualsNoCase(value.name, row.name)) continue;
+      // The table is a registry key: a name matches as the registry matches it.
+      if (!RegistryNamesEqual(value.name, row.name)) continue;
       row.marks[0] = Mark(value.marks[0]);
       row.marks[1] = Mark(value.marks[1]);
       break;
@@ -109,12 +110,15 @@ bool CAdPrint::Save() {
     CDebug::dprintf("CAdPrint::Save: printer table not created (%d)\n", table.GetErrorCode());
     return false;
   }
+  bool all = true;
   for (const Row& row : m_rows) {
     if (row.name.empty()) continue;  // a value without a name would be the key's default value
     const std::vector<uint8_t> data = {static_cast<uint8_t>(IsMarked(row.marks[0]) ? 1 : 0),
                                        static_cast<uint8_t>(IsMarked(row.marks[1]) ? 1 : 0)};
-    if (!table.SetBinaryValue(row.name.c_str(), data))
+    if (!table.SetBinaryValue(row.name.c_str(), data)) {
       CDebug::dprintf("CAdPrint::Save: %s not written (%d)\n", row.name.c_str(), table.GetErrorCode());
+      all = false;
+    }
   }
-  return true;
+  return all;
 }

@@ -220,53 +220,174 @@ void CCfginfo::LoadAll(CIniFile& strings) {
 
 // ---- saving ----
 
-bool CCfginfo::SaveNetworks(const COSversion& os) {
-  if (os.isNT() && os.isNT5()) {
-    if (!OpenForWriting(baseKey) || !Write(m_registry, baseKey, "RgSvcType", std::string("1"))) return false;
-    m_registry.Close();
-  }
-
-  if (dwIPnum > 2) dwIPnum = 2;
-  // A first save finds no IPCfg key yet; without it dwIPnum would be lost.
-  if (!OpenForWriting(ipCfgKey) || !Write(m_registry, ipCfgKey, "dwIPnum", dwIPnum)) return false;
-  return SaveRecord(0) && SaveRecord(1);
+NetworkSettings CCfginfo::Networks() const {
+  NetworkSettings settings;
+  settings.net[0] = net[0];
+  settings.net[1] = net[1];
+  settings.dwIPnum = dwIPnum;
+  return settings;
 }
 
-bool CCfginfo::SaveRecord(int index) {
-  const NetCfgRecord& rec = net[index];
+OptionSettings CCfginfo::Options() const {
+  OptionSettings settings;
+  settings.dwOpt = dwOpt;
+  settings.dwAutoChange = dwAutoChange;
+  settings.dwComport = dwComport;
+  settings.dwAutoLogin = dwAutoLogin;
+  for (int n = 0; n < 2; ++n) {
+    settings.szNet[n] = szNet[n];
+    settings.szNetDrv[n] = szNetDrv[n];
+  }
+  return settings;
+}
+
+void CCfginfo::BeginSave() {
+  m_oldValues.clear();
+  m_newKeys.clear();
+}
+
+bool CCfginfo::OpenForSaving(const std::string& path) {
+  if (m_registry.uOpenKey(kHKeyLocalMachine, path.c_str())) return true;
+  CRegistry::CreationDisposition disposition = CRegistry::dispositionOpenedExistingKey;
+  if (m_registry.Connect(kHKeyLocalMachine) &&
+      m_registry.Create(path.c_str(), nullptr, CRegistry::optionsNonVolatile, CRegistry::permissionAllAccess,
+                        nullptr, &disposition)) {
+    if (disposition == CRegistry::dispositionCreatedNewKey) m_newKeys.push_back(path);
+    return true;
+  }
+  CDebug::dprintf("CCfginfo: cannot open %s for writing (error %d)\n", path.c_str(),
+                  static_cast<int>(m_registry.GetErrorCode()));
+  return false;
+}
+
+template <typename T>
+bool CCfginfo::WriteUndoable(const std::string& key, const char* name, const T& value) {
+  OldValue old;
+  old.key = key;
+  old.name = name;
+  // Whatever is stored, however long, is read whole: it must be put back byte for byte.
+  std::vector<uint8_t> buffer(4096);
+  CRegistry::KeyValueTypes type = CRegistry::typeNone;
+  uint32_t size = 0;
+  bool read = false;
+  while (true) {
+    size = static_cast<uint32_t>(buffer.size());
+    read = m_registry.QueryValue(name, type, buffer.data(), size) != 0;
+    if (read || m_registry.GetErrorCode() != corekit::win32_error::kMoreData || buffer.size() >= (1u << 24))
+      break;
+    buffer.resize(buffer.size() * 4);
+  }
+  if (read) {
+    old.existed = true;
+    old.type = type;
+    old.data.assign(buffer.begin(), buffer.begin() + size);
+  } else if (m_registry.GetErrorCode() != corekit::win32_error::kFileNotFound) {
+    // What is there could not be read, so it could not be put back: leave it alone.
+    CDebug::dprintf("CCfginfo: %s\\%s unreadable before saving (error %d)\n", key.c_str(), name,
+                    static_cast<int>(m_registry.GetErrorCode()));
+    return false;
+  }
+  m_oldValues.push_back(std::move(old));
+  return Write(m_registry, key, name, value);
+}
+
+void CCfginfo::RollBack() {
+  for (auto it = m_oldValues.rbegin(); it != m_oldValues.rend(); ++it) {
+    bool ok = m_registry.uOpenKey(kHKeyLocalMachine, it->key.c_str()) != 0;
+    if (ok && it->existed) {
+      ok = m_registry.SetValue(it->name.c_str(), it->type, it->data.data(),
+                               static_cast<uint32_t>(it->data.size()));
+    } else if (ok) {
+      ok = m_registry.DeleteValue(it->name.c_str()) != 0 ||
+           m_registry.GetErrorCode() == corekit::win32_error::kFileNotFound;
+    }
+    if (!ok)
+      CDebug::dprintf("CCfginfo: %s\\%s could not be put back (error %d)\n", it->key.c_str(),
+                      it->name.c_str(), static_cast<int>(m_registry.GetErrorCode()));
+  }
+  for (auto it = m_newKeys.rbegin(); it != m_newKeys.rend(); ++it) {
+    m_registry.Close();
+    if (!m_registry.Connect(kHKeyLocalMachine) || !m_registry.DeleteKey(it->c_str()))
+      CDebug::dprintf("CCfginfo: created key %s could not be removed (error %d)\n", it->c_str(),
+                      static_cast<int>(m_registry.GetErrorCode()));
+  }
+  m_registry.Close();
+  CDebug::dprintf("CCfginfo: save undone (%d values, %d keys)\n", static_cast<int>(m_oldValues.size()),
+                  static_cast<int>(m_newKeys.size()));
+  BeginSave();
+}
+
+bool CCfginfo::SaveNetworks(const COSversion& os, const NetworkSettings& next) {
+  BeginSave();
+  const uint32_t count = next.dwIPnum > 2 ? 2 : next.dwIPnum;
+  bool ok = true;
+  if (os.isNT() && os.isNT5()) {
+    ok = OpenForSaving(baseKey) && WriteUndoable(baseKey, "RgSvcType", std::string("1"));
+    m_registry.Close();
+  }
+  // A first save finds no IPCfg key yet; without it dwIPnum would be lost.
+  ok = ok && OpenForSaving(ipCfgKey) && WriteUndoable(ipCfgKey, "dwIPnum", count);
+  ok = ok && SaveRecord(0, next.net[0]) && SaveRecord(1, next.net[1]);
+  if (!ok) {
+    RollBack();
+    return false;
+  }
+  m_registry.Close();
+  // Written whole: from now on the stored records are these.
+  for (int n = 0; n < 2; ++n) {
+    if (!m_unloadedRecord[n] || *m_unloadedRecord[n] != next.net[n]) m_unloadedRecord[n].reset();
+    net[n] = next.net[n];
+  }
+  dwIPnum = count;
+  BeginSave();
+  return true;
+}
+
+bool CCfginfo::SaveRecord(int index, const NetCfgRecord& rec) {
   const std::string key = RecordKey(index);
   if (m_unloadedRecord[index] && *m_unloadedRecord[index] == rec) {
     CDebug::dprintf("CCfginfo: %s was not loaded and is unchanged: left as stored\n", key.c_str());
     return true;
   }
-  if (!OpenForWriting(key)) return false;
+  if (!OpenForSaving(key)) return false;
   const uint32_t flags = (rec.useDhcp ? kFlagDhcp : 0u) | (rec.sameGateway ? kFlagSameGateway : 0u);
-  bool ok =
-      Write(m_registry, key, "dwFlags", flags) && Write(m_registry, key, "IPAddr", rec.IPAddr) &&
-      Write(m_registry, key, "NetMask", rec.NetMask) && Write(m_registry, key, "Gateway", rec.Gateway) &&
-      Write(m_registry, key, "ucMacAddr", std::vector<uint8_t>(rec.ucMacAddr.begin(), rec.ucMacAddr.end()));
+  bool ok = WriteUndoable(key, "dwFlags", flags) && WriteUndoable(key, "IPAddr", rec.IPAddr) &&
+            WriteUndoable(key, "NetMask", rec.NetMask) && WriteUndoable(key, "Gateway", rec.Gateway) &&
+            WriteUndoable(key, "ucMacAddr", std::vector<uint8_t>(rec.ucMacAddr.begin(), rec.ucMacAddr.end()));
   for (int j = 0; j < 3 && ok; ++j) {
-    ok = Write(m_registry, key, Numbered("szDns", j).c_str(), rec.dns[j]) &&
-         Write(m_registry, key, Numbered("szDomain", j).c_str(), rec.domain[j]);
+    ok = WriteUndoable(key, Numbered("szDns", j).c_str(), rec.dns[j]) &&
+         WriteUndoable(key, Numbered("szDomain", j).c_str(), rec.domain[j]);
   }
-  ok = ok && Write(m_registry, key, "szBindName", rec.szBindName) &&
-       Write(m_registry, key, "szNetDev", rec.szNetDev);
-  // Written: from now on the stored record is this one.
-  if (ok) m_unloadedRecord[index].reset();
-  return ok;
+  return ok && WriteUndoable(key, "szBindName", rec.szBindName) &&
+         WriteUndoable(key, "szNetDev", rec.szNetDev);
 }
 
-bool CCfginfo::SaveOptions() {
-  if (!OpenForWriting(adOptKey)) return false;
-  bool ok = Write(m_registry, adOptKey, "dwOpt", dwOpt) &&
-            Write(m_registry, adOptKey, "dwAutoChange", dwAutoChange) &&
-            Write(m_registry, adOptKey, "dwComport", dwComport) &&
-            Write(m_registry, adOptKey, "dwAutoLogin", dwAutoLogin);
+bool CCfginfo::SaveOptions(const OptionSettings& next) {
+  BeginSave();
+  bool ok = OpenForSaving(adOptKey) && WriteUndoable(adOptKey, "dwOpt", next.dwOpt) &&
+            WriteUndoable(adOptKey, "dwAutoChange", next.dwAutoChange) &&
+            WriteUndoable(adOptKey, "dwComport", next.dwComport) &&
+            WriteUndoable(adOptKey, "dwAutoLogin", next.dwAutoLogin);
   for (int n = 0; n < 2 && ok; ++n) {
-    ok = Write(m_registry, adOptKey, Numbered("szNet", n).c_str(), szNet[n]) &&
-         Write(m_registry, adOptKey, Numbered("szNetDrv", n).c_str(), szNetDrv[n]);
+    ok = WriteUndoable(adOptKey, Numbered("szNet", n).c_str(), next.szNet[n]) &&
+         WriteUndoable(adOptKey, Numbered("szNetDrv", n).c_str(), next.szNetDrv[n]);
   }
-  return ok;
+  if (!ok) {
+    RollBack();
+    return false;
+  }
+  m_registry.Close();
+  BeginSave();
+  dwOpt = next.dwOpt;
+  reverse = (dwOpt & kOptReverse) ? 1 : 0;
+  dwAutoChange = next.dwAutoChange;
+  dwComport = next.dwComport > kMaxComport ? kMaxComport : next.dwComport;
+  dwAutoLogin = next.dwAutoLogin;
+  for (int n = 0; n < 2; ++n) {
+    szNet[n] = next.szNet[n];
+    szNetDrv[n] = next.szNetDrv[n];
+  }
+  return true;
 }
 
 bool CCfginfo::SaveStatus(uint32_t network) {

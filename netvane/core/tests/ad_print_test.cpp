@@ -93,6 +93,20 @@ TEST_F(AdPrintTest, LoadShowsTheTableAndScanMatchesNamesIgnoringCase) {
   EXPECT_EQ(Shown(page), (Rows{{"b PLOTTER", kO, kV}, {"New one", kO, kO}, {"a laser", kV, kO}}));
 }
 
+// The table is a registry key, which holds "Drucker Büro" and "DRUCKER BÜRO" as one name: a scan
+// matches printer names the same way, beyond ASCII letters.
+TEST_F(AdPrintTest, ScanMatchesNamesAsTheRegistryDoesBeyondAscii) {
+  WriteTable({{"Drucker Büro", {1, 0}}, {"Δέλτα plotter", {0, 1}}, {"프린터 a", {1, 1}}});
+  installed = {"DRUCKER BÜRO", "ΔΈΛΤΑ PLOTTER", "프린터 A", "Drucker Buro"};
+  CAdPrint page = Page();
+  page.Load();
+  page.Scan();
+  EXPECT_EQ(Shown(page), (Rows{{"DRUCKER BÜRO", kV, kO},
+                               {"ΔΈΛΤΑ PLOTTER", kO, kV},
+                               {"프린터 A", kV, kV},
+                               {"Drucker Buro", kO, kO}}));
+}
+
 TEST_F(AdPrintTest, ToggleFlipsOnlyMarksThatMayChange) {
   installed = {"Laser", "\\\\server\\queue"};
   struct Case {

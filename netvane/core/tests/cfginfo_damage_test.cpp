@@ -254,3 +254,90 @@ TEST_F(CfginfoDamage, FailedSavesAreTracedAndNotReportedAsSaved) {
 }
 
 }  // namespace
+
+namespace {
+
+bool Same(const Stored& a, const Stored& b) {
+  return a.key == b.key && a.name == b.name && a.type == b.type && a.data == b.data;
+}
+
+bool SameNetworks(const NetworkSettings& a, const NetworkSettings& b) {
+  return a.net[0] == b.net[0] && a.net[1] == b.net[1] && a.dwIPnum == b.dwIPnum;
+}
+
+bool SameOptions(const OptionSettings& a, const OptionSettings& b) {
+  return a.dwOpt == b.dwOpt && a.dwAutoChange == b.dwAutoChange && a.dwComport == b.dwComport &&
+         a.dwAutoLogin == b.dwAutoLogin && a.szNet[0] == b.szNet[0] && a.szNet[1] == b.szNet[1] &&
+         a.szNetDrv[0] == b.szNetDrv[0] && a.szNetDrv[1] == b.szNetDrv[1];
+}
+
+// Every write of a save is made to fail in turn: the store stays byte for byte as it was, the
+// settings in force stay too, and the trace says the save was undone.  Once no write fails the
+// new settings are stored and in force.
+TEST_F(CfginfoDamage, ASaveThatFailsPartWayLeavesTheStoreAndTheSettingsInForceAsTheyWere) {
+  std::vector<Stored> all = FullConfiguration();
+  all.push_back(kWrittenOnly[0]);
+  for (const Stored& v : all) ASSERT_TRUE(Put(v));
+  const auto snapshot = [&] {
+    std::vector<Stored> now;
+    for (const Stored& v : all) now.push_back(Get(v));
+    return now;
+  };
+  const std::vector<Stored> before = snapshot();
+  COSversion windows2000;
+  windows2000.m_osvi.dwPlatformId = kPlatformNT;
+  windows2000.m_osvi.dwMajorVersion = 5;
+
+  for (const bool networks : {true, false}) {
+    SCOPED_TRACE(networks ? "IP configuration" : "options");
+    int passes = 0;
+    for (;; ++passes) {
+      SCOPED_TRACE("writes that go through: " + std::to_string(passes));
+      auto registry = std::make_shared<regtest::ScriptedRegistryApi>();
+      CCfginfo cfg(registry);
+      cfg.SetKeys(base);
+      CIniFile none;
+      cfg.LoadAll(none);
+      const NetworkSettings liveNetworks = cfg.Networks();
+      const OptionSettings liveOptions = cfg.Options();
+      NetworkSettings nextNetworks = liveNetworks;
+      nextNetworks.dwIPnum = 1;
+      nextNetworks.net[0].szNetDev = "Other adapter";
+      nextNetworks.net[1].IPAddr = 0x0B000001;
+      nextNetworks.net[1].domain[2] = "changed.example";
+      OptionSettings nextOptions = liveOptions;
+      nextOptions.dwOpt = 0x04;
+      nextOptions.szNet[0] = "New name";
+      nextOptions.szNetDrv[1] = "H:";
+
+      if (passes > 0) registry->Script(Op::SetValue, regtest::ScriptedRegistryApi::kPass, passes);
+      registry->Script(Op::SetValue, 5 /* access denied */, 1);
+      cfgtest::TraceCapture trace;
+      const bool saved =
+          networks ? cfg.SaveNetworks(windows2000, nextNetworks) : cfg.SaveOptions(nextOptions);
+      if (saved) {
+        // Every write went through before the scripted failure could come.
+        EXPECT_TRUE(networks ? SameNetworks(cfg.Networks(), nextNetworks)
+                             : SameOptions(cfg.Options(), nextOptions));
+        CCfginfo reread;
+        reread.SetKeys(base);
+        reread.LoadAll(none);
+        EXPECT_TRUE(networks ? SameNetworks(reread.Networks(), nextNetworks)
+                             : SameOptions(reread.Options(), nextOptions));
+        break;
+      }
+      const std::vector<Stored> after = snapshot();
+      ASSERT_EQ(after.size(), before.size());
+      for (size_t i = 0; i < after.size(); ++i)
+        EXPECT_TRUE(Same(after[i], before[i])) << before[i].key << "\\" << before[i].name << " changed";
+      EXPECT_TRUE(SameNetworks(cfg.Networks(), liveNetworks));
+      EXPECT_TRUE(SameOptions(cfg.Options(), liveOptions));
+      EXPECT_NE(trace.Text().find("CCfginfo: save undone"), std::string::npos) << trace.Text();
+      ASSERT_LT(passes, 100) << "a save of a few dozen values";
+    }
+    EXPECT_GE(passes, networks ? 20 : 8) << "each write was made to fail once";
+    for (const Stored& v : all) ASSERT_TRUE(Put(v));  // back to the stored configuration
+  }
+}
+
+}  // namespace

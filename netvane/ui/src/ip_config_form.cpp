@@ -49,7 +49,7 @@ Ip1Form Ip1SameGatewayClicked(Ip1Form form) {
   return form;
 }
 
-void Ip1Apply(const Ip1Form& form, const AdapterChoice* adapter, CCfginfo& cfg) {
+void Ip1Apply(const Ip1Form& form, const AdapterChoice* adapter, NetworkSettings& cfg) {
   for (int n = 0; n < 2; ++n) {
     NetCfgRecord& record = cfg.net[n];
     // The adapter keeps its own fixed address: only the gateway differs per network.
@@ -80,7 +80,7 @@ Ip2Form Ip2Open(const NetCfgRecord (&net)[2]) {
 
 Ip2Form Ip2Cleared() { return Ip2Form{}; }
 
-void Ip2Apply(const Ip2Form& form, const AdapterChoice* adapter, CCfginfo& cfg) {
+void Ip2Apply(const Ip2Form& form, const AdapterChoice* adapter, NetworkSettings& cfg) {
   for (int n = 0; n < 2; ++n) {
     const Ip2NetForm& f = form.net[n];
     NetCfgRecord& record = cfg.net[n];

@@ -1,13 +1,31 @@
 #include "netvane/option_pages.h"
 
+#include "corekit/debug.h"
 #include "netvane/config_text.h"
 
 namespace nv::ui {
 
-void SaveOptionPages(const std::vector<IOptionPage*>& pages, CCfginfo& cfg) {
-  cfg.dwOpt = 0;
-  for (IOptionPage* page : pages)
-    if (page != nullptr) page->Save(cfg);
+OptionSettings BuildSheetOptions(const std::vector<SheetPage>& pages, const CCfginfo& cfg) {
+  OptionSettings next = cfg.Options();
+  uint32_t kept = 0;
+  for (const SheetPage& p : pages)
+    if (p.page != nullptr && !p.opened) kept |= p.page->OptionBits();
+  next.dwOpt = cfg.dwOpt & kept;
+  for (const SheetPage& p : pages)
+    if (p.page != nullptr && p.opened) p.page->Save(next);
+  return next;
+}
+
+bool SaveSheet(const std::vector<SheetPage>& pages, CCfginfo& cfg) {
+  const OptionSettings before = cfg.Options();
+  if (!cfg.SaveOptions(BuildSheetOptions(pages, cfg))) return false;
+  for (const SheetPage& p : pages) {
+    if (p.page == nullptr || !p.opened || p.page->Commit()) continue;
+    // The options are stored already: put the ones in force before back.
+    if (!cfg.SaveOptions(before)) CDebug::dprintf("SaveSheet: the options before could not be put back\n");
+    return false;
+  }
+  return true;
 }
 
 DisplayForm DisplayLoad(const CCfginfo& cfg) {
@@ -19,7 +37,7 @@ DisplayForm DisplayLoad(const CCfginfo& cfg) {
   return form;
 }
 
-void DisplaySave(const DisplayForm& form, CCfginfo& cfg) {
+void DisplaySave(const DisplayForm& form, OptionSettings& cfg) {
   for (int n = 0; n < 2; ++n) cfg.szNet[n] = nv::core::FirstCharacters(form.name[n], CCfginfo::kNetNameChars);
   if (form.shortcut) cfg.dwOpt |= kOptShortcut;
   if (form.display) cfg.dwOpt |= kOptDisplay;
@@ -40,7 +58,7 @@ NetworkForm NetworkLoad(const CCfginfo& cfg) {
   return form;
 }
 
-void NetworkSave(const NetworkForm& form, CCfginfo& cfg) {
+void NetworkSave(const NetworkForm& form, OptionSettings& cfg) {
   if (form.comport >= 0 && form.comport <= 4) cfg.dwComport = static_cast<uint32_t>(form.comport);
   for (int n = 0; n < 2; ++n) {
     const uint32_t bit = 1u << n;
@@ -82,7 +100,7 @@ ManageForm ManageLoad(const CCfginfo& cfg, const std::vector<std::string>& choic
   return form;
 }
 
-void ManageSave(const ManageForm& form, const std::vector<std::string>& choices, CCfginfo& cfg) {
+void ManageSave(const ManageForm& form, const std::vector<std::string>& choices, OptionSettings& cfg) {
   if (form.idleOn) {
     const size_t index = form.choice >= 0 && static_cast<size_t>(form.choice) < choices.size()
                              ? static_cast<size_t>(form.choice)

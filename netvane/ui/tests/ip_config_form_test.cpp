@@ -5,6 +5,17 @@
 
 namespace {
 
+// The dialogs apply to a copy of the settings in force and save that; here the copy is put in
+// force at once, so the tests read the records where the program later finds them.
+template <typename F>
+void Apply(CCfginfo& cfg, F&& apply) {
+  NetworkSettings next = cfg.Networks();
+  apply(next);
+  cfg.net[0] = next.net[0];
+  cfg.net[1] = next.net[1];
+  cfg.dwIPnum = next.dwIPnum;
+}
+
 using nv::ui::AdapterChoice;
 
 constexpr uint32_t Ip(int a, int b, int c, int d) {
@@ -58,7 +69,7 @@ TEST(IpConfigForm, Ip1SameGatewayClickAndOk) {
 
     CCfginfo cfg;
     cfg.net[1].Gateway = Ip(1, 2, 3, 4);
-    nv::ui::Ip1Apply(form, nullptr, cfg);
+    Apply(cfg, [&](NetworkSettings& next) { nv::ui::Ip1Apply(form, nullptr, next); });
     EXPECT_EQ(cfg.net[0].Gateway, c.savedA);
     EXPECT_EQ(cfg.net[1].Gateway, c.savedB);
     EXPECT_EQ(cfg.net[1].sameGateway, c.ticked ? 1u : 0u);
@@ -86,7 +97,7 @@ TEST(IpConfigForm, Ip1OkClearsTheAddressKeepsDhcpAndOtherServersAndTakesTheAdapt
   EXPECT_EQ(form.gateway[0], Ip(10, 0, 0, 1));
 
   const AdapterChoice adapter{"Intel PRO", "\\Device\\RgateII_{A}", {0, 0x1B, 0x21, 1, 2, 3}};
-  nv::ui::Ip1Apply(form, &adapter, cfg);
+  Apply(cfg, [&](NetworkSettings& next) { nv::ui::Ip1Apply(form, &adapter, next); });
   for (int n = 0; n < 2; ++n) {
     SCOPED_TRACE(n);
     const NetCfgRecord& r = cfg.net[n];
@@ -104,7 +115,7 @@ TEST(IpConfigForm, Ip1OkClearsTheAddressKeepsDhcpAndOtherServersAndTakesTheAdapt
   EXPECT_EQ(cfg.net[1].Gateway, 0u);  // same gateway: B's is stored as 0
   EXPECT_EQ(cfg.dwIPnum, 1u);
 
-  nv::ui::Ip1Apply(form, nullptr, cfg);
+  Apply(cfg, [&](NetworkSettings& next) { nv::ui::Ip1Apply(form, nullptr, next); });
   EXPECT_EQ(cfg.net[0].szNetDev, "Driver Install Need");
   EXPECT_EQ(cfg.net[0].szBindName, "");
   EXPECT_EQ(cfg.net[0].ucMacAddr, (std::array<uint8_t, 6>{}));
@@ -136,7 +147,7 @@ TEST(IpConfigForm, Ip2OpenClearAndOkPerNetwork) {
   form.net[1].address = Ip(172, 16, 5, 9);
   form.net[1].mask = Ip(255, 255, 0, 0);
   const AdapterChoice adapter{"Realtek", "\\Device\\RgateII_{C}", {1, 2, 3, 4, 5, 6}};
-  nv::ui::Ip2Apply(form, &adapter, cfg);
+  Apply(cfg, [&](NetworkSettings& next) { nv::ui::Ip2Apply(form, &adapter, next); });
   EXPECT_EQ(cfg.dwIPnum, 2u);
   EXPECT_EQ(cfg.net[0].IPAddr, Ip(10, 0, 0, 5));
   EXPECT_EQ(cfg.net[0].dns[1], Ip(10, 0, 0, 3));  // only the first server is edited
@@ -154,7 +165,7 @@ TEST(IpConfigForm, Ip2OpenClearAndOkPerNetwork) {
     EXPECT_EQ(net.domain, "");
     EXPECT_TRUE(nv::ui::Ip2FieldsEnabled(net));
   }
-  nv::ui::Ip2Apply(cleared, nullptr, cfg);
+  Apply(cfg, [&](NetworkSettings& next) { nv::ui::Ip2Apply(cleared, nullptr, next); });
   EXPECT_EQ(cfg.net[1].szNetDev, "Driver Install Need");
   EXPECT_EQ(cfg.net[1].useDhcp, 0u);
 }

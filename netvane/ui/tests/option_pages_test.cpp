@@ -7,34 +7,49 @@
 #include <map>
 
 #include "netvane/about_text.h"
+#include "netvane/dialog_font.h"
 #include "netvane/skin_slices.h"
 
 namespace {
 
 using namespace nv::ui;
 
+// A page that sets its bits (when on) and can fail its own store, as the printer table's write can.
 class FixedPage : public IOptionPage {
  public:
-  FixedPage(uint32_t bits, std::vector<int>& order, int id) : bits_(bits), order_(order), id_(id) {}
-  void Save(CCfginfo& cfg) override {
-    cfg.dwOpt |= bits_;
+  FixedPage(uint32_t bits, std::vector<int>& order, int id, bool on = true)
+      : bits_(bits), on_(on), order_(order), id_(id) {}
+  void Save(OptionSettings& next) override {
+    if (on_) next.dwOpt |= bits_;
+    next.szNet[0] = "page " + std::to_string(id_);
     order_.push_back(id_);
   }
+  uint32_t OptionBits() const override { return bits_; }
+  bool Commit() override {
+    ++commits;
+    return !commitFails;
+  }
+  bool commitFails = false;
+  int commits = 0;
 
  private:
   uint32_t bits_;
+  bool on_;
   std::vector<int>& order_;
   int id_;
 };
 
-TEST(OptionPages, SheetClearsTheWordAndSavesPagesInTabOrder) {
+TEST(OptionPages, SheetBuildsTheWordFromItsPagesInTabOrderAndKeepsTheBitsOfPagesNeverOpened) {
   CCfginfo cfg;
   cfg.dwOpt = 0xFF;
   std::vector<int> order;
-  FixedPage a(0x01, order, 0), b(0x10, order, 1), c(0, order, 2);
-  SaveOptionPages({&a, nullptr, &b, &c}, cfg);
-  EXPECT_EQ(cfg.dwOpt, 0x11u);
+  FixedPage a(0x01, order, 0), b(0x10, order, 1), c(0, order, 2), unopened(0x04, order, 3);
+  const OptionSettings next =
+      BuildSheetOptions({{&a, true}, {nullptr, false}, {&b, true}, {&c, true}, {&unopened, false}}, cfg);
+  EXPECT_EQ(next.dwOpt, 0x15u) << "0x04 kept from the page never opened; bits no page owns cleared";
   EXPECT_EQ(order, (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(cfg.dwOpt, 0xFFu) << "built apart from the settings in force";
+  EXPECT_EQ(next.szNet[0], "page 2");
 }
 
 TEST(OptionPages, DisplayLoadAndSave) {
@@ -53,11 +68,11 @@ TEST(OptionPages, DisplayLoadAndSave) {
     EXPECT_EQ(form.display, c.display);
     EXPECT_EQ(form.vertical, c.vertical);
     EXPECT_EQ(form.name[1], "0123456789");
-    cfg.dwOpt = 0;
+    OptionSettings next;
     form.name[0] = "한국어네트워크이름이깁니다";  // cut by characters, not bytes
-    DisplaySave(form, cfg);
-    EXPECT_EQ(cfg.dwOpt, c.opt & 0x0Bu);
-    EXPECT_EQ(cfg.szNet[0], "한국어네트워크이름이");
+    DisplaySave(form, next);
+    EXPECT_EQ(next.dwOpt, c.opt & 0x0Bu);
+    EXPECT_EQ(next.szNet[0], "한국어네트워크이름이");
   }
 }
 
@@ -102,7 +117,7 @@ TEST(OptionPages, NetworkLoadAndSave) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    CCfginfo saved;
+    OptionSettings saved;
     saved.dwComport = 3;
     saved.dwAutoLogin = 0x03;
     NetworkForm f;
@@ -167,7 +182,7 @@ TEST(OptionPages, IdleChoicesAndManagePage) {
       {{false, 2, false}, three, 0, 0},
   };
   for (const SaveCase& s : saves) {
-    CCfginfo cfg;
+    OptionSettings cfg;
     cfg.dwAutoChange = 99;
     cfg.dwOpt = 0;
     ManageSave(s.form, s.choices, cfg);
@@ -216,6 +231,28 @@ TEST(SkinSlices, StateSlicesAreEqualPartsOfTheStrip) {
   EXPECT_EQ(StateSlice(200, 30, 4, 7), (SkinRect{0, 0, 50, 30}));
 }
 
+// Every row and column of a button is painted from a non-empty part of its slice, for the strip
+// the resource library ships (32 pixels high), for one lower than its margins (24), and for any
+// button size: a gap would show the dialog's background as a band across the button.
+TEST(SkinSlices, NoPixelOfTheButtonIsLeftUnpaintedWhateverTheSizes) {
+  for (const int sourceHeight : {32, 24, 20}) {
+    const SkinRect slice = StateSlice(4 * 80, sourceHeight, kButtonStates, 0);
+    for (int width = 4; width <= 120; width += 29)
+      for (int height = 4; height <= 64; ++height) {
+        SCOPED_TRACE(std::to_string(sourceHeight) + " high strip, button " + std::to_string(width) + "x" +
+                     std::to_string(height));
+        std::vector<int> rows(static_cast<size_t>(height)), cols(static_cast<size_t>(width));
+        for (const SlicePart& part : NineSlice(slice, kButtonMargins, width, height)) {
+          if (part.source.width() <= 0 || part.source.height() <= 0) continue;
+          for (int y = part.target.top; y < part.target.bottom; ++y) ++rows[static_cast<size_t>(y)];
+          for (int x = part.target.left; x < part.target.right; ++x) ++cols[static_cast<size_t>(x)];
+        }
+        for (int y = 0; y < height; ++y) ASSERT_GT(rows[static_cast<size_t>(y)], 0) << "row " << y;
+        for (int x = 0; x < width; ++x) ASSERT_GT(cols[static_cast<size_t>(x)], 0) << "column " << x;
+      }
+  }
+}
+
 TEST(SkinSlices, StateOfButtonsAndCheckMarks) {
   struct Case {
     bool enabled, pressed, hover;
@@ -254,6 +291,47 @@ TEST(SkinSlices, NineSliceKeepsAsymmetricMarginsAndStretchesTheMiddle) {
   EXPECT_EQ(small[0].target, (SkinRect{0, 0, 5, 5}));
   EXPECT_EQ(small[8].target, (SkinRect{5, 5, 10, 20}));
   EXPECT_EQ(small[4].target.width(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DialogFont, TheStringFilesFaceWhenInstalledElseOneThatShowsTheTexts) {
+  using nv::ui::ChooseDialogFont;
+  struct Case {
+    const char* what;
+    std::string wanted;
+    std::vector<std::string> installed;
+    bool hangul;
+    std::string face;
+  } cases[] = {
+      {"English face installed", "Tahoma", {"Arial", "tahoma"}, false, "Tahoma"},
+      {"Korean face installed", "굴림", {"굴림", "NanumGothic"}, true, "굴림"},
+      {"Korean face missing: a Hangul face",
+       "굴림",
+       {"@NanumGothic", "NanumGothic", "Nanum Myeongjo"},
+       true,
+       "NanumGothic"},
+      {"Korean face missing, no preferred one: any Hangul face",
+       "굴림",
+       {"@UnDotum", "UnDotum"},
+       true,
+       "UnDotum"},
+      {"no Hangul face at all: the template's font", "굴림", {}, true, ""},
+      {"English face missing", "Verdana", {"Segoe UI", "Tahoma"}, false, "Tahoma"},
+      {"nothing known: the template's font", "Verdana", {"Arial"}, false, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto choice = ChooseDialogFont(c.wanted, c.installed, c.hangul);
+    EXPECT_EQ(choice.face, c.face);
+    EXPECT_EQ(choice.hangul, c.hangul);
+  }
+  EXPECT_TRUE(nv::ui::ContainsHangul("굴림"));
+  EXPECT_TRUE(nv::ui::ContainsHangul("Save 저장"));
+  EXPECT_FALSE(nv::ui::ContainsHangul("Tahoma"));
+  EXPECT_FALSE(nv::ui::ContainsHangul("日本語"));
 }
 
 }  // namespace

@@ -108,8 +108,10 @@ void CIp1CfgDialog::OnOK() {
   AdapterChoice adapter;
   int index = -1;
   const bool selected = m_adapters.Selected(Item(IDC_IP_ADAPTER), adapter, index);
-  Ip1Apply(m_form, selected ? &adapter : nullptr, m_cfg);
-  if (!m_cfg.SaveNetworks(m_os)) {
+  // Built apart and put in force by the save only when all of it is stored.
+  NetworkSettings next = m_cfg.Networks();
+  Ip1Apply(m_form, selected ? &adapter : nullptr, next);
+  if (!m_cfg.SaveNetworks(m_os, next)) {
     ReportSettingsNotSaved(hwnd());
     return;
   }
@@ -197,8 +199,9 @@ void CIp2CfgDialog::OnOK() {
   AdapterChoice adapter;
   int index = -1;
   const bool selected = m_adapters.Selected(Item(IDC_IP_ADAPTER), adapter, index);
-  Ip2Apply(m_form, selected ? &adapter : nullptr, m_cfg);
-  if (!m_cfg.SaveNetworks(m_os)) {
+  NetworkSettings next = m_cfg.Networks();
+  Ip2Apply(m_form, selected ? &adapter : nullptr, next);
+  if (!m_cfg.SaveNetworks(m_os, next)) {
     ReportSettingsNotSaved(hwnd());
     return;
   }

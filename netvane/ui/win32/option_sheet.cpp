@@ -45,7 +45,7 @@ bool CAdDisplay::OnInit() {
   return false;
 }
 
-void CAdDisplay::Save(CCfginfo& cfg) {
+void CAdDisplay::Save(OptionSettings& cfg) {
   StoreControls(hwnd(), m_bindings);
   m_form.vertical = m_layout == 1;
   DisplaySave(m_form, cfg);
@@ -96,7 +96,7 @@ bool CAdNetwork::OnCommand(int id, int code) {
   return COptionPage::OnCommand(id, code);
 }
 
-void CAdNetwork::Save(CCfginfo& cfg) {
+void CAdNetwork::Save(OptionSettings& cfg) {
   StoreControls(hwnd(), m_bindings);
   NetworkSave(m_form, cfg);
 }
@@ -147,7 +147,7 @@ bool CAdManage::OnCommand(int id, int code) {
   return COptionPage::OnCommand(id, code);
 }
 
-void CAdManage::Save(CCfginfo& cfg) {
+void CAdManage::Save(OptionSettings& cfg) {
   StoreControls(hwnd(), m_bindings);
   m_form.idleOn = m_idle == 1;
   m_form.logOn = m_log == 1;
@@ -232,12 +232,10 @@ bool COptionSheet::OnCommand(int id, int code) {
 }
 
 void COptionSheet::OnOK() {
-  std::vector<IOptionPage*> pages;
-  // A page whose window never opened has no controls to read; it keeps the stored values out.
-  for (auto& page : m_pages)
-    if (page->hwnd() != nullptr) pages.push_back(page.get());
-  SaveOptionPages(pages, m_cfg);
-  if (!m_cfg.SaveOptions()) {
+  std::vector<SheetPage> pages;
+  // A page whose window never opened has no controls to read: it keeps what is in force.
+  for (auto& page : m_pages) pages.push_back({page.get(), page->hwnd() != nullptr});
+  if (!SaveSheet(pages, m_cfg)) {
     ReportSettingsNotSaved(hwnd());
     return;
   }

@@ -7,7 +7,9 @@
 // Loading: an absent number keeps the field as it was (zero at first load; dwOpt becomes 11),
 // an absent text reads as empty.  A value of the wrong type or size counts as absent, is
 // traced and is left in the registry as it is.  Out-of-range numbers are brought into range.
-// Saving: a save stops at the first write that fails, traces it and returns false.  A network
+// Saving is all or nothing: the values a save replaces are read first, and a save that fails
+// part-way (traced) puts them back and removes the keys it created, so the store is as it was;
+// the settings it was given are put in force (the fields) only after the whole save.  A network
 // record that the last load did not read (no usable dwIPnum) is written only when the caller
 // has changed it since, so a save never replaces stored records with empty ones.
 // Network A is index 0, network B index 1.
@@ -18,6 +20,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "corekit/ini_file.h"
 #include "corekit/os_version.h"
@@ -39,6 +42,22 @@ struct NetCfgRecord {
 
 bool operator==(const NetCfgRecord& a, const NetCfgRecord& b);
 inline bool operator!=(const NetCfgRecord& a, const NetCfgRecord& b) { return !(a == b); }
+
+// What the IP configuration dialogs save, built apart from the settings in force.
+struct NetworkSettings {
+  NetCfgRecord net[2];
+  uint32_t dwIPnum = 0;
+};
+
+// What the option sheet saves (section AdOpt), built apart from the settings in force.
+struct OptionSettings {
+  uint32_t dwOpt = 0;
+  uint32_t dwAutoChange = 0;
+  uint32_t dwComport = 0;
+  uint32_t dwAutoLogin = 0;
+  std::string szNet[2];
+  std::string szNetDrv[2];
+};
 
 class CCfginfo {
  public:
@@ -71,10 +90,17 @@ class CCfginfo {
   void LoadOptions(CIniFile& strings);
   void LoadAll(CIniFile& strings);
 
-  // RgSvcType (Windows 2000 and later only), dwIPnum and both records.  False (and a trace
-  // line) when a key could not be opened or a value not written.
-  [[nodiscard]] bool SaveNetworks(const COSversion& os);
-  [[nodiscard]] bool SaveOptions();
+  // The settings in force, as the dialogs start from them.
+  NetworkSettings Networks() const;
+  OptionSettings Options() const;
+  // RgSvcType (Windows 2000 and later only), dwIPnum and both records of `next`; then `next` is
+  // in force.  False (and a trace line) when a key could not be opened or a value not written:
+  // the store and the settings in force are then as they were.
+  [[nodiscard]] bool SaveNetworks(const COSversion& os, const NetworkSettings& next);
+  [[nodiscard]] bool SaveOptions(const OptionSettings& next);
+  // The same with the settings in force.
+  [[nodiscard]] bool SaveNetworks(const COSversion& os) { return SaveNetworks(os, Networks()); }
+  [[nodiscard]] bool SaveOptions() { return SaveOptions(Options()); }
   // Status key: dwNet = network + 1.
   [[nodiscard]] bool SaveStatus(uint32_t network);
 
@@ -121,7 +147,23 @@ class CCfginfo {
   // Reads one value of the open key; a value that is there but unusable is traced.
   template <typename T>
   int Read(const std::string& key, const char* name, T& field);
-  bool SaveRecord(int index);
+  bool SaveRecord(int index, const NetCfgRecord& rec);
+  // One value of the open key `key`, its old value remembered for RollBack.
+  template <typename T>
+  bool WriteUndoable(const std::string& key, const char* name, const T& value);
+  bool OpenForSaving(const std::string& path);
+  void BeginSave();
+  void RollBack();
+
+  struct OldValue {
+    std::string key;
+    std::string name;
+    bool existed = false;
+    CRegistry::KeyValueTypes type = CRegistry::typeNone;
+    std::vector<uint8_t> data;
+  };
+  std::vector<OldValue> m_oldValues;   // of the save under way, in the order written
+  std::vector<std::string> m_newKeys;  // keys the save under way created
 
   // What a record held when the last load skipped it; empty once a load has read it.
   std::optional<NetCfgRecord> m_unloadedRecord[2];

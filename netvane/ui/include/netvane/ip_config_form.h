@@ -38,8 +38,9 @@ inline bool Ip1GatewayBEnabled(const Ip1Form& form) { return !form.sameGateway; 
 // The fields after the box was clicked into `form.sameGateway`'s new state: ticked takes A's
 // gateway (or B's when A's is empty) into A's field and empties B's.
 Ip1Form Ip1SameGatewayClicked(Ip1Form form);
-// Writes the form and the chosen adapter (null: none) into the records; sets dwIPnum 1 in `cfg`.
-void Ip1Apply(const Ip1Form& form, const AdapterChoice* adapter, CCfginfo& cfg);
+// Writes the form and the chosen adapter (null: none) into the records of `next` (a copy of the
+// settings in force: fields the dialog does not edit keep their values); sets dwIPnum 1.
+void Ip1Apply(const Ip1Form& form, const AdapterChoice* adapter, NetworkSettings& next);
 
 // ---- IP2Cfg: a complete address set per network, obtained by DHCP at every change ----
 
@@ -61,8 +62,8 @@ Ip2Form Ip2Open(const NetCfgRecord (&net)[2]);
 inline bool Ip2FieldsEnabled(const Ip2NetForm& net) { return !net.useDhcp; }
 // The clear button: empty fields, DHCP off, for both networks.
 Ip2Form Ip2Cleared();
-// Writes the form and the chosen adapter (null: none) into the records; sets dwIPnum 2 in `cfg`.
+// Writes the form and the chosen adapter (null: none) into the records of `next`; sets dwIPnum 2.
 // Disabled fields are stored as they stand, together with the DHCP flag.
-void Ip2Apply(const Ip2Form& form, const AdapterChoice* adapter, CCfginfo& cfg);
+void Ip2Apply(const Ip2Form& form, const AdapterChoice* adapter, NetworkSettings& next);
 
 }  // namespace nv::ui

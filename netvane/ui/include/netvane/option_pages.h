@@ -1,7 +1,9 @@
 // The decisions of the advanced option sheet's display, network and manage pages, without
 // windows: what each page shows from the configuration, which controls are usable, and what
-// Save writes back.  The sheet clears dwOpt and calls every page's Save in tab order, so each
-// page adds only its own bits; saving to the registry happens once, after the last page.
+// Save writes into the options being built.  The sheet builds the new options apart from the
+// ones in force (dwOpt starts with only the bits of pages that never opened; every opened page's
+// Save adds its own, in tab order), stores them all or nothing, and only then are they in force;
+// pages with a store of their own write it after that, as part of the same save.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -17,18 +19,35 @@ inline constexpr uint32_t kOptDisplay = 0x02;   // network name on the desktop
 inline constexpr uint32_t kOptLog = 0x04;
 inline constexpr uint32_t kOptVertical = 0x08;
 inline constexpr uint32_t kOptReverse = 0x10;
+inline constexpr uint32_t kDisplayPageBits = kOptShortcut | kOptDisplay | kOptVertical;
 inline constexpr size_t kNetworkServerChars = 255;
 inline constexpr int kMaxIdleChoices = 50;
 
-// One page of the sheet as the sheet sees it: Save copies the page's state into `cfg`.
+// One page of the sheet as the sheet sees it.
 class IOptionPage {
  public:
   virtual ~IOptionPage() = default;
-  virtual void Save(CCfginfo& cfg) = 0;
+  // Copies the page's state into the options being built.
+  virtual void Save(OptionSettings& next) = 0;
+  // The dwOpt bits the page edits; a page that never opened keeps them as they are.
+  virtual uint32_t OptionBits() const { return 0; }
+  // A page with a store of its own (printer table, folder guard) writes it here, after the
+  // options were stored; false when that failed.
+  virtual bool Commit() { return true; }
 };
 
-// dwOpt = 0, then every page's Save in the order given (the tab order).
-void SaveOptionPages(const std::vector<IOptionPage*>& pages, CCfginfo& cfg);
+struct SheetPage {
+  IOptionPage* page = nullptr;
+  bool opened = false;  // its window opened, so its controls can be read
+};
+
+// The options the sheet saves: the ones in force, dwOpt reduced to the bits of pages that never
+// opened, then every opened page's Save in the order given (the tab order).
+OptionSettings BuildSheetOptions(const std::vector<SheetPage>& pages, const CCfginfo& cfg);
+// Saves the sheet all or nothing: the built options (the store undoes a failed write and keeps
+// the settings in force), then each opened page's own store; when one of those fails, the
+// options saved before are put back.  False when the sheet's settings are not saved.
+bool SaveSheet(const std::vector<SheetPage>& pages, CCfginfo& cfg);
 
 // ---- display page ----
 struct DisplayForm {
@@ -38,7 +57,7 @@ struct DisplayForm {
   bool vertical = false;
 };
 DisplayForm DisplayLoad(const CCfginfo& cfg);
-void DisplaySave(const DisplayForm& form, CCfginfo& cfg);
+void DisplaySave(const DisplayForm& form, OptionSettings& cfg);
 
 // ---- network page ----
 struct NetworkForm {
@@ -51,7 +70,7 @@ struct NetworkForm {
 NetworkForm NetworkLoad(const CCfginfo& cfg);
 // A network's server field and auto-login box are usable while its NetWare box is ticked.
 inline bool NetworkServerEnabled(const NetworkForm& form, int n) { return form.useNetware[n]; }
-void NetworkSave(const NetworkForm& form, CCfginfo& cfg);
+void NetworkSave(const NetworkForm& form, OptionSettings& cfg);
 
 // ---- manage page ----
 // Reads an integer of section ADManage by key (0 when absent).
@@ -68,6 +87,6 @@ struct ManageForm {
 ManageForm ManageLoad(const CCfginfo& cfg, const std::vector<std::string>& choices);
 // The minutes combo is usable only with the idle return on.
 inline bool ManageChoicesEnabled(const ManageForm& form) { return form.idleOn; }
-void ManageSave(const ManageForm& form, const std::vector<std::string>& choices, CCfginfo& cfg);
+void ManageSave(const ManageForm& form, const std::vector<std::string>& choices, OptionSettings& cfg);
 
 }  // namespace nv::ui

@@ -2,6 +2,8 @@
 // succeed) with a given code instead, counting the calls: for the paths that the platform
 // will not produce on request.
 #pragma once
+#include <climits>
+#include <cstdint>
 #include <deque>
 #include <map>
 #include <memory>
@@ -31,7 +33,9 @@ class ScriptedRegistryApi final : public corekit::RegistryApi {
       : inner_(std::move(inner)) {}
 
   // The next `times` calls of `op` return `code` without reaching the registry (-1: every
-  // call from then on).  Scripts for one operation are used in the order they were given.
+  // call from then on); kPass lets them through.  Scripts for one operation are used in the
+  // order they were given, so Script(op, kPass, 5) then Script(op, code) fails the sixth call.
+  static constexpr int32_t kPass = INT32_MIN;
   void Script(Op op, int32_t code, int times = 1) { scripts_[op].push_back({code, times}); }
   void Clear(Op op) { scripts_.erase(op); }
   int Calls(Op op) const {
@@ -121,7 +125,7 @@ class ScriptedRegistryApi final : public corekit::RegistryApi {
     Scripted& next = it->second.front();
     const int32_t code = next.code;
     if (next.times > 0 && --next.times == 0) it->second.pop_front();
-    return code;
+    return code == kPass ? real() : code;
   }
 
   std::shared_ptr<corekit::RegistryApi> inner_;

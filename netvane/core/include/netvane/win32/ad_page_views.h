@@ -24,7 +24,7 @@ class CAdPrintView {
   bool OnCommand(HWND page, int id, int code);
   // True when handled (a click on the list: a mark cell toggles).
   bool OnNotify(HWND page, const NMHDR* header);
-  void Save() { m_model.Save(); }
+  bool Save() { return m_model.Save(); }
 
  private:
   void Fill(HWND list);

@@ -1,6 +1,7 @@
 // Windows only: the option sheet's printer and folder pages.  Each is a COptionPage over the
 // page template (151, 150) that only forwards to core's views (CAdPrintView, CAdFolderView):
-// WM_INITDIALOG, WM_COMMAND and WM_NOTIFY go to the view, the sheet's Save to the model.
+// WM_INITDIALOG, WM_COMMAND and WM_NOTIFY go to the view; the sheet's save writes the model's
+// store (Commit) after the sheet's options were stored.
 #pragma once
 #include <memory>
 #include <optional>
@@ -20,7 +21,7 @@ class CAdPrintPage final : public COptionPage {
   // the system's printer helper.
   CAdPrintPage(const DialogContext& context, const CCfginfo& cfg, bool nt,
                CAdPrint::HelperFactory helpers = {});
-  void Save(CCfginfo&) override { m_view.Save(); }
+  bool Commit() override { return m_view.Save(); }
 
  protected:
   bool OnInit() override;
@@ -38,7 +39,10 @@ class CAdFolderPage final : public COptionPage {
   CAdFolderPage(const DialogContext& context, std::unique_ptr<CGuardDevice> ownDevice,
                 CGuardDevice* sharedDevice, std::string windowsDir,
                 nv::core::CWin32FolderPageHost::Chooser chooser);
-  void Save(CCfginfo&) override { m_view.Save(); }
+  bool Commit() override {
+    m_view.Save();
+    return true;
+  }
 
  protected:
   bool OnInit() override;

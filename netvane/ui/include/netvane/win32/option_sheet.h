@@ -1,7 +1,10 @@
 // Windows only: the advanced option sheet (template 146): a tab control over five pages, in tab
-// order display, printer, folder, network, manage.  Save (1060) clears dwOpt, calls every page's
-// Save in tab order and writes section AdOpt; Cancel (1061) saves nothing.  All pages are
-// created when the sheet opens, so a page never visited still saves what it loaded.
+// order display, printer, folder, network, manage.  Save (1060) builds the options from every
+// page in tab order apart from the ones in force, stores section AdOpt all or nothing, then the
+// pages' own stores (SaveSheet); a failed save is reported and the sheet stays open with the
+// settings in force unchanged.  Cancel (1061) saves nothing.  All pages are created when the
+// sheet opens, so a page never visited still saves what it loaded; one whose window could not
+// open keeps its dwOpt bits.
 //
 // The printer and folder pages come from their own module through OptionSheetHooks; without a
 // hook the tab shows its template inert and saves nothing.
@@ -19,11 +22,12 @@
 namespace nv::ui {
 
 // A page of the sheet: a child dialog that loads from the configuration when it opens and
-// copies its controls into it on Save.  Cancel drops edits a page holds outside `cfg`.
+// copies its controls into the options being built on Save.  Cancel drops edits a page holds
+// outside them.
 class COptionPage : public CDialogBase, public IOptionPage {
  public:
   COptionPage(const DialogContext& context, int templateId) : CDialogBase(context, templateId) {}
-  void Save(CCfginfo&) override {}
+  void Save(OptionSettings&) override {}
   virtual void Cancel() {}
 };
 
@@ -37,7 +41,8 @@ struct OptionSheetHooks {
 class CAdDisplay final : public COptionPage {
  public:
   CAdDisplay(const DialogContext& context, CCfginfo& cfg);
-  void Save(CCfginfo& cfg) override;
+  void Save(OptionSettings& next) override;
+  uint32_t OptionBits() const override { return kDisplayPageBits; }
 
  protected:
   bool OnInit() override;
@@ -52,7 +57,8 @@ class CAdDisplay final : public COptionPage {
 class CAdNetwork final : public COptionPage {
  public:
   CAdNetwork(const DialogContext& context, CCfginfo& cfg);
-  void Save(CCfginfo& cfg) override;
+  void Save(OptionSettings& next) override;
+  uint32_t OptionBits() const override { return kOptReverse; }
 
  protected:
   bool OnInit() override;
@@ -68,7 +74,8 @@ class CAdNetwork final : public COptionPage {
 class CAdManage final : public COptionPage {
  public:
   CAdManage(const DialogContext& context, CCfginfo& cfg);
-  void Save(CCfginfo& cfg) override;
+  void Save(OptionSettings& next) override;
+  uint32_t OptionBits() const override { return kOptLog; }
 
  protected:
   bool OnInit() override;
