@@ -16,14 +16,24 @@ icon net_a '#1e8e3e' '#0b4d1f' 'circle 16,16 16,3'                 # network A: 
 icon net_b '#d93025' '#7a1410' 'polygon 16,2 30,16 16,30 2,16'     # network B: red diamond
 
 # Dialog background and the skinned controls' state strips (normal, hover, pressed, disabled).
-# Magenta outside a rounded rectangle: the outline of the skinned dialogs (drawn without
-# anti-aliasing, so the transparent colour stays exact).
+# Magenta outside the outline of the skinned dialogs: the bottom corners are rounded, the top
+# ones square so the caption keeps its corners.  Drawn without anti-aliasing (+antialias), so
+# the transparent colour stays exact and no blend of it can show at an edge.
 "$convert" -size 320x240 xc:'#ff00ff' \( -size 320x240 gradient:'#2b3a55'-'#101826' \) \
-  \( -size 320x240 xc:black +antialias -fill white -draw 'roundrectangle 0,0 319,239 14,14' \) \
+  \( -size 320x240 xc:black +antialias -fill white -draw 'roundrectangle 0,0 319,239 14,14' \
+     -draw 'rectangle 0,0 319,120' \) \
   -composite -type truecolor -compress none BMP3:"$out/background.bmp"
-"$convert" -size 80x24 xc:'#3b82f6' xc:'#60a5fa' xc:'#1d4ed8' xc:'#9ca3af' +append \
-  -fill none -stroke '#0f172a' -draw 'rectangle 0,0 319,23' -type truecolor -compress none BMP3:"$out/button.bmp"
-"$convert" -size 16x16 xc:'#e5e7eb' xc:'#1e8e3e' xc:'#e5e7eb' xc:'#1e8e3e' +append \
-  -type truecolor -compress none BMP3:"$out/check.bmp"
-"$convert" -size 16x16 xc:'#ff00ff' -fill '#e5e7eb' -draw 'circle 8,8 8,1' \( -size 16x16 xc:'#ff00ff' -fill '#1e8e3e' \
-  -draw 'circle 8,8 8,1' \) +append -type truecolor -compress none BMP3:"$out/radio.bmp"
+# Push buttons: 80 x 32 per state, taller than the stretch margins (top 7, bottom 18), one flat
+# face each with its own border; white captions reach a contrast above 4.5:1 on every face but
+# the disabled one, whose caption the skin draws light grey (also above 4.5:1).
+slices=()
+for face in '#1d4ed8' '#2563eb' '#1e3a8a' '#4b5563'; do
+  slices+=( \( -size 80x32 xc:"$face" -fill none -stroke '#0f172a' +antialias -draw 'rectangle 0,0 79,31' \) )
+done
+"$convert" "${slices[@]}" +append -type truecolor -compress none BMP3:"$out/button.bmp"
+"$convert" -size 16x16 xc:'#e5e7eb' xc:'#1e8e3e' xc:'#9ca3af' xc:'#4d7c5a' +append \
+  -fill none -stroke '#0f172a' +antialias -draw 'rectangle 0,0 15,15' -draw 'rectangle 16,0 31,15' \
+  -draw 'rectangle 32,0 47,15' -draw 'rectangle 48,0 63,15' -type truecolor -compress none BMP3:"$out/check.bmp"
+"$convert" \( -size 16x16 xc:'#ff00ff' +antialias -fill '#e5e7eb' -stroke '#0f172a' -draw 'circle 7.5,7.5 7.5,1' \) \
+  \( -size 16x16 xc:'#ff00ff' +antialias -fill '#1e8e3e' -stroke '#0f172a' -draw 'circle 7.5,7.5 7.5,1' \) \
+  +append -type truecolor -compress none BMP3:"$out/radio.bmp"

@@ -38,8 +38,10 @@ SkinRect StateSlice(int bitmapWidth, int bitmapHeight, int states, int state) {
 std::array<SlicePart, 9> NineSlice(const SkinRect& source, const SkinMargins& margins, int targetWidth,
                                    int targetHeight) {
   int sl = margins.left, sr = margins.right, st = margins.top, sb = margins.bottom;
-  FitMargins(source.width(), sl, sr);
-  FitMargins(source.height(), st, sb);
+  // The source keeps a middle of at least one pixel: a target larger than the margins stretches
+  // it, so no row or column of the target is left unpainted.
+  FitMargins(std::max(source.width() - 1, 0), sl, sr);
+  FitMargins(std::max(source.height() - 1, 0), st, sb);
   int tl = sl, tr = sr, tt = st, tb = sb;
   FitMargins(targetWidth, tl, tr);
   FitMargins(targetHeight, tt, tb);

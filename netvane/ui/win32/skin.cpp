@@ -14,7 +14,9 @@ namespace nv::ui {
 namespace {
 
 constexpr COLORREF kTextColour = RGB(255, 255, 255);
-constexpr COLORREF kDisabledText = RGB(160, 160, 160);
+// Light grey: readable (above 4.5:1) on the disabled button face and on the dialog background.
+constexpr COLORREF kDisabledText = RGB(0xE5, 0xE7, 0xEB);
+constexpr COLORREF kDisabledLabel = RGB(0xBF, 0xC5, 0xCE);
 constexpr COLORREF kTransparent = RGB(255, 0, 255);
 constexpr UINT_PTR kSubclassId = 0x4E56;  // "NV"
 constexpr int kCheckStates = 4;
@@ -146,7 +148,7 @@ void PaintMark(HWND button, HDC dc, const RECT& client, HBITMAP strip, int state
                    kTransparent);
   RECT text = client;
   text.left = box + 4;
-  ::SetTextColor(dc, enabled ? kTextColour : kDisabledText);
+  ::SetTextColor(dc, enabled ? kTextColour : kDisabledLabel);
   const std::wstring caption = TextOf(button);
   ::DrawTextW(dc, caption.c_str(), -1, &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_HIDEPREFIX);
 }

@@ -11,6 +11,7 @@
 #include "netvane/win32/ad_page_views.h"
 #include "nvprn/testing/test_printers.h"
 #include "nvres/nvres_ids.h"
+#include "platform/testing/screenshot.h"
 #include "platform/text.h"
 #include "support/config_test_support.h"
 #include "support/fake_guard_device.h"
@@ -32,49 +33,15 @@ void Pump() {
   }
 }
 
-std::string ArtifactDir() {
-  wchar_t dir[1024] = {};
-  const DWORD n = ::GetEnvironmentVariableW(L"NV_TEST_ARTIFACT_DIR", dir, 1024);
-  return n > 0 && n < 1024 ? nv::text::Narrow(std::wstring(dir, n)) : std::string();
-}
-
-// A PNG of `window` on the test display (ImageMagick); a missing tool is reported, not failed.
+// A checked screenshot of `window` as "dialog-<name>.png" in the artifacts folder: on the test's
+// own display, in front and painted (platform/testing/screenshot.h).
 void Screenshot(HWND window, const std::string& name) {
-  const std::string dir = ArtifactDir();
-  if (dir.empty()) return;
-  ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-  for (int i = 0; i < 10; ++i) {
-    Pump();
-    ::Sleep(30);
-  }
-  RECT r{};
-  ::GetWindowRect(window, &r);
-  const std::string png = dir + "/dialog-" + name + ".png";
-  const std::string crop = std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top) + "+" +
-                           std::to_string(std::max(0L, r.left)) + "+" + std::to_string(std::max(0L, r.top));
-  std::wstring command =
-      nv::text::Widen("/bin/sh -c \"mkdir -p '" + dir + "' && /usr/bin/import -window root -crop " + crop +
-                      " png:'" + png + ".part' && mv '" + png + ".part' '" + png + "'\"");
-  std::wstring winPng = nv::text::Widen("Z:" + png);
-  std::replace(winPng.begin(), winPng.end(), L'/', L'\\');
-  ::DeleteFileW(winPng.c_str());
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
-    std::printf("note: no screenshot %s (%lu)\n", png.c_str(), ::GetLastError());
-    return;
-  }
-  ::CloseHandle(process.hProcess);
-  ::CloseHandle(process.hThread);
-  // Wine cannot wait for a Linux program: wait for the finished file, pumping meanwhile.
-  for (int i = 0; i < 200 && ::GetFileAttributesW(winPng.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) {
-    Pump();
-    ::Sleep(50);
-  }
-  if (::GetFileAttributesW(winPng.c_str()) == INVALID_FILE_ATTRIBUTES)
-    std::printf("note: %s not written\n", png.c_str());
+  nv::testing::ScreenshotOptions options;
+  options.file = "dialog-" + name + ".png";
+  options.pump = [] { Pump(); };
+  const nv::testing::Screenshot shot =
+      nv::testing::TakeWindowScreenshot(reinterpret_cast<std::uintptr_t>(window), options);
+  EXPECT_TRUE(shot.ok) << options.file << ": " << shot.why;
 }
 
 using listtest::Cell;

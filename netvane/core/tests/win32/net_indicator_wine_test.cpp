@@ -1,7 +1,7 @@
 // The change display's real windows and the all-users desktop under Wine: the network-named
 // shortcut through a change and an option change, the desktop display window for A and for B
 // (turned), the progress window mid-change, and its repainting while the thread is blocked.
-// Screenshots go to NV_TEST_ARTIFACT_DIR when it is set.
+// Checked screenshots go to NV_TEST_ARTIFACT_DIR.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,6 +17,7 @@
 #include "netvane/net_indicator.h"
 #include "netvane/repainting_waits.h"
 #include "nvres/nvres_ids.h"
+#include "platform/testing/screenshot.h"
 #include "platform/text.h"
 #include "platform/windows_api.h"
 
@@ -80,38 +81,15 @@ size_t CountPixels(const std::vector<uint32_t>& pixels, uint32_t rgb) {
   return static_cast<size_t>(std::count(pixels.begin(), pixels.end(), rgb));
 }
 
-// /usr/bin/import of a screen rectangle into the artifacts folder; false without one.
-bool Screenshot(const std::string& name, const RECT& r) {
-  wchar_t dir[1024];
-  const DWORD n = ::GetEnvironmentVariableW(L"NV_TEST_ARTIFACT_DIR", dir, 1024);
-  if (n == 0 || n >= 1024) return false;
-  const std::string unixDir = Narrow(dir);
-  std::string winPath = "Z:" + unixDir + "/" + name;
-  std::replace(winPath.begin(), winPath.end(), '/', '\\');
-  ::DeleteFileW(Widen(winPath).c_str());
-  const std::string geometry = std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top) +
-                               "+" + std::to_string(r.left) + "+" + std::to_string(r.top);
-  const std::string script = "mkdir -p '" + unixDir + "' && /usr/bin/import -window root -crop " + geometry +
-                             " png:'" + unixDir + "/" + name + "'";
-  std::wstring command = Widen("/bin/sh -c \"" + script + "\"");
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process))
-    return false;
-  ::CloseHandle(process.hThread);
-  ::CloseHandle(process.hProcess);
-  const auto stop = Clock::now() + std::chrono::seconds(15);
-  while (Clock::now() < stop) {
-    // The program keeps painting while the picture is taken.
-    nv::core::PumpPaintMessages();
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (::GetFileAttributesExW(Widen(winPath).c_str(), GetFileExInfoStandard, &data) && data.nFileSizeLow > 0)
-      return true;
-    ::Sleep(50);
-  }
-  return false;
+// A checked screenshot of `window` into the artifacts folder (see platform/testing/screenshot.h);
+// the program keeps painting while the picture is taken.
+void Screenshot(const std::string& name, HWND window) {
+  nv::testing::ScreenshotOptions options;
+  options.file = name;
+  options.pump = [] { nv::core::PumpPaintMessages(); };
+  const nv::testing::Screenshot shot =
+      nv::testing::TakeWindowScreenshot(reinterpret_cast<std::uintptr_t>(window), options);
+  EXPECT_TRUE(shot.ok) << name << ": " << shot.why;
 }
 
 class NetIndicatorWine : public ::testing::Test {
@@ -233,7 +211,7 @@ TEST_F(NetIndicatorWine, TheDisplayWindowShowsAHorizontalAndBTurned) {
         for (int x = 0; x < w; ++x) top += pixels[static_cast<size_t>(y) * w + x] == c.rgb;
       EXPECT_LT(top, coloured / 2);
     }
-    Screenshot(c.png, r);
+    Screenshot(c.png, window);
   }
   cfg_.dwOpt = 0;
   display.OnOptionsChanged(0);
@@ -330,7 +308,7 @@ TEST_F(NetIndicatorWine, TheProgressWindowShowsTheChangeAndRepaintsWhileTheChang
     }
   };
   blockFor(300, true);
-  Screenshot("netvane-progress.png", r);
+  Screenshot("netvane-progress.png", dialog);
   const auto drawn = ScreenPixels(r);
   ASSERT_LT(CountPixels(drawn, 0xFF00FF), drawn.size() / 100);
   {

@@ -45,7 +45,8 @@ struct SlicePart {
 
 // The nine parts of `source` drawn into a target of `targetWidth` x `targetHeight`, row by row
 // from the top left.  Margins wider than the source or the target are cut down so the parts
-// never overlap; parts of zero size are kept (a painter skips them).
+// never overlap, and the source keeps a middle of at least one pixel, so every pixel of the
+// target is painted; parts of zero size are kept (a painter skips them).
 std::array<SlicePart, 9> NineSlice(const SkinRect& source, const SkinMargins& margins, int targetWidth,
                                    int targetHeight);
 

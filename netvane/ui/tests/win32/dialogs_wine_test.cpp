@@ -1,8 +1,8 @@
 // The configuration dialogs as a person uses them, on Wine's display: each dialog opens from its
 // template in NvRes.dll with the English string file, the test sets its controls and presses its
 // buttons with messages, then reads the registry.  The adapter trees of Windows 2000 and 95/98
-// and the product key live below a scratch key.  One screenshot per dialog and page goes to
-// NV_TEST_ARTIFACT_DIR as dialog-<name>.png.
+// and the product key live below a scratch key.  One checked screenshot per dialog and page, in
+// English and in Korean, goes to NV_TEST_ARTIFACT_DIR as dialog-<name>.png and -kor.png.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,12 +16,14 @@
 #include "corekit/registry.h"
 #include "corekit/resource_strings.h"
 #include "corekit/testing/registry_sandbox.h"
+#include "corekit/testing/scripted_registry_api.h"
 #include "netvane/win32/about_box.h"
 #include "netvane/win32/ad_pages.h"
 #include "netvane/win32/ip_dialogs.h"
 #include "netvane/win32/option_sheet.h"
 #include "nvprn/testing/test_printers.h"
 #include "nvres/nvres_ids.h"
+#include "platform/testing/screenshot.h"
 #include "platform/text.h"
 #include "support/fake_guard_device.h"
 #include "support/list_view_test_support.h"
@@ -64,47 +66,18 @@ std::string ArtifactDir() {
   return n > 0 && n < 1024 ? nv::text::Narrow(std::wstring(dir, n)) : std::string();
 }
 
-// A PNG of `window`'s screen rectangle, taken by ImageMagick on the test display.  A smoke test:
-// a missing display or tool is reported, not failed.
-void Screenshot(HWND window, const std::string& name) {
-  const std::string dir = ArtifactDir();
-  if (dir.empty() || window == nullptr) return;
-  ::ShowWindow(window, SW_SHOW);
-  ::SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-  ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-  for (int i = 0; i < 10; ++i) {
-    Pump();
-    ::Sleep(50);
-  }
-  RECT r{};
-  ::GetWindowRect(window, &r);
-  const std::string png = dir + "/dialog-" + name + ".png";
-  const std::string crop = std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top) + "+" +
-                           std::to_string(std::max(0L, r.left)) + "+" + std::to_string(std::max(0L, r.top));
-  std::wstring command =
-      nv::text::Widen("/bin/sh -c \"mkdir -p '" + dir + "' && /usr/bin/import -window root -crop " + crop +
-                      " png:'" + png + ".part' && mv '" + png + ".part' '" + png + "'\"");
-  std::wstring winPng = nv::text::Widen("Z:" + png);
-  std::replace(winPng.begin(), winPng.end(), L'/', L'\\');
-  ::DeleteFileW(winPng.c_str());  // an earlier run's file must not count as this one
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
-    std::printf("note: no screenshot %s (%lu)\n", png.c_str(), ::GetLastError());
-    return;
-  }
-  ::CloseHandle(process.hProcess);
-  ::CloseHandle(process.hThread);
-  // Wine cannot wait for a Linux program: wait for the finished file instead, pumping so the
-  // dialog keeps answering the X server.
-  for (int i = 0; i < 200 && ::GetFileAttributesW(winPng.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) {
-    Pump();
-    ::Sleep(50);
-  }
-  if (::GetFileAttributesW(winPng.c_str()) == INVALID_FILE_ATTRIBUTES)
-    std::printf("note: %s not written\n", png.c_str());
+// A checked screenshot of `window` as "dialog-<name>.png" ("-kor" for the Korean texts) in the
+// artifacts folder: on the test's own display, in front, painted, and (skinned windows) with
+// every button's face whole and every caption readable; the Korean ones show Hangul.
+void Screenshot(HWND window, const std::string& name, bool korean = false, bool skinned = true) {
+  nv::testing::ScreenshotOptions options;
+  options.file = "dialog-" + name + (korean ? "-kor" : "") + ".png";
+  options.pump = [] { Pump(); };
+  const auto handle = reinterpret_cast<std::uintptr_t>(window);
+  const nv::testing::Screenshot shot = nv::testing::TakeWindowScreenshot(handle, options);
+  ASSERT_TRUE(shot.ok) << options.file << ": " << shot.why;
+  if (skinned) EXPECT_EQ(nv::testing::CheckSkinnedLook(handle, shot), "") << options.file;
+  if (korean) EXPECT_EQ(nv::testing::CheckHangulShown(handle), "") << options.file;
 }
 
 void SetIp(HWND dialog, int id, uint32_t address) {
@@ -387,7 +360,7 @@ TEST_F(Dialogs, RebootPromptBreaksLinesAndRestartsOnlyOnYes) {
     EXPECT_NE(text.find("settings.\nRestart now?"), std::string::npos) << text;
     EXPECT_NE(::GetDlgItem(box, IDYES), nullptr);
     EXPECT_NE(::GetDlgItem(box, IDNO), nullptr);
-    if (answer == IDYES) Screenshot(box, "reboot");
+    if (answer == IDYES) Screenshot(box, "reboot", false, false);  // the system's own message box
     ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), 0);
     asker.join();
     EXPECT_EQ(said, answer == IDYES);
@@ -529,6 +502,112 @@ TEST_F(Dialogs, OptionSheetSavesEveryPageInTabOrderAndCancelWritesNothing) {
   }
 }
 
+// Every value below `path` (of the scratch tree) with its type and bytes, subkeys in order: two
+// equal dumps mean a byte-identical store.
+std::string DumpTree(const std::string& path) {
+  CRegistry key;
+  if (!key.Connect(corekit::kHKeyLocalMachine) ||
+      !key.Open((nictest::ScratchRoot() + "\\" + path).c_str(), CRegistry::permissionRead))
+    return path + " (none)\n";
+  std::string dump = "[" + path + "]\n";
+  for (uint32_t i = 0;; ++i) {
+    std::string name;
+    CRegistry::KeyValueTypes type = CRegistry::typeNone;
+    std::vector<uint8_t> data(8192);
+    uint32_t size = static_cast<uint32_t>(data.size());
+    if (!key.EnumerateValues(i, name, type, data.data(), size)) break;
+    dump += name + " " + std::to_string(type) + ":";
+    for (uint32_t b = 0; b < size; ++b) dump += " " + std::to_string(data[b]);
+    dump += "\n";
+  }
+  std::vector<std::string> subkeys;
+  for (uint32_t i = 0;; ++i) {
+    std::string name, cls;
+    if (!key.EnumerateKeys(i, name, cls)) break;
+    subkeys.push_back(name);
+  }
+  for (const std::string& sub : subkeys) dump += DumpTree(path + "\\" + sub);
+  return dump;
+}
+
+// A save made to fail part-way through the registry seam: the dialog says so and stays open,
+// the store is byte for byte as before, the settings in force are unchanged, and Cancel then
+// leaves it all so.
+TEST_F(Dialogs, ASaveThatFailsHalfWayLeavesTheStoreAndTheSettingsAndCancelKeepsThem) {
+  BuildNT5();
+  ::SetEnvironmentVariableW(L"NV_NO_MESSAGEBOX", L"1");
+  using Op = regtest::ScriptedRegistryApi::Op;
+  struct Case {
+    const char* what;
+    int passes;  // writes that go through before the one that fails
+  } cases[] = {{"IP1Cfg", 4}, {"IP2Cfg", 9}, {"option sheet", 3}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(nictest::DeleteScratchTree());
+    ASSERT_TRUE(nictest::CreateKey(kProduct));
+    auto registry = std::make_shared<regtest::ScriptedRegistryApi>();
+    CCfginfo cfg(registry);
+    cfg.SetKeys(nictest::ScratchRoot() + "\\" + kProduct);
+    cfg.szNet[0] = "INTRANET";
+    cfg.szNet[1] = "INTERNET";
+    cfg.dwIPnum = 2;
+    cfg.dwOpt = 0x0B;
+    cfg.net[0].Gateway = Ip(10, 0, 0, 1);
+    cfg.net[1].IPAddr = Ip(172, 16, 0, 9);
+    cfg.net[0].szNetDev = cfg.net[1].szNetDev = "Intel PRO/1000";
+    ASSERT_TRUE(cfg.SaveNetworks(os_));
+    ASSERT_TRUE(cfg.SaveOptions());
+    const std::string before = DumpTree(kProduct);
+    const NetworkSettings networks = cfg.Networks();
+    const OptionSettings options = cfg.Options();
+    const auto unchanged = [&] {
+      EXPECT_EQ(DumpTree(kProduct), before);
+      const NetworkSettings n = cfg.Networks();
+      EXPECT_TRUE(n.net[0] == networks.net[0] && n.net[1] == networks.net[1] &&
+                  n.dwIPnum == networks.dwIPnum);
+      const OptionSettings o = cfg.Options();
+      EXPECT_EQ(o.dwOpt, options.dwOpt);
+      EXPECT_EQ(o.szNet[0], options.szNet[0]);
+      EXPECT_EQ(o.dwComport, options.dwComport);
+    };
+
+    std::unique_ptr<nv::ui::CDialogBase> dialog;
+    int ok = IDOK, cancel = IDCANCEL;
+    const auto nics = ScratchNics(nv::core::NicFamily::kNT5, descsNT5);
+    if (std::string(c.what) == "IP1Cfg") {
+      dialog = std::make_unique<nv::ui::CIp1CfgDialog>(context_, cfg, os_, nics);
+    } else if (std::string(c.what) == "IP2Cfg") {
+      dialog = std::make_unique<nv::ui::CIp2CfgDialog>(context_, cfg, os_, nics);
+    } else {
+      dialog = std::make_unique<nv::ui::COptionSheet>(context_, cfg);
+      ok = IDC_SHEET_OK;
+      cancel = IDC_SHEET_CANCEL;
+    }
+    const HWND d = dialog->Create(nullptr);
+    ASSERT_NE(d, nullptr);
+    Pump();
+    if (std::string(c.what) == "IP1Cfg") SetIp(d, IDC_IP_GATEWAY_A, Ip(10, 9, 9, 9));
+    if (std::string(c.what) == "IP2Cfg") SetIp(d, IDC_IP2_ADDRESS_B, Ip(172, 16, 9, 9));
+    if (std::string(c.what) == "option sheet") {
+      auto* sheet = static_cast<nv::ui::COptionSheet*>(dialog.get());
+      SetText(sheet->page(0)->hwnd(), IDC_DISP_NAME_A, "Elsewhere");
+      Click(sheet->page(0)->hwnd(), IDC_DISP_ICON);
+    }
+    registry->Script(Op::SetValue, regtest::ScriptedRegistryApi::kPass, c.passes);
+    registry->Script(Op::SetValue, 5 /* access denied */, 1);
+    ::SendMessageW(d, WM_COMMAND, MAKEWPARAM(ok, BN_CLICKED), 0);
+    Pump();
+    EXPECT_EQ(dialog->result(), 0) << "the dialog stays open";
+    EXPECT_TRUE(::IsWindow(d));
+    EXPECT_GT(registry->Calls(Op::SetValue), c.passes) << "the failure came part-way through the save";
+    unchanged();
+    ::SendMessageW(d, WM_COMMAND, MAKEWPARAM(cancel, BN_CLICKED), 0);
+    Pump();
+    EXPECT_EQ(dialog->result(), IDCANCEL);
+    unchanged();
+  }
+}
+
 class FixedVersion : public nv::ui::IVersionSource {
  public:
   bool Read(const std::string&, nv::ui::FileVersion& out) override {
@@ -546,12 +625,15 @@ TEST_F(Dialogs, AboutBoxShowsTheVersionLineAndClosesAsOk) {
   EXPECT_EQ(ItemText(d, IDC_ABOUT_VERSION), "Netvane Version 2.1 (Build 0007)");
   EXPECT_EQ(ItemText(d, IDOK), "Close");
   EXPECT_FALSE(ItemText(d, IDC_ABOUT_WEB).empty());
-  // The outline comes from the background bitmap: its magenta corners are cut away.
+  // The outline comes from the background bitmap: its magenta bottom corners are cut away; the
+  // caption keeps its square corners.
   RECT frame{};
   ::GetWindowRect(d, &frame);
   HRGN outline = ::CreateRectRgn(0, 0, 0, 0);
   ASSERT_NE(::GetWindowRgn(d, outline), ERROR);
-  EXPECT_FALSE(::PtInRegion(outline, 0, 0));
+  EXPECT_TRUE(::PtInRegion(outline, 0, 0));
+  EXPECT_TRUE(::PtInRegion(outline, frame.right - frame.left - 1, 0));
+  EXPECT_FALSE(::PtInRegion(outline, 0, frame.bottom - frame.top - 1));
   EXPECT_FALSE(::PtInRegion(outline, frame.right - frame.left - 1, frame.bottom - frame.top - 1));
   EXPECT_TRUE(::PtInRegion(outline, (frame.right - frame.left) / 2, 0));
   EXPECT_TRUE(::PtInRegion(outline, (frame.right - frame.left) / 2, (frame.bottom - frame.top) / 2));
@@ -564,6 +646,64 @@ TEST_F(Dialogs, AboutBoxShowsTheVersionLineAndClosesAsOk) {
   nv::ui::FileVersionSource files;
   nv::ui::FileVersion read;
   EXPECT_FALSE(files.Read("no-such-file.exe", read));
+}
+
+// Every dialog and page with the Korean string file: the texts in Hangul, drawn in a face that
+// has its glyphs (the file's own, or one the system has), one checked screenshot each.
+TEST_F(Dialogs, EveryDialogAndPageInKorean) {
+  CIniFile korean;
+  const std::string english = strings_.GetPath();
+  korean.SetPath(english.substr(0, english.size() - std::string("ENG.ini").size()) + "KOR.ini");
+  ASSERT_TRUE(korean.ReadFile()) << korean.GetPath();
+  nv::ui::DialogContext context{resources_, &korean};
+  BuildNT5();
+  cfg_.szNet[0] = "내부망";
+  cfg_.szNet[1] = "외부망";
+  cfg_.net[0].szNetDev = "Intel PRO/1000";
+  {
+    nv::ui::CIp1CfgDialog dialog(context, cfg_, os_, ScratchNics(nv::core::NicFamily::kNT5, descsNT5));
+    const HWND d = dialog.Create(nullptr);
+    ASSERT_NE(d, nullptr);
+    Screenshot(d, "ip1cfg", true);
+  }
+  {
+    nv::ui::CIp2CfgDialog dialog(context, cfg_, os_, ScratchNics(nv::core::NicFamily::kNT5, descsNT5));
+    const HWND d = dialog.Create(nullptr);
+    ASSERT_NE(d, nullptr);
+    Screenshot(d, "ip2cfg", true);
+  }
+  {
+    nv::ui::COptionSheet sheet(context, cfg_, nv::ui::AdPageHooks(os_, nullptr));
+    const HWND s = sheet.Create(nullptr);
+    ASSERT_NE(s, nullptr);
+    ::ShowWindow(s, SW_SHOW);
+    const HWND tab = ::GetDlgItem(s, IDC_SHEET_TAB);
+    const char* names[] = {"display", "printer", "folder", "network", "manage"};
+    for (int i = 0; i < 5; ++i) {
+      ::SendMessageW(tab, TCM_SETCURFOCUS, static_cast<WPARAM>(i), 0);
+      Pump();
+      Screenshot(s, std::string("option-") + names[i], true);
+    }
+  }
+  {
+    FixedVersion version;
+    nv::ui::CAboutBox about(context, version);
+    const HWND d = about.Create(nullptr);
+    ASSERT_NE(d, nullptr);
+    Screenshot(d, "about", true);
+  }
+  std::thread asker([&] { nv::ui::AskReboot(nullptr, korean, "Netvane", [] {}); });
+  HWND box = nullptr;
+  for (int i = 0; i < 200 && box == nullptr; ++i) {
+    ::Sleep(50);
+    box = ::FindWindowW(L"#32770", L"Netvane");
+  }
+  if (box != nullptr) {
+    Screenshot(box, "reboot", true, false);
+    ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), 0);
+  }
+  asker.join();
+  EXPECT_NE(box, nullptr);
 }
 
 }  // namespace

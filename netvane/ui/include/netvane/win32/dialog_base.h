@@ -1,7 +1,9 @@
 // Windows only: the base of every Netvane dialog and page.  The static procedure takes `this`
 // from the WM_INITDIALOG parameter into DWLP_USER, ignores messages before it and forwards to
 // the virtual handlers.  Nothing throws across user32: an exception ends the dialog with
-// kFailed (modal) or destroys it (modeless), and is traced.
+// kFailed (modal) or destroys it (modeless), and is traced.  Every dialog and page is drawn in
+// the string file's "FontFaceName" at its template's size, or in a face the system has that can
+// show the texts when that one is missing (dialog_font.h).
 //
 // Lifecycle: construct, then DoModal (returns IDOK, IDCANCEL or kFailed) or Create (modeless,
 // for pages and tests; the window lives until End or the owner goes).  The object must outlive
@@ -70,12 +72,14 @@ class CDialogBase {
  private:
   static INT_PTR CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
+  void ApplyFont();
 
   DialogContext m_context;
   int m_templateId;
   HWND m_hwnd = nullptr;
   bool m_modal = false;
   INT_PTR m_result = 0;
+  HFONT m_font = nullptr;  // owned; outlives the window
 };
 
 }  // namespace nv::ui
