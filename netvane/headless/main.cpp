@@ -16,6 +16,7 @@
 #include "netvane/change_audit.h"
 #include "netvane/change_ip.h"
 #include "netvane/change_sequence.h"
+#include "netvane/gateway_watch.h"
 #include "netvane/isolation_step.h"
 #include "netvane/log_file.h"
 #include "netvane/switch_ctrl.h"
@@ -187,6 +188,11 @@ int RunChange(const RunnerOptions& o) {
 
   const uint32_t gateway = cfg.net[o.target].Gateway;
   const auto answer = nv::headless::CheckGateway(gateway, o.gatewayWaitMs);
+  // The same line the tray program writes after each change's "ID%d".
+  if (log)
+    log->Write("%s",
+               nv::core::GatewayLogLine({o.target, gateway, {answer.answered, answer.rttMs, answer.detail}})
+                   .c_str());
   nvutil::AdapterSnapshot held;
   std::string unread;
   address.ReadAdapter(cfg.net[o.target], held, unread);

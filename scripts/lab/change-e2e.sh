@@ -121,6 +121,8 @@ change() {  # change A|B GATEWAY ADDRESS_PREFIX
     expect "gateway $gw answers ping" [ $ping_ok = 1 ]
     expect "log line ID$([ "$to" = B ] && echo 2 || echo 1)" \
       grep -q ",ID$([ "$to" = B ] && echo 2 || echo 1)\$" <<<"$(log_lines | tail -n +"$((log_before + 1))")"
+    expect "log line GW $gw answers, as the tray program writes it" \
+      grep -q ",GW $gw answers (" <<<"$(log_lines | tail -n +"$((log_before + 1))")"
   fi
 }
 
