@@ -13,9 +13,24 @@ jobs=${NV_JOBS:-$(nproc)}
 
 cmake --preset windows >/dev/null
 programs=(Netvane corekit nvidle nvsvc Updagent continue nvuninst nvres ldnvchng)
-cmake --build --preset windows -j "$jobs" --target "${programs[@]}" netvane_help netvane_installer
+cmake --build --preset windows -j "$jobs" --target "${programs[@]}"
 
 build=build/windows
+# The help file shows the screenshots of this build's test run: the tests that take them run again
+# when any picture is missing or older than the program, and the help is built from them.
+artifacts=$PWD/$build/artifacts
+stale=0
+for f in help/images/*.png; do
+  a=$artifacts/$(basename "$f")
+  [ -f "$a" ] && [ "$a" -nt "$build/bin/Netvane.exe" ] || stale=1
+done
+if [ $stale = 1 ]; then
+  cmake --build --preset windows -j "$jobs"
+  ctest --preset windows -L screenshots --output-on-failure
+fi
+rm -f "$build/bin/Netvane_Help.chm"
+NV_HELP_IMAGES=$artifacts cmake --build --preset windows -j "$jobs" --target netvane_help netvane_installer
+
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 [ -n "$version" ] || { echo "no project version in $build/CMakeCache.txt" >&2; exit 1; }
 out=$build/release
