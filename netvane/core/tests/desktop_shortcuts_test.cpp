@@ -141,7 +141,9 @@ TEST(ChangeShortcut, LeavesOneLinkOfOursNamedAfterTheNetwork) {
     for (const auto& [path, target] : links.links) ours += target == kOther ? 0 : 1;
     EXPECT_EQ(ours, 1);
     EXPECT_EQ(links.files, c.others);
-    if (!c.listFails) EXPECT_EQ(links.links, c.after);
+    if (!c.listFails) {
+      EXPECT_EQ(links.links, c.after);
+    }
   }
 }
 

@@ -232,7 +232,9 @@ TEST(ChangeHelper, ArgumentsAnswersAndExitCodes) {
     EXPECT_EQ(tray.current, c.networkAfter);
     EXPECT_EQ(tray.started, std::string(c.what) == "own change starts the tray program");
     EXPECT_LE(tray.waitedMs, kBusyLimitMs) << "the bound holds";
-    if (tray.refusals > 0) EXPECT_GE(tray.waitedMs, 500u) << "a refused request is asked again after a wait";
+    if (tray.refusals > 0) {
+      EXPECT_GE(tray.waitedMs, 500u) << "a refused request is asked again after a wait";
+    }
   }
 
   // Command lines that are refused before anything is sent.
