@@ -60,12 +60,6 @@ void Pump() {
   }
 }
 
-std::string ArtifactDir() {
-  wchar_t dir[1024] = {};
-  const DWORD n = ::GetEnvironmentVariableW(L"NV_TEST_ARTIFACT_DIR", dir, 1024);
-  return n > 0 && n < 1024 ? nv::text::Narrow(std::wstring(dir, n)) : std::string();
-}
-
 // A checked screenshot of `window` as "dialog-<name>.png" ("-kor" for the Korean texts) in the
 // artifacts folder: on the test's own display, in front, painted, and (skinned windows) with
 // every button's face whole and every caption readable; the Korean ones show Hangul.
@@ -76,8 +70,12 @@ void Screenshot(HWND window, const std::string& name, bool korean = false, bool 
   const auto handle = reinterpret_cast<std::uintptr_t>(window);
   const nv::testing::Screenshot shot = nv::testing::TakeWindowScreenshot(handle, options);
   ASSERT_TRUE(shot.ok) << options.file << ": " << shot.why;
-  if (skinned) EXPECT_EQ(nv::testing::CheckSkinnedLook(handle, shot), "") << options.file;
-  if (korean) EXPECT_EQ(nv::testing::CheckHangulShown(handle), "") << options.file;
+  if (skinned) {
+    EXPECT_EQ(nv::testing::CheckSkinnedLook(handle, shot), "") << options.file;
+  }
+  if (korean) {
+    EXPECT_EQ(nv::testing::CheckHangulShown(handle), "") << options.file;
+  }
 }
 
 void SetIp(HWND dialog, int id, uint32_t address) {
