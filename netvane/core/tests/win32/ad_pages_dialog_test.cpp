@@ -33,11 +33,13 @@ void Pump() {
   }
 }
 
-// A checked screenshot of `window` as "dialog-<name>.png" in the artifacts folder: on the test's
-// own display, in front and painted (platform/testing/screenshot.h).
+// A checked screenshot of `window` as "view-<name>.png" in the artifacts folder: on the test's
+// own display, in front and painted (platform/testing/screenshot.h).  The views here sit in a
+// plain test frame, unskinned, with the test's own texts: the product's pages, skinned and in
+// both languages, are the option sheet's "dialog-option-*" pictures of netvane/ui's tests.
 void Screenshot(HWND window, const std::string& name) {
   nv::testing::ScreenshotOptions options;
-  options.file = "dialog-" + name + ".png";
+  options.file = "view-" + name + ".png";
   options.pump = [] { Pump(); };
   const nv::testing::Screenshot shot =
       nv::testing::TakeWindowScreenshot(reinterpret_cast<std::uintptr_t>(window), options);
