@@ -212,6 +212,24 @@ Screenshot TakeWindowScreenshot(std::uintptr_t handle, const ScreenshotOptions& 
   return shot;
 }
 
+RgbImage ReadPicture(const std::string& unixPath) {
+  const std::string raw = unixPath + ".read.rgb", size = unixPath + ".read.size",
+                    done = unixPath + ".read.done";
+  for (const std::string& f : {raw, size, done}) ::DeleteFileW(WinePath(f).c_str());
+  const std::string script = "/usr/bin/identify -format '%w %h' png:'" + unixPath + "' >'" + size +
+                             "' && /usr/bin/convert png:'" + unixPath + "' -depth 8 rgb:'" + raw +
+                             "'; touch '" + done + "'";
+  RgbImage image;
+  if (RunShell(script, done, ScreenshotOptions{})) {
+    std::istringstream dimensions(ReadFile(size));
+    int width = 0, height = 0;
+    dimensions >> width >> height;
+    image = ImageFromRawRgb(ReadFile(raw), width, height);
+  }
+  for (const std::string& f : {raw, size, done}) ::DeleteFileW(WinePath(f).c_str());
+  return image;
+}
+
 namespace {
 
 struct Control {

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "netvane/desktop_links.h"
+#include "platform/testing/screenshot.h"
 #include "platform/text.h"
 #include "tray_harness.h"
 // shellapi.h and the socket headers after the windows.h types (tray_harness.h).
@@ -190,6 +191,20 @@ TEST_F(TrayProgramTest, ScreenshotOfTheRunningProgram) {
   ::ReadFile(file, magic, sizeof magic, &got, nullptr);
   ::CloseHandle(file);
   EXPECT_EQ(std::string(magic, got), std::string("\x89PNG\r\n\x1a\n", 8));
+  // What a person must see: the icon of the network in force in the notification area at the
+  // bottom right (B's red diamond after the change, else A's green disc).
+  const nv::testing::RgbImage image = nv::testing::ReadPicture(png);
+  ASSERT_FALSE(image.empty()) << png;
+  const nv::testing::Rgb icon =
+      SwitchPort() != 0 ? nv::testing::Rgb{0xD9, 0x30, 0x25} : nv::testing::Rgb{0x1E, 0x8E, 0x3E};
+  int shown = 0;
+  for (int y = image.height - 30; y < image.height; ++y)
+    for (int x = image.width - 60; x < image.width; ++x) {
+      const nv::testing::Rgb c = image.At(x, y);
+      shown +=
+          std::abs(c.r - icon.r) < 40 && std::abs(c.g - icon.g) < 40 && std::abs(c.b - icon.b) < 40 ? 1 : 0;
+    }
+  EXPECT_GT(shown, 20) << png << ": no icon of the network in force in the notification area";
 
   ::PostMessageW(frame, WM_COMMAND, kCmdExit, 0);
   EXPECT_EQ(tray->Wait(), 0u);
@@ -337,9 +352,10 @@ TEST_F(TrayProgramTest, TheProgressWindowShowsTheChangeUnderWay) {
 
   wchar_t artifacts[1024] = {};
   if (::GetEnvironmentVariableW(L"NV_TEST_ARTIFACT_DIR", artifacts, 1024) != 0) {
-    EXPECT_TRUE(
-        TakeScreenshot(Narrow(artifacts) + "/netvane-tray-progress.png", "the whole screen: no such window"))
-        << "no screenshot";
+    const std::string png = Narrow(artifacts) + "/netvane-tray-progress.png";
+    ASSERT_TRUE(TakeScreenshot(png, "the whole screen: no such window")) << "no screenshot";
+    // The test's own display shows only this program's windows: never a blank screen.
+    EXPECT_EQ(nv::testing::NearlyOneColour(nv::testing::ReadPicture(png)), "") << png;
   }
   held.Release();
   ASSERT_TRUE(tray->WaitForTrace("OnTrayChange End"));

@@ -43,6 +43,9 @@ std::string CheckSkinnedLook(std::uintptr_t window, const Screenshot& shot);
 // (font linking included).  Empty when so; else what is wrong (also when nothing shows Hangul).
 std::string CheckHangulShown(std::uintptr_t window);
 
+// The pixels of a PNG file (a Unix path) as ImageMagick reads them; no pixels when it cannot.
+RgbImage ReadPicture(const std::string& unixPath);
+
 // The folder screenshots go to: NV_TEST_ARTIFACT_DIR, else a folder below the temp folder (Unix paths).
 std::string ScreenshotFolder();
 
