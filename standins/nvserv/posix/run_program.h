@@ -1,22 +1,9 @@
-// Runs a helper program with an argument vector (never through a shell) and a bounded wait.
+// The emulation runs tc and ip through the platform's program runner.
 #pragma once
-#include <string>
-#include <vector>
+#include "platform/run_program.h"
 
 namespace nvserv::posix {
-
-struct ProgramResult {
-  bool started = false;
-  bool timedOut = false;
-  int exitCode = -1;   // -1 when it did not exit normally
-  std::string output;  // stdout and stderr together, at most 16 KiB
-};
-
-// argv[0] is an absolute path. stdin is /dev/null; the child gets LC_ALL=C and a plain PATH.
-// A program still running after timeoutMs is killed.
-ProgramResult RunProgram(const std::vector<std::string>& argv, int timeoutMs) noexcept;
-
-// The first executable among the candidates (absolute paths), or empty.
-std::string FindExecutable(const std::vector<std::string>& candidates);
-
+using nv::posix::FindExecutable;
+using nv::posix::ProgramResult;
+using nv::posix::RunProgram;
 }  // namespace nvserv::posix

@@ -39,7 +39,10 @@ DhcpReply Finish(const DhcpReplyFields& f, const DhcpClientMessage& request, con
   return reply;
 }
 
+DhcpReply Nak(const DhcpClientMessage& request, const LeaseConfig& config);
+
 DhcpReply Offer(const DhcpClientMessage& request, const LeaseConfig& config, DhcpMessageType type) {
+  if (config.declined) return Nak(request, config);  // the address is another host's
   DhcpReplyFields f = CommonFields(request, config, type);
   f.yiaddr = config.address;
   f.leaseSeconds = config.leaseSeconds;
@@ -76,6 +79,7 @@ std::optional<DhcpReply> AnswerClient(const DhcpClientMessage& request, const Le
   if (request.chaddr != config.mac || request.giaddr != 0) return std::nullopt;
   switch (static_cast<DhcpMessageType>(request.messageType)) {
     case DhcpMessageType::kDiscover:
+      if (config.declined) return std::nullopt;  // nothing else to offer
       return Offer(request, config, DhcpMessageType::kOffer);
     case DhcpMessageType::kRequest:
       return AnswerRequest(request, config);
@@ -89,6 +93,13 @@ std::optional<DhcpReply> AnswerClient(const DhcpClientMessage& request, const Le
     default:
       return std::nullopt;  // DECLINE, RELEASE: nothing to free; server messages: not ours
   }
+}
+
+bool DeclinesOfferedAddress(const DhcpClientMessage& request, const LeaseConfig& config) noexcept {
+  if (request.messageType != static_cast<std::uint8_t>(DhcpMessageType::kDecline)) return false;
+  if (request.chaddr != config.mac || request.giaddr != 0) return false;
+  if (request.serverId && *request.serverId != config.serverId) return false;  // another server's offer
+  return request.requestedIp == config.address;
 }
 
 }  // namespace nvserv

@@ -29,7 +29,13 @@ struct DhcpReply {
 //  - DISCOVER -> OFFER of the configured address;
 //  - REQUEST for the configured address -> ACK; for any other address -> NAK; a REQUEST
 //    naming another server is left to that server;
-//  - INFORM -> ACK with the settings and no address; everything else is ignored.
+//  - INFORM -> ACK with the settings and no address; everything else is ignored;
+//  - once the address is declined (config.declined) it is offered no more, and a REQUEST
+//    for it gets a NAK.
 std::optional<DhcpReply> AnswerClient(const DhcpClientMessage& request, const LeaseConfig& config);
+
+// True when the message is the configured adapter's DECLINE of the configured address: the
+// client found another host holding it.
+bool DeclinesOfferedAddress(const DhcpClientMessage& request, const LeaseConfig& config) noexcept;
 
 }  // namespace nvserv

@@ -1,5 +1,6 @@
 #include "src/dhcp_server.h"
 
+#include <algorithm>
 #include <chrono>
 #include <vector>
 
@@ -51,8 +52,10 @@ bool DhcpServer::Arm(const LeaseConfig& config) noexcept {
       lease_.reset();
       transport_->Disarm();
     }
+    declined_ = 0;
+    lastAnswered_.clear();
     std::string error;
-    if (!transport_->Arm(config.mac, error)) {
+    if (!transport_->Arm(config, error)) {
       lastError_ = "arm " + FormatMac(config.mac) + ": " + error;
       return false;
     }
@@ -91,6 +94,11 @@ bool DhcpServer::IsOpen() const noexcept {
 bool DhcpServer::IsArmed() const noexcept {
   std::lock_guard<std::mutex> lock(mutex_);
   return lease_.has_value();
+}
+
+Ipv4 DhcpServer::DeclinedAddress() const noexcept {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return declined_;
 }
 
 std::string DhcpServer::LastError() const {
@@ -134,8 +142,22 @@ void DhcpServer::HandleDatagram(const std::uint8_t* data, std::size_t size) {
   if (ParseClientMessage(data, size, request) != ParseError::kNone) return;
   std::lock_guard<std::mutex> lock(mutex_);
   if (!lease_) return;
+  if (DeclinesOfferedAddress(request, *lease_)) {
+    if (!lease_->declined) {
+      lease_->declined = true;
+      declined_ = lease_->address;
+      lastError_ = "address " + FormatIpv4(lease_->address) + " is in use on this network";
+    }
+    return;
+  }
+  const auto now = std::chrono::steady_clock::now();
+  if (now - lastAnsweredAt_ < std::chrono::milliseconds(kDuplicateWindowMs) && lastAnswered_.size() == size &&
+      std::equal(lastAnswered_.begin(), lastAnswered_.end(), data))
+    return;
   const std::optional<DhcpReply> reply = AnswerClient(request, *lease_);
   if (!reply) return;
+  lastAnswered_.assign(data, data + size);
+  lastAnsweredAt_ = now;
   std::string error;
   if (!transport_->Send(*reply, error)) lastError_ = "send: " + error;
 }

@@ -39,4 +39,6 @@ int CDHCPemu::DrvClose() noexcept {
   return 1;
 }
 
+std::uint32_t CDHCPemu::DeclinedAddress() const noexcept { return server_->DeclinedAddress(); }
+
 std::string CDHCPemu::LastError() const { return server_->LastError(); }

@@ -72,4 +72,27 @@ std::vector<std::uint8_t> BuildUdpFrame(const UdpFrameAddressing& a, const std::
   return frame;
 }
 
+bool ParseIpv4Udp(const std::uint8_t* packet, std::size_t size, UdpDatagramView& out) noexcept {
+  out = UdpDatagramView{};
+  if (packet == nullptr || size < kIpv4HeaderSize) return false;
+  if ((packet[0] >> 4) != 4) return false;
+  const std::size_t headerSize = static_cast<std::size_t>(packet[0] & 0x0F) * 4;
+  const std::size_t totalSize = GetBe16(packet + 2);
+  if (headerSize < kIpv4HeaderSize || totalSize < headerSize + kUdpHeaderSize || totalSize > size)
+    return false;
+  if ((GetBe16(packet + 6) & 0x3FFF) != 0) return false;  // more fragments, or not the first one
+  if (packet[9] != kIpProtocolUdp) return false;
+  if (InternetChecksum(packet, headerSize) != 0) return false;
+  const std::uint8_t* udp = packet + headerSize;
+  const std::size_t udpSize = GetBe16(udp + 4);
+  if (udpSize < kUdpHeaderSize || udpSize > totalSize - headerSize) return false;
+  out.srcIp = GetBe32(packet + 12);
+  out.dstIp = GetBe32(packet + 16);
+  out.srcPort = GetBe16(udp);
+  out.dstPort = GetBe16(udp + 2);
+  out.payload = udp + kUdpHeaderSize;
+  out.size = udpSize - kUdpHeaderSize;
+  return true;
+}
+
 }  // namespace nvserv

@@ -33,4 +33,21 @@ std::uint16_t InternetChecksum(const std::uint8_t* data, std::size_t size,
 std::vector<std::uint8_t> BuildUdpFrame(const UdpFrameAddressing& addressing, const std::uint8_t* payload,
                                         std::size_t size);
 
+// One UDP datagram read from an IPv4 packet (no link-layer header); the payload points into
+// the packet.
+struct UdpDatagramView {
+  Ipv4 srcIp = 0;
+  Ipv4 dstIp = 0;
+  std::uint16_t srcPort = 0;
+  std::uint16_t dstPort = 0;
+  const std::uint8_t* payload = nullptr;
+  std::size_t size = 0;
+};
+
+// Reads an IPv4 packet carrying UDP. False for anything else: another version or protocol, a
+// fragment, a bad header checksum, or lengths that do not fit the packet. The UDP checksum is
+// not checked: a frame reflected on its way out of this host may still carry the partial sum
+// that the adapter would have completed.
+bool ParseIpv4Udp(const std::uint8_t* packet, std::size_t size, UdpDatagramView& out) noexcept;
+
 }  // namespace nvserv

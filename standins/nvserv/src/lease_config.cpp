@@ -56,6 +56,22 @@ const char* LeaseConfigErrorText(LeaseConfigError error) noexcept {
   return "unknown";
 }
 
+Ipv4 ChooseServerId(Ipv4 address, Ipv4 subnetMask, Ipv4 router, bool& pinned) noexcept {
+  pinned = false;
+  if (router != 0 && router != address && router != kBroadcastIp) return router;
+  // Only a contiguous mask of at most 30 bits leaves a network address apart from the hosts'.
+  const Ipv4 hostBits = ~subnetMask;
+  const bool contiguous = (hostBits & (hostBits + 1)) == 0;
+  if (contiguous && hostBits >= 3) {
+    const Ipv4 network = address & subnetMask;
+    if (network != address && network != 0) {
+      pinned = true;
+      return network;
+    }
+  }
+  return kDummyServerId;
+}
+
 LeaseConfigError MakeLeaseConfig(const _uIPINFO& info, LeaseConfig& out) {
   LeaseConfig config;
   std::copy(std::begin(info.ucMacAddr), std::end(info.ucMacAddr), config.mac.begin());
@@ -65,7 +81,7 @@ LeaseConfigError MakeLeaseConfig(const _uIPINFO& info, LeaseConfig& out) {
   const char* dnsEnd = std::find(std::begin(info.szDns), std::end(info.szDns), '\0');
   const auto dnsLength = static_cast<std::size_t>(dnsEnd - info.szDns);
   config.nameServers = ParseNameServers(std::string_view(info.szDns, dnsLength));
-  config.serverId = config.router != 0 ? config.router : config.address;
+  config.serverId = ChooseServerId(config.address, config.subnetMask, config.router, config.serverIdPinned);
 
   if (config.address == 0 || config.address == kBroadcastIp) return LeaseConfigError::kNoAddress;
   const bool allZero =

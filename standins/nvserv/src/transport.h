@@ -28,11 +28,13 @@ class DhcpTransport {
 
   // Binds the server port. False with a reason when it cannot.
   [[nodiscard]] virtual bool Open(std::string& error) noexcept = 0;
-  // Makes the adapter with this MAC reachable: its requests arrive, replies reach it.
-  [[nodiscard]] virtual bool Arm(const MacAddress& mac, std::string& error) noexcept = 0;
+  // Makes the adapter with lease.mac reachable: its requests arrive, replies reach it. When
+  // lease.serverIdPinned, the adapter is also made to reach lease.serverId by unicast.
+  [[nodiscard]] virtual bool Arm(const LeaseConfig& lease, std::string& error) noexcept = 0;
   // Undoes Arm; the adapter's DHCP traffic takes its ordinary path again. Safe when not armed.
   virtual void Disarm() noexcept = 0;
-  // Waits at most timeoutMs for one datagram to the server port.
+  // Waits at most timeoutMs for one request to the server port (its UDP payload), from the
+  // armed adapter only; each request is delivered once however often it was seen.
   virtual ReceiveResult Receive(std::vector<std::uint8_t>& buffer, int timeoutMs) noexcept = 0;
   // Sends one reply to its destination. False when it could not be sent.
   [[nodiscard]] virtual bool Send(const DhcpReply& reply, std::string& error) noexcept = 0;

@@ -124,6 +124,31 @@ TEST(DhcpResponder, OfferAndAckCarryTheSettingsWithAnInfiniteLease) {
   }
 }
 
+TEST(DhcpResponder, ADeclinedAddressIsOfferedNoMore) {
+  LeaseConfig c = Config();
+  DhcpClientMessage m;
+  const auto decline = ClientPacket(testing::kDecline, kMac, 8, kAddress, kGateway);
+  ASSERT_EQ(ParseClientMessage(decline.data(), decline.size(), m), ParseError::kNone);
+  EXPECT_TRUE(DeclinesOfferedAddress(m, c));
+  for (const auto& other : {ClientPacket(testing::kDecline, kOtherMac, 8, kAddress, kGateway),
+                            ClientPacket(testing::kDecline, kMac, 8, kElsewhere, kGateway),
+                            ClientPacket(testing::kDecline, kMac, 8, kAddress, 0x0a4d00fe),
+                            ClientPacket(testing::kRelease, kMac, 8, kAddress, kGateway)}) {
+    ASSERT_EQ(ParseClientMessage(other.data(), other.size(), m), ParseError::kNone);
+    EXPECT_FALSE(DeclinesOfferedAddress(m, c));
+  }
+
+  c.declined = true;
+  EXPECT_FALSE(Answer(ClientPacket(testing::kDiscover, kMac, 1), c)) << "no offer";
+  for (const auto& request : {ClientPacket(testing::kRequest, kMac, 2, kAddress, kGateway),
+                              ClientPacket(testing::kRequest, kMac, 3, kAddress),
+                              ClientPacket(testing::kRequest, kMac, 4, {}, {}, kAddress)}) {
+    const auto reply = Answer(request, c);
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(testing::ReadReply(reply->payload).Type(), testing::kNak);
+  }
+}
+
 TEST(DhcpResponder, NakCarriesNoLeaseAndNoSettings) {
   const auto nak = Answer(ClientPacket(testing::kRequest, kMac, 1, kElsewhere));
   ASSERT_TRUE(nak);
@@ -135,14 +160,14 @@ TEST(DhcpResponder, NakCarriesNoLeaseAndNoSettings) {
 TEST(DhcpResponder, LeavesOutRouterAndNameServersWhenTheRecordHasNone) {
   LeaseConfig c = Config();
   c.router = 0;
-  c.serverId = kAddress;
+  c.serverId = kAddress & 0xffffff00;
   c.nameServers.clear();
   const auto reply = Answer(ClientPacket(testing::kDiscover, kMac, 1), c);
   ASSERT_TRUE(reply);
   const testing::ReplyView v = testing::ReadReply(reply->payload);
   EXPECT_EQ(v.options.count(3), 0u);
   EXPECT_EQ(v.options.count(6), 0u);
-  EXPECT_EQ(v.Address(54), kAddress);
+  EXPECT_EQ(v.Address(54), kAddress & 0xffffff00);
 }
 
 TEST(DhcpResponder, RelayedRequestsAreNotTheAdaptersOwn) {

@@ -80,6 +80,33 @@ TEST_F(DhcpServerTest, ArmingAgainReplacesTheEarlierAdapter) {
   EXPECT_EQ(RepliesTo({ClientPacket(testing::kDiscover, kOtherMac, 2)}), 1u);
 }
 
+TEST_F(DhcpServerTest, OneRequestSeenTwiceIsAnsweredOnceAndARepeatedOneAgain) {
+  ASSERT_TRUE(server.Open());
+  ASSERT_TRUE(server.Arm(Config()));
+  const auto discover = ClientPacket(testing::kDiscover, kMac, 7);
+  EXPECT_EQ(RepliesTo({discover, discover}), 1u) << "the same bytes at once are one request";
+  EXPECT_EQ(RepliesTo({ClientPacket(testing::kDiscover, kMac, 8)}), 1u) << "another request";
+  std::this_thread::sleep_for(std::chrono::milliseconds(DhcpServer::kDuplicateWindowMs + 50));
+  EXPECT_EQ(RepliesTo({ClientPacket(testing::kDiscover, kMac, 8)}), 1u) << "the client asking again";
+}
+
+TEST_F(DhcpServerTest, ADeclinedAddressIsReportedAndOfferedNoMoreUntilTheNextArming) {
+  ASSERT_TRUE(server.Open());
+  ASSERT_TRUE(server.Arm(Config()));
+  EXPECT_EQ(server.DeclinedAddress(), 0u);
+  const Ipv4 address = Config().address, gateway = Config().router;
+  EXPECT_EQ(RepliesTo({ClientPacket(testing::kDecline, kOtherMac, 1, address, gateway)}), 0u);
+  EXPECT_EQ(server.DeclinedAddress(), 0u) << "another adapter's decline is not ours";
+  EXPECT_EQ(RepliesTo({ClientPacket(testing::kDecline, kMac, 2, address, gateway)}), 0u);
+  EXPECT_EQ(server.DeclinedAddress(), address);
+  EXPECT_EQ(server.LastError(), "address 10.77.0.20 is in use on this network");
+  EXPECT_EQ(RepliesTo({ClientPacket(testing::kDiscover, kMac, 3)}), 0u) << "no DISCOVER, OFFER, DECLINE loop";
+
+  ASSERT_TRUE(server.Arm(Config()));
+  EXPECT_EQ(server.DeclinedAddress(), 0u);
+  EXPECT_EQ(RepliesTo({ClientPacket(testing::kDiscover, kMac, 4)}), 1u);
+}
+
 TEST_F(DhcpServerTest, FailuresAreReportedAndLeaveNothingAnswering) {
   EXPECT_FALSE(server.Arm(Config())) << "not open";
   EXPECT_NE(server.LastError().find("not open"), std::string::npos);

@@ -78,5 +78,55 @@ TEST(UdpFrame, RefusesAPayloadThatCannotFitOneDatagram) {
   EXPECT_FALSE(BuildUdpFrame(Addressing(), payload.data(), payload.size() - 1).empty());
 }
 
+// A header checksum that verifies again after a change.
+void FixHeaderSum(std::vector<std::uint8_t>& p) {
+  p[10] = p[11] = 0;
+  const std::uint16_t sum = InternetChecksum(p.data(), 20);
+  p[10] = static_cast<std::uint8_t>(sum >> 8);
+  p[11] = static_cast<std::uint8_t>(sum);
+}
+
+TEST(UdpFrame, ReadsBackWhatWasBuiltAndRefusesWhatIsNotOneWholeDatagram) {
+  const std::vector<std::uint8_t> payload = {1, 2, 3, 4, 5};
+  const auto frame = BuildUdpFrame(Addressing(), payload.data(), payload.size());
+  std::vector<std::uint8_t> packet(frame.begin() + 14, frame.end());
+  packet.push_back(0xEE);  // link-layer padding after the datagram is not part of it
+  UdpDatagramView v;
+  ASSERT_TRUE(ParseIpv4Udp(packet.data(), packet.size(), v));
+  EXPECT_EQ(v.srcIp, 0x0a4d0001u);
+  EXPECT_EQ(v.dstIp, kBroadcastIp);
+  EXPECT_EQ(v.srcPort, 67);
+  EXPECT_EQ(v.dstPort, 68);
+  ASSERT_EQ(v.size, payload.size());
+  EXPECT_TRUE(std::equal(payload.begin(), payload.end(), v.payload));
+
+  struct Case {
+    const char* name;
+    void (*change)(std::vector<std::uint8_t>&);
+  };
+  const Case cases[] = {
+      {"truncated header", [](std::vector<std::uint8_t>& p) { p.resize(19); }},
+      {"shorter than its total length", [](std::vector<std::uint8_t>& p) { p.resize(p.size() - 3); }},
+      {"IPv6", [](std::vector<std::uint8_t>& p) { p[0] = 0x65; }},
+      {"header length below 20", [](std::vector<std::uint8_t>& p) { p[0] = 0x44, FixHeaderSum(p); }},
+      {"bad header checksum", [](std::vector<std::uint8_t>& p) { p[10] ^= 1; }},
+      {"TCP", [](std::vector<std::uint8_t>& p) { p[9] = 6, FixHeaderSum(p); }},
+      {"first fragment", [](std::vector<std::uint8_t>& p) { p[6] = 0x20, FixHeaderSum(p); }},
+      {"later fragment", [](std::vector<std::uint8_t>& p) { p[7] = 0x10, FixHeaderSum(p); }},
+      {"UDP length past the packet", [](std::vector<std::uint8_t>& p) { p[24] = 0x10; }},
+      {"UDP length below its header", [](std::vector<std::uint8_t>& p) { p[24] = 0, p[25] = 7; }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::uint8_t> bad(frame.begin() + 14, frame.end());
+    c.change(bad);
+    EXPECT_FALSE(ParseIpv4Udp(bad.data(), bad.size(), v));
+  }
+  std::vector<std::uint8_t> dontFragment(frame.begin() + 14, frame.end());
+  dontFragment[6] = 0x40;
+  FixHeaderSum(dontFragment);
+  EXPECT_TRUE(ParseIpv4Udp(dontFragment.data(), dontFragment.size(), v)) << "DF is no fragment";
+}
+
 }  // namespace
 }  // namespace nvserv

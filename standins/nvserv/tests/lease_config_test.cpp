@@ -72,13 +72,35 @@ TEST(LeaseConfig, TakesTheRecordApart) {
   EXPECT_EQ(c.leaseSeconds, 0xffffffffu);
 }
 
-TEST(LeaseConfig, WithoutGatewayTheOfferedAddressIdentifiesTheServer) {
-  _uIPINFO info = testing::Record();
-  info.dwGateway = 0;
-  LeaseConfig c;
-  ASSERT_EQ(MakeLeaseConfig(info, c), LeaseConfigError::kNone);
-  EXPECT_EQ(c.router, 0u);
-  EXPECT_EQ(c.serverId, 0x0a4d0014u);
+TEST(LeaseConfig, TheServerIdentifierIsNeverTheClientsOwnAddress) {
+  struct Case {
+    const char* name;
+    Ipv4 address, mask, gateway;
+    Ipv4 expected;
+    bool pinned;
+  };
+  const Case cases[] = {
+      {"gateway", 0x0a4d0014, 0xffffff00, 0x0a4d0001, 0x0a4d0001, false},
+      {"no gateway: the network address", 0x0a4d0014, 0xffffff00, 0, 0x0a4d0000, true},
+      {"gateway is the address itself", 0x0a4d0014, 0xffffff00, 0x0a4d0014, 0x0a4d0000, true},
+      {"/30", 0x0a4d0015, 0xfffffffc, 0, 0x0a4d0014, true},
+      {"/31 has no network address", 0x0a4d0015, 0xfffffffe, 0, kDummyServerId, false},
+      {"/32", 0x0a4d0015, 0xffffffff, 0, kDummyServerId, false},
+      {"mask with holes", 0x0a4d0015, 0xff00ff00, 0, kDummyServerId, false},
+      {"the address is the network address", 0x0a4d0000, 0xffffff00, 0, kDummyServerId, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    _uIPINFO info = testing::Record();
+    info.dwIPAddr = c.address;
+    info.dwSubnetMask = c.mask;
+    info.dwGateway = c.gateway;
+    LeaseConfig out;
+    ASSERT_EQ(MakeLeaseConfig(info, out), LeaseConfigError::kNone);
+    EXPECT_EQ(out.serverId, c.expected);
+    EXPECT_NE(out.serverId, out.address);
+    EXPECT_EQ(out.serverIdPinned, c.pinned);
+  }
 }
 
 TEST(LeaseConfig, NameServerTextIsReadOnlyWithinItsField) {

@@ -92,8 +92,9 @@ class WinsockTransport final : public DhcpTransport {
     return true;
   }
 
-  bool Arm(const MacAddress& mac, std::string& error) noexcept override {
+  bool Arm(const LeaseConfig& lease, std::string& error) noexcept override {
     try {
+      const MacAddress& mac = lease.mac;
       if (options_.requireAdapter && !AdapterHasMac(mac)) {
         error = "no adapter has the MAC " + FormatMac(mac);
         return false;

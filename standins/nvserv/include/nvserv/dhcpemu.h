@@ -5,6 +5,7 @@
 // DrvClose may be called when the driver was never opened; the destructor calls it.
 // Every operation is thread-safe and noexcept; non-zero means success.
 #pragma once
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -31,6 +32,11 @@ class CDHCPemu {
   int SetEndDHCP() noexcept;
   // Stops answering, unbinds and ends the serving thread.
   int DrvClose() noexcept;
+
+  // The address the armed adapter's DHCP client declined because another host on the network
+  // holds it (it is offered no more until the next SetStartDHCP); 0 when none was declined.
+  // LastError() then says "address A.B.C.D is in use on this network".
+  std::uint32_t DeclinedAddress() const noexcept;
 
   // Why the last failed operation failed (for traces); empty when none failed.
   std::string LastError() const;

@@ -38,7 +38,7 @@ class FakeTransport final : public DhcpTransport {
     n_->open = true;
     return true;
   }
-  bool Arm(const MacAddress& mac, std::string& error) noexcept override {
+  bool Arm(const LeaseConfig& lease, std::string& error) noexcept override {
     std::lock_guard<std::mutex> lock(n_->mutex);
     ++n_->arms;
     if (n_->failNextArm) {
@@ -47,7 +47,8 @@ class FakeTransport final : public DhcpTransport {
       return false;
     }
     n_->armed = true;
-    n_->armedMac = mac;
+    n_->armedMac = lease.mac;
+    n_->armedPinned = lease.serverIdPinned;
     return true;
   }
   void Disarm() noexcept override {

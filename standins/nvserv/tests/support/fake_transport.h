@@ -21,6 +21,7 @@ struct FakeNetwork {
   bool open = false;
   bool armed = false;
   MacAddress armedMac{};
+  bool armedPinned = false;  // told to make the server identifier reachable
   int opens = 0, arms = 0, disarms = 0, closes = 0;
   bool failNextOpen = false, failNextArm = false;
   bool sentWhileDisarmed = false;

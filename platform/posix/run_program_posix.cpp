@@ -1,4 +1,4 @@
-#include "posix/run_program.h"
+#include "platform/run_program.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -14,7 +14,7 @@
 
 #include "platform/posix_fd.h"
 
-namespace nvserv::posix {
+namespace nv::posix {
 namespace {
 
 constexpr std::size_t kMaxOutput = 16 * 1024;
@@ -108,6 +108,40 @@ Ending CollectUntilExit(pid_t pid, int outputFd, Clock::time_point deadline, std
 }
 }  // namespace
 
+bool StartDetached(const std::vector<std::string>& argv) noexcept {
+  try {
+    if (argv.empty() || argv[0].empty() || argv[0][0] != '/') return false;
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    char envLang[] = "LC_ALL=C";
+    char envPath[] = "PATH=/usr/sbin:/usr/bin:/sbin:/bin";
+    char* env[] = {envLang, envPath, nullptr};
+    // Two forks: the daemon is re-parented at once and never becomes a zombie of ours.  Only
+    // async-signal-safe calls between fork and exec.
+    const pid_t first = ::fork();
+    if (first < 0) return false;
+    if (first == 0) {
+      ::setsid();
+      if (::fork() != 0) ::_exit(0);
+      const int null = ::open("/dev/null", O_RDWR);
+      if (null >= 0) {
+        ::dup2(null, 0);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+      }
+      ::execve(args[0], args.data(), env);
+      ::_exit(127);
+    }
+    int status = 0;
+    while (::waitpid(first, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  } catch (...) {
+    return false;
+  }
+}
+
 std::string FindExecutable(const std::vector<std::string>& candidates) {
   for (const std::string& path : candidates) {
     if (!path.empty() && path[0] == '/' && ::access(path.c_str(), X_OK) == 0) return path;
@@ -158,4 +192,4 @@ ProgramResult RunProgram(const std::vector<std::string>& argv, int timeoutMs) no
   }
 }
 
-}  // namespace nvserv::posix
+}  // namespace nv::posix
