@@ -60,4 +60,38 @@ std::vector<pid_t> DhcpClientFinder::FindUdhcpc(const std::string& interfaceName
   return found;
 }
 
+std::vector<ProcessEntry> DhcpClientFinder::ListProcesses() const {
+  std::vector<ProcessEntry> found;
+  struct stat own {};
+  if (::stat(ownNetns.c_str(), &own) != 0) return found;
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(procRoot.c_str()), ::closedir);
+  if (!dir) return found;
+  std::string raw;
+  while (const dirent* entry = ::readdir(dir.get())) {
+    char* end = nullptr;
+    const long pid = std::strtol(entry->d_name, &end, 10);
+    if (pid <= 0 || *end != '\0') continue;
+    const std::string base = procRoot + "/" + entry->d_name;
+    if (!ReadBounded(base + "/cmdline", raw) || raw.empty()) continue;
+    if (!SameFile(base + "/ns/net", own)) continue;
+    ProcessEntry process;
+    process.pid = static_cast<int>(pid);
+    process.argv = SplitCmdline(raw);
+    // "PID (comm) S PPID ...": the name may hold blanks and parentheses, so read after the last ')'.
+    std::string stat;
+    if (ReadBounded(base + "/stat", stat)) {
+      const auto close = stat.rfind(')');
+      if (close != std::string::npos && close + 4 < stat.size())
+        process.parent = static_cast<int>(std::strtol(stat.c_str() + close + 4, nullptr, 10));
+    }
+    found.push_back(std::move(process));
+  }
+  return found;
+}
+
+unsigned long long DhcpClientFinder::NamespaceId() const {
+  struct stat own {};
+  return ::stat(ownNetns.c_str(), &own) == 0 ? static_cast<unsigned long long>(own.st_ino) : 0;
+}
+
 }  // namespace nvutil::posix

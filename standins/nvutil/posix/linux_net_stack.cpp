@@ -181,29 +181,41 @@ Outcome LinuxNetStack::Lease(std::uint32_t interfaceNumber, LeaseAction action) 
   if (linkErr != 0 || name.empty())
     return Fail(linkErr ? linkErr : ENODEV, "no interface " + std::to_string(interfaceNumber));
 
+  const DhcpClientControl control(m_options.clients);
+  const bool renew = action == LeaseAction::Renew;
   // A client that just gave up may be starting again: give it a moment.
-  std::vector<pid_t> clients = m_options.finder.FindUdhcpc(name);
+  std::vector<ManagingClient> clients = control.Find(name, static_cast<int>(interfaceNumber));
   for (int i = 0; clients.empty() && i < 10; ++i) {
     ::usleep(100 * 1000);
-    clients = m_options.finder.FindUdhcpc(name);
+    clients = control.Find(name, static_cast<int>(interfaceNumber));
   }
-  if (clients.empty()) return Fail(ESRCH, "no supported DHCP client (busybox udhcpc) runs for " + name);
-  const pid_t pid = clients.front();
+  std::optional<ManagingClient> stopped;
+  if (renew && clients.empty()) stopped = control.RecallStopped(name);  // our release stopped it
+  if (clients.size() != 1 && !stopped)
+    return Fail(clients.empty() ? ESRCH : EBUSY, DescribeManagers(clients, name));
+  const ManagingClient& client = stopped ? *stopped : clients.front();
+  const LeasePlan plan = stopped ? RestartPlan(client, name)
+                         : renew ? RenewPlan(client, name)
+                                 : ReleasePlan(client, name);
 
   std::vector<nl::AddrEntry> addresses;
   if (const int err = ListAddresses(interfaceNumber, addresses)) return Fail(err, "reading the addresses");
   const bool heldBefore = !addresses.empty();
 
-  // Join the address notifications before signalling, so that no change is missed.
+  // Join the address notifications before the client acts, so that no change is missed.
   NetlinkSocket events;
   const bool watching = events.Open(nl::kGroupIpv4Addresses) == 0;
 
-  const bool renew = action == LeaseAction::Renew;
-  const std::string client = "udhcpc " + std::to_string(pid) + " on " + name;
-  if (::kill(pid, renew ? SIGUSR1 : SIGUSR2) != 0) return Fail(errno, "signalling " + client);
+  const std::string clientText = std::string(DhcpClientName(client.line.kind)) +
+                                 (stopped ? " (started again)" : " " + std::to_string(client.pid)) + " on " +
+                                 name;
+  std::string error;
+  if (plan.stopsClient) control.RememberStopped(name, client);
+  if (!control.Execute(plan, client, error)) return Fail(EIO, clientText + ": " + error);
+  if (stopped) control.ForgetStopped(name);
   if (!renew && !heldBefore) {
     Outcome outcome;
-    outcome.note = client + " told to release; no address was held";
+    outcome.note = clientText + " told to release; no address was held";
     return outcome;
   }
 
@@ -224,22 +236,26 @@ Outcome LinuxNetStack::Lease(std::uint32_t interfaceNumber, LeaseAction action) 
     Outcome done;
     done.count = 1;
     if (!renew && addresses.empty()) {
-      done.note = client + " released the address after " + std::to_string(elapsed) + " ms";
+      done.note = clientText + " released the address after " + std::to_string(elapsed) + " ms";
       return done;
     }
     if (renew && !addresses.empty() && (!heldBefore || setAnew || elapsed >= m_options.keptLeaseWaitMs)) {
-      done.note = client + " holds " + FormatDotted(addresses.front().local) + "/" +
+      done.note = clientText + " holds " + FormatDotted(addresses.front().local) + "/" +
                   std::to_string(addresses.front().msg.prefixLen) + " after " + std::to_string(elapsed) +
                   " ms" + (heldBefore && !setAnew ? " (address kept, not set anew)" : "");
       return done;
     }
-    // A client that ends without an address has given up (no answer, or the lease refused):
+    // A udhcpc that ends without an address has given up (no answer, or the lease refused):
     // the renew has failed, there is nothing to wait for.
-    if (renew && ClientEnded(pid))
-      return Fail(ETIMEDOUT, client + " gave up without an address after " + std::to_string(elapsed) + " ms");
+    if (renew && client.line.kind == DhcpClientKind::Udhcpc && ClientEnded(client.pid))
+      return Fail(ETIMEDOUT,
+                  clientText + " gave up without an address after " + std::to_string(elapsed) + " ms");
+    if (renew && RenewCancelled())
+      return Fail(ECANCELED, clientText + ": the wait for an address was given up after " +
+                                 std::to_string(elapsed) + " ms");
     if (elapsed >= limitMs)
-      return Fail(ETIMEDOUT, client + (renew ? " got no address" : " still holds its address") + " within " +
-                                 std::to_string(limitMs) + " ms");
+      return Fail(ETIMEDOUT, clientText + (renew ? " got no address" : " still holds its address") +
+                                 " within " + std::to_string(limitMs) + " ms");
   }
 }
 

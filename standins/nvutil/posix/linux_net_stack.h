@@ -1,12 +1,12 @@
 // The Linux network stack behind CNetUtil: routes and neighbour entries through
 // rtnetlink, interfaces by their hardware address, and DHCP leases through the running
-// busybox udhcpc of the interface (SIGUSR2 releases, SIGUSR1 renews). Works in the
+// DHCP client that manages the interface (dhcp_client_control.h). Works in the
 // calling thread's network namespace.
 #pragma once
 #include <string>
 #include <vector>
 
-#include "dhcp_client_finder.h"
+#include "dhcp_client_control.h"
 #include "netlink_codec.h"
 #include "nvutil/net_stack.h"
 
@@ -18,7 +18,7 @@ class LinuxNetStack : public NetStack {
     int releaseWaitMs = 10000;   // until the address is gone
     int renewWaitMs = 60000;     // until an address is held again
     int keptLeaseWaitMs = 5000;  // renewing a held address: how long to wait for it to be set anew
-    DhcpClientFinder finder;
+    DhcpClientControl::Options clients;
     // The resolver configuration whose name servers the adapter uses.
     std::string resolverConfig = "/etc/resolv.conf";
   };

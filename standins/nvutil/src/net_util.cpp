@@ -157,6 +157,10 @@ int CNetUtil::LeaseIP(std::uint32_t interfaceNumber, int renew) noexcept {
   }
 }
 
+void CNetUtil::SetRenewCancel(std::function<bool()> cancel) {
+  if (m_stack) m_stack->SetRenewCancel(std::move(cancel));
+}
+
 int CNetUtil::GetAdapterSnapshot(const nvutil::MacAddress& mac, nvutil::AdapterSnapshot& out) noexcept {
   try {
     out = {};

@@ -4,6 +4,7 @@
 // on Windows, rtnetlink and the running DHCP client on Linux); tests may supply their own.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -72,6 +73,16 @@ class NetStack {
   virtual Outcome Lease(std::uint32_t interfaceNumber, LeaseAction action) = 0;
   // Reads what the interface holds now; a stack that cannot read it says so (the default).
   virtual Outcome ReadAdapter(std::uint32_t interfaceNumber, AdapterSnapshot& out);
+
+  // Asked while a renew waits for its address: true gives the wait up at once (the caller
+  // knows that no address will come). Empty: wait the whole bound.
+  void SetRenewCancel(std::function<bool()> cancel) { m_renewCancel = std::move(cancel); }
+
+ protected:
+  [[nodiscard]] bool RenewCancelled() const { return m_renewCancel && m_renewCancel(); }
+
+ private:
+  std::function<bool()> m_renewCancel;
 };
 
 // The running system's network stack.

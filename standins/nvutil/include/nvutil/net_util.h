@@ -57,6 +57,10 @@ class CNetUtil {
   // effect (or a bounded wait ran out: then 0).
   virtual int LeaseIP(std::uint32_t interfaceNumber, int renew) noexcept;
 
+  // While a renew waits for its address, `cancel` is asked now and then; true ends the wait
+  // (LeaseIP then fails). Empty: the whole bound is waited.
+  virtual void SetRenewCancel(std::function<bool()> cancel);
+
   // What the adapter with this MAC holds now (addresses, routes, neighbours, name servers).
   // 0 when there is no such adapter or its tables could not be read.
   virtual int GetAdapterSnapshot(const nvutil::MacAddress& mac, nvutil::AdapterSnapshot& out) noexcept;
