@@ -65,6 +65,7 @@ class FaultyEmulation : public nv::core::IDhcpEmulation {
   int SetEndDHCP() noexcept override { return inner_->SetEndDHCP(); }
   int DrvClose() noexcept override { return inner_->DrvClose(); }
   std::string LastError() const override { return inner_->LastError(); }
+  uint32_t DeclinedAddress() const noexcept override { return inner_->DeclinedAddress(); }
 
  private:
   std::unique_ptr<nv::core::IDhcpEmulation> inner_;
@@ -175,6 +176,14 @@ int RunChange(const RunnerOptions& o) {
   if (!switched) {
     writeRecord();
     return 2;
+  }
+  if (state.addressResult == nv::core::IAddressRenewal::kAddressInUse) {
+    const std::string reason = address.AddressFailure();
+    std::printf("change to network %s failed: %s\n", letter, reason.c_str());
+    std::fprintf(stderr, "nvchange: %s\n", reason.c_str());
+    if (log) log->Write("FAIL %s", reason.c_str());
+    writeRecord();
+    return 5;
   }
 
   // A leftover of the network just left outweighs a silent gateway: it is what must never be.

@@ -114,6 +114,7 @@ class TimedSteps : public IPrinterStep,
   int ChangeIPbyDHCP(const NetCfgRecord& r) override {
     return Time("address change", record_.to, [&] { return inner_.address.ChangeIPbyDHCP(r); });
   }
+  std::string AddressFailure() const override { return inner_.address.AddressFailure(); }
   IsolationResult CheckAfterChange(int network) override {
     IsolationResult result;
     Time("isolation check", network, [&] {
@@ -269,6 +270,8 @@ AuditRecord RunAuditedChange(ChangeTrigger trigger, int showProgress, ChangeStat
   if (!arrived) {
     record.outcome = timed.switchCalled() ? "abandoned: the switch box was not commanded"
                                           : "refused by the printer helper";
+  } else if (state.addressResult == IAddressRenewal::kAddressInUse) {
+    record.outcome = "failed: " + steps.address.AddressFailure();
   } else if (record.isolation.failedOrUnchecked()) {
     record.outcome = record.isolation.state == IsolationResult::State::Failed
                          ? "changed, not isolated"

@@ -106,10 +106,12 @@ int CChangeIP::ChangeIPbyDHCP(const NetCfgRecord& record) {
   }
   const bool requested = DhcpRequest(mode);
   DhcpRequest(DhcpMode::End);
-  return requested ? kAddressesChanged : kEmulationFailed;
+  if (requested) return kAddressesChanged;
+  return m_addressFailure.empty() ? kEmulationFailed : kAddressInUse;
 }
 
 bool CChangeIP::DhcpRequest(DhcpMode mode) {
+  if (mode != DhcpMode::End) m_addressFailure.clear();
   switch (mode) {
     case DhcpMode::Emulated:
       m_emulating = 1;
@@ -140,13 +142,23 @@ bool CChangeIP::DhcpRequest(DhcpMode mode) {
   m_env.Sleep(kDhcpStepPauseMs);
   CDebug::dprintf("Start Renew\n");
   int renewed = 0;
+  // A declined address will not be offered again: waiting out the renew would only delay the
+  // failure.
+  if (mode == DhcpMode::Emulated) m_net->SetRenewCancel([this] { return m_emu->DeclinedAddress() != 0; });
   if (IsWinNT(m_os.name) || IsWin95(m_os.name)) {
     renewed = RenewStep(0);
   } else {
     renewed = m_net->LeaseIP(m_interface, 1);
   }
+  m_net->SetRenewCancel(nullptr);
   CDebug::dprintf("-- End Dhcp Req Thread idx(%d)(%x,%d)(%x,%d)\n", static_cast<int>(m_interface), released,
                   released, renewed, renewed);
+  if (mode == DhcpMode::Emulated && m_emu->DeclinedAddress() != 0) {
+    m_addressFailure =
+        "address " + nv::core::DottedAddress(m_emu->DeclinedAddress()) + " is in use on this network";
+    CDebug::dprintf("DHCP emulation: %s\n", m_addressFailure.c_str());
+    return false;
+  }
   return true;
 }
 

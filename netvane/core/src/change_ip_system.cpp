@@ -27,6 +27,7 @@ class DhcpEmulation : public IDhcpEmulation {
   int SetEndDHCP() noexcept override { return emu_.SetEndDHCP(); }
   int DrvClose() noexcept override { return emu_.DrvClose(); }
   std::string LastError() const override { return emu_.LastError(); }
+  uint32_t DeclinedAddress() const noexcept override { return emu_.DeclinedAddress(); }
 
  private:
   CDHCPemu emu_;

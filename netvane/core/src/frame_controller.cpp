@@ -28,6 +28,10 @@ void FrameController::RunChange(int showProgress, ChangeTrigger trigger) {
     // The adapter kept its old addresses: the log and the tray must not look like a clean change.
     host_.LogLine(kLogEmulationFailed);
     host_.ShowWarning(cfg_.szNet[state_.current != 0 ? 1 : 0] + kTipEmulationFailed);
+  } else if (state_.addressResult == IAddressRenewal::kAddressInUse) {
+    const std::string reason = steps_.address.AddressFailure();
+    host_.LogLine("FAIL " + reason);
+    host_.ShowWarning(cfg_.szNet[state_.current != 0 ? 1 : 0] + ": " + reason);
   }
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 
 #include "netvane/cfginfo.h"
 #include "netvane/change_ip.h"
@@ -40,10 +41,20 @@ class FakeNet : public CNetUtil {
   }
   int LeaseIP(std::uint32_t n, int renew) noexcept override {
     c_.push_back("net.LeaseIP " + std::to_string(n) + " " + std::to_string(renew));
+    if (renew && whileRenewing) whileRenewing();
+    // The real wait gives up as soon as the cancel says so, and the renew fails.
+    if (renew && cancel_ && cancel_()) {
+      c_.push_back("net.renew wait given up");
+      return 0;
+    }
     return 1;
   }
+  void SetRenewCancel(std::function<bool()> cancel) override { cancel_ = std::move(cancel); }
+
+  std::function<void()> whileRenewing;
 
  private:
+  std::function<bool()> cancel_;
   Calls& c_;
   uint32_t ifnum_;
 };
@@ -69,8 +80,10 @@ class FakeEmu : public nv::core::IDhcpEmulation {
     return 1;
   }
   std::string LastError() const override { return startRefused ? "cannot answer" : ""; }
+  uint32_t DeclinedAddress() const noexcept override { return declined; }
 
   bool startRefused = false;
+  uint32_t declined = 0;  // set while the renew runs: the client declined the address
 
  private:
   Calls& c_;
@@ -126,14 +139,17 @@ struct Rig {
   FakeEnv env{calls};
   std::unique_ptr<CChangeIP> ip;
   FakeEmu* emu = nullptr;
+  FakeNet* net = nullptr;
 
   explicit Rig(const std::string& version, uint32_t major = 5, uint32_t ifnum = 12) {
     cfg.dwIPnum = 2;
     cfg.net[0].szBindName = "\\Device\\RgateII_{A1B2}";
     auto fakeEmu = std::make_unique<FakeEmu>(calls, seen);
     emu = fakeEmu.get();
-    ip = std::make_unique<CChangeIP>(cfg, nv::core::OsFacts{version, major},
-                                     std::make_unique<FakeNet>(calls, ifnum), std::move(fakeEmu), env);
+    auto fakeNet = std::make_unique<FakeNet>(calls, ifnum);
+    net = fakeNet.get();
+    ip = std::make_unique<CChangeIP>(cfg, nv::core::OsFacts{version, major}, std::move(fakeNet),
+                                     std::move(fakeEmu), env);
   }
 };
 
@@ -178,6 +194,24 @@ TEST(ChangeIp, AnEmulationThatRefusesToArmIsReportedAndNothingIsReleased) {
     EXPECT_FALSE(rig.ip->emulating());
     EXPECT_EQ(rig.ip->EmulationError(), "cannot answer");
   }
+}
+
+TEST(ChangeIp, ADeclinedAddressEndsTheRenewWaitAndFailsTheStepNamingTheAddress) {
+  Rig rig("WINXP");
+  rig.net->whileRenewing = [&] { rig.emu->declined = FixedRecord().IPAddr; };
+  EXPECT_EQ(rig.ip->ChangeIPbyDHCP(FixedRecord()), CChangeIP::kAddressInUse);
+  EXPECT_EQ(rig.ip->AddressFailure(),
+            "address " + DottedAddress(FixedRecord().IPAddr) + " is in use on this network");
+  const Calls expected = {"net.GetInterfaceNum",     "emu.SetStartDHCP", "sleep 1500",
+                          "net.LeaseIP 12 0",        "sleep 1500",       "net.LeaseIP 12 1",
+                          "net.renew wait given up", "emu.SetEndDHCP"};
+  EXPECT_EQ(rig.calls, expected);
+
+  rig.emu->declined = 0;  // the next change starts clean
+  rig.calls.clear();
+  rig.net->whileRenewing = nullptr;
+  EXPECT_EQ(rig.ip->ChangeIPbyDHCP(FixedRecord()), CChangeIP::kAddressesChanged);
+  EXPECT_EQ(rig.ip->AddressFailure(), "");
 }
 
 TEST(ChangeIp, DhcpNetworkStartsNothingButStillStopsTheEmulation) {

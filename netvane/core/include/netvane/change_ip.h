@@ -27,6 +27,9 @@ class IDhcpEmulation {
   virtual int DrvClose() noexcept = 0;
   // Why the last failed call failed, for the trace; empty when unknown.
   virtual std::string LastError() const { return {}; }
+  // The address the adapter's client declined since the last arming (another host holds it);
+  // 0 when none.
+  virtual uint32_t DeclinedAddress() const noexcept { return 0; }
 };
 std::unique_ptr<IDhcpEmulation> MakeDhcpEmulation();
 
@@ -95,8 +98,12 @@ class CChangeIP : public nv::core::IAddressRenewal {
   bool emulating() const noexcept { return m_emulating != 0; }
 
   enum class DhcpMode { Server, Emulated, End };
-  // False when the emulation refused to arm; nothing was released or renewed then.
+  // False when the emulation refused to arm (nothing was released or renewed then) or the
+  // client declined the emulated address (AddressFailure() says which).
   bool DhcpRequest(DhcpMode mode);
+  // Why the last address step failed, for the user ("address 10.92.1.50 is in use on this
+  // network"); empty after a step that did not fail that way.
+  std::string AddressFailure() const override { return m_addressFailure; }
 
  private:
   int ReleaseTool(int network);
@@ -113,4 +120,5 @@ class CChangeIP : public nv::core::IAddressRenewal {
   _uIPINFO m_info{};
   uint32_t m_interface = 0;
   std::string m_macText;
+  std::string m_addressFailure;
 };

@@ -67,12 +67,16 @@ class IAddressRenewal {
   static constexpr int kAddressesChanged = 0;
   static constexpr int kNoInterface = 1;      // the adapter was not found: nothing was done
   static constexpr int kEmulationFailed = 2;  // the DHCP emulation could not be armed: nothing was done
+  static constexpr int kAddressInUse = 3;  // the client declined the emulated address: another host holds it
 
   virtual ~IAddressRenewal() = default;
   virtual int DelGateway() = 0;
   virtual int DelArp(uint32_t gateway) = 0;
   virtual int AddGateway(uint32_t gateway) = 0;
   virtual int ChangeIPbyDHCP(const NetCfgRecord& record) = 0;
+  // Why the last ChangeIPbyDHCP failed, in the user's words; empty when it did not or when
+  // its result says enough.
+  virtual std::string AddressFailure() const { return {}; }
 };
 
 // The tray icon and its tool tip.
