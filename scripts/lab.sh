@@ -12,7 +12,8 @@
 # (state folder, default build/lab), NV_BIN_DIR (switchbox binaries, default
 # build/host/bin), NV_LAB_DHCP_CLIENT=0 (up without udhcpc),
 # NV_LAB_SWITCHBOX_INITIAL=a|b|none (what the box connects when it starts),
-# NV_LAB_B_IPV6=prefix|none (whether network B advertises an IPv6 prefix).
+# NV_LAB_B_IPV6=prefix|none (whether network B advertises an IPv6 prefix),
+# NV_LAB_CLIENT=udhcpc|dhclient|dhcpcd (the workstation's DHCP client, default udhcpc).
 set -u
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -24,6 +25,7 @@ DHCP_CLIENT=${NV_LAB_DHCP_CLIENT:-1}
 SWITCHBOX_INITIAL=${NV_LAB_SWITCHBOX_INITIAL:-a}
 WAIT_S=${NV_LAB_WAIT:-15}
 B_IPV6=${NV_LAB_B_IPV6:-prefix}
+LAB_CLIENT=${NV_LAB_CLIENT:-udhcpc}
 
 NS_WS=$PREFIX-ws
 NS_BOX=$PREFIX-box
@@ -60,6 +62,15 @@ UDHCPC_PID=$LAB/udhcpc-$WS_IF.pid
 UDHCPC_LOG=$LAB/udhcpc-$WS_IF.log
 UDHCPC_SCRIPT=$ROOT/scripts/lab/udhcpc.script
 CLIENT_KEEPER_PID=$LAB/dhcp-client-keeper.pid
+# dhcpcd keeps its pid file, control socket and leases in fixed system folders: in the lab it
+# runs in a mount namespace of the workstation's own (held by this process), where those
+# folders and /etc/dhcpcd.conf are the lab's.  `exec WS` enters it too.
+WS_HOLDER_PID=$LAB/ws-mounts.pid
+case $LAB_CLIENT in
+  dhclient) CLIENT_PID=$LAB/dhclient-$WS_IF.pid ;;
+  dhcpcd) CLIENT_PID=$LAB/dhcpcd-$WS_IF.pid ;;
+  *) CLIENT_PID=$UDHCPC_PID ;;
+esac
 
 say() { echo "lab: $*"; }
 die() {
@@ -73,6 +84,7 @@ need_root() {
 
 check_prefix() {
   [[ $PREFIX =~ ^[a-z][a-z0-9-]{0,19}$ ]] || die "NV_LAB_PREFIX must be 1-20 of a-z, 0-9, - (got '$PREFIX')"
+  case $LAB_CLIENT in udhcpc | dhclient | dhcpcd) ;; *) die "NV_LAB_CLIENT must be udhcpc, dhclient or dhcpcd (got '$LAB_CLIENT')" ;; esac
 }
 
 ns_of() {
@@ -174,6 +186,8 @@ NV_LAB_UDHCPD_CONF=$LAB/udhcpd-a.conf
 NV_LAB_UDHCPC_PID_FILE=$UDHCPC_PID
 NV_LAB_UDHCPC_LOG=$UDHCPC_LOG
 NV_LAB_UDHCPC_LEASE=$LAB/lease-$WS_IF.env
+NV_LAB_CLIENT=$LAB_CLIENT
+NV_LAB_CLIENT_PID_FILE=$CLIENT_PID
 EOF
 }
 
@@ -192,28 +206,95 @@ switchbox_stop() { stop_pidfile "$SWITCHBOX_PID" switchbox; }
 
 # ---- DHCP client on the workstation -----------------------------------------
 
-# The client's command line.  It gives up after 3 tries 1 s apart or a NAK (its event script
+# The client's command line.  udhcpc gives up after 3 tries 1 s apart or a NAK (its event script
 # ends it), so that a renew that nobody answers fails within seconds; keep-client.sh starts it
-# again at once.
+# again at once.  dhclient and
+# dhcpcd run as a desktop runs them, as daemons that keep asking; the network helper stops and
+# starts them itself.
 dhcp_client_command() {
-  CLIENT_NAME=udhcpc
-  CLIENT_ARGV=(env NV_LAB_DIR="$LAB" "$BUSYBOX" udhcpc -f -i "$WS_IF" -s "$UDHCPC_SCRIPT" -p "$UDHCPC_PID"
-    -t 3 -T 1 -A 1)
+  CLIENT_NAME=$LAB_CLIENT
+  case $LAB_CLIENT in
+    udhcpc)
+      CLIENT_ARGV=(env NV_LAB_DIR="$LAB" "$BUSYBOX" udhcpc -f -i "$WS_IF" -s "$UDHCPC_SCRIPT" -p "$UDHCPC_PID"
+        -t 3 -T 1 -A 1)
+      ;;
+    dhclient)
+      # Its script gets a bare environment: the lab folder is written into a wrapper.
+      printf '#!/bin/sh\nNV_LAB_DIR=%q exec %q "$@"\n' "$LAB" "$ROOT/scripts/lab/dhclient.script" >"$LAB/dhclient-script"
+      chmod 755 "$LAB/dhclient-script"
+      # Quick retries and a short INIT-REBOOT, like udhcpc's; the default waits minutes.
+      printf '%s\n' "timeout 20;" "retry 1;" "initial-interval 1;" "backoff-cutoff 2;" "reboot 3;" \
+        "request subnet-mask, broadcast-address, routers, domain-name-servers, dhcp-lease-time;" >"$LAB/dhclient.conf"
+      CLIENT_ARGV=(dhclient -d -4 -v -pf "$CLIENT_PID" -lf "$LAB/dhclient-$WS_IF.leases" -cf "$LAB/dhclient.conf"
+        -sf "$LAB/dhclient-script" "$WS_IF")
+      ;;
+    dhcpcd)
+      printf '#!/bin/sh\nNV_LAB_DIR=%q exec %q "$@"\n' "$LAB" "$ROOT/scripts/lab/dhcpcd.hook" >"$LAB/dhcpcd-hook"
+      chmod 755 "$LAB/dhcpcd-hook"
+      printf '%s\n' "script $LAB/dhcpcd-hook" "allowinterfaces $WS_IF" ipv4only noipv6rs "timeout 20" \
+        "option domain_name_servers, subnet_mask, routers" >"$LAB/dhcpcd.conf"
+      # -B: in the foreground, so that its pid is the one written here.
+      CLIENT_ARGV=(sh -c 'echo $$ >"$1"; exec dhcpcd -B -4 "$2"' dhcpcd-start "$CLIENT_PID" "$WS_IF")
+      ;;
+  esac
+}
+
+# The workstation's own mount namespace (dhcpcd only): /run/dhcpcd and /var/lib/dhcpcd are the
+# lab's folders, /etc/dhcpcd.conf the lab's file.
+ws_mounts_start() {
+  [ "$LAB_CLIENT" = dhcpcd ] || return 0
+  live_pid "$WS_HOLDER_PID" ws-mounts >/dev/null && return 0
+  mkdir -p "$LAB/ws-run-dhcpcd" "$LAB/ws-var-dhcpcd" /run/dhcpcd /var/lib/dhcpcd
+  start_daemon "$NS_WS" "$WS_HOLDER_PID" "$LAB/ws-mounts.log" ws-mounts \
+    unshare --mount --propagation private bash -c 'mount --bind "$1/ws-run-dhcpcd" /run/dhcpcd &&
+      mount --bind "$1/ws-var-dhcpcd" /var/lib/dhcpcd && mount --bind "$1/dhcpcd.conf" /etc/dhcpcd.conf &&
+      echo $$ >"$2" && exec -a ws-mounts sleep infinity' ws-mounts "$LAB" "$WS_HOLDER_PID"
+}
+
+# Runs a command on the workstation (in its mount namespace when it has one).
+ws_run() {
+  local holder
+  if holder=$(live_pid "$WS_HOLDER_PID" ws-mounts); then
+    nsenter --target "$holder" --mount --net "$@"
+  else
+    ip netns exec "$NS_WS" "$@"
+  fi
 }
 
 dhcp_client_start() {
-  live_pid "$CLIENT_KEEPER_PID" keep-client >/dev/null && return 0
+  if [ "$LAB_CLIENT" = udhcpc ]; then
+    live_pid "$CLIENT_KEEPER_PID" keep-client >/dev/null && return 0
+  else
+    live_pid "$CLIENT_PID" "$LAB_CLIENT" >/dev/null && return 0
+  fi
   dhcp_client_stop
   rm -f "$LAB/lease-$WS_IF.env"
   dhcp_client_command
-  start_daemon "$NS_WS" "$CLIENT_KEEPER_PID" "$UDHCPC_LOG" keep-client \
-    bash "$ROOT/scripts/lab/keep-client.sh" "$CLIENT_KEEPER_PID" "$UDHCPC_PID" "${CLIENT_ARGV[@]}" || return 1
-  wait_for 5 live_pid "$UDHCPC_PID" "$CLIENT_NAME" >/dev/null
+  if [ "$LAB_CLIENT" = udhcpc ]; then
+    start_daemon "$NS_WS" "$CLIENT_KEEPER_PID" "$UDHCPC_LOG" keep-client \
+      bash "$ROOT/scripts/lab/keep-client.sh" "$CLIENT_KEEPER_PID" "$UDHCPC_PID" "${CLIENT_ARGV[@]}" || return 1
+    wait_for 5 live_pid "$UDHCPC_PID" "$CLIENT_NAME" >/dev/null
+    return
+  fi
+  ws_mounts_start || return 1
+  rm -f "$CLIENT_PID"
+  ws_run setsid "${CLIENT_ARGV[@]}" </dev/null >>"$UDHCPC_LOG" 2>&1 9>&- &
+  if ! wait_for 5 live_pid "$CLIENT_PID" "$CLIENT_NAME" >/dev/null; then
+    echo "lab: $CLIENT_NAME did not start; its log ($UDHCPC_LOG):" >&2
+    sed 's/^/  /' "$UDHCPC_LOG" >&2
+    return 1
+  fi
 }
 
 dhcp_client_stop() {
   stop_pidfile "$CLIENT_KEEPER_PID" keep-client
   stop_pidfile "$UDHCPC_PID" udhcpc
+  # A client the network helper started again has a pid of its own: every one in the namespace.
+  local pid
+  for pid in $(ip netns pids "$NS_WS" 2>/dev/null); do
+    tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -qE '^(/[^ ]*/)?dhclient |^dhcpcd' && kill -TERM "$pid" 2>/dev/null
+  done
+  rm -f "$CLIENT_PID"
 }
 
 ws_has_a_address() {
@@ -340,7 +421,7 @@ EOF
   if [ "$DHCP_CLIENT" = 1 ]; then
     dhcp_client_start
     if ! wait_for "$WAIT_S" ws_has_a_address; then
-      echo "lab: the workstation got no address on network A within ${WAIT_S}s; udhcpc log:" >&2
+      echo "lab: the workstation got no address on network A within ${WAIT_S}s; $LAB_CLIENT log:" >&2
       sed 's/^/  /' "$UDHCPC_LOG" >&2
       return 1
     fi
@@ -368,7 +449,7 @@ lab_up() {
   if is_up; then
     switchbox_start || die "the switch box does not start"
     router_adverts_start A && router_adverts_start B || die "radvd does not start"
-    if [ "$DHCP_CLIENT" = 1 ]; then dhcp_client_start || die "udhcpc does not start"; fi
+    if [ "$DHCP_CLIENT" = 1 ]; then dhcp_client_start || die "$LAB_CLIENT does not start"; fi
     say "already up ($PREFIX-*)"
     return 0
   fi
@@ -443,7 +524,7 @@ lab_status() {
     echo "workstation IPv6 default route: $(ip -n "$NS_WS" -6 route show default 2>/dev/null | head -1)"
   fi
   for p in "switchbox:$SWITCHBOX_PID" "udhcpd:$UDHCPD_PID" "keep-client:$CLIENT_KEEPER_PID" \
-    "udhcpc:$UDHCPC_PID" "radvd:$(radvd_pidfile A)" "radvd:$(radvd_pidfile B)"; do
+    "$LAB_CLIENT:$CLIENT_PID" "radvd:$(radvd_pidfile A)" "radvd:$(radvd_pidfile B)"; do
     if pid=$(live_pid "${p#*:}" "${p%%:*}"); then
       echo "${p%%:*}: running, pid $pid"
     else
@@ -488,6 +569,7 @@ main() {
       ns=$(ns_of "$1") || die "no such lab namespace: $1 (WS, BOX, A or B)"
       ns_exists "$ns" || die "$ns is not up"
       shift
+      [ "$ns" = "$NS_WS" ] && { ws_run "$@"; exit; }
       exec ip netns exec "$ns" "$@"
       ;;
     switchbox)
@@ -501,8 +583,8 @@ main() {
     dhcp-client)
       ns_exists "$NS_WS" || die "$NS_WS is not up"
       case "${1:-}" in
-        start) dhcp_client_start && say "udhcpc running, pid $(cat "$UDHCPC_PID")" ;;
-        stop) dhcp_client_stop && say "udhcpc stopped" ;;
+        start) dhcp_client_start && say "$LAB_CLIENT running, pid $(cat "$CLIENT_PID")" ;;
+        stop) dhcp_client_stop && say "$LAB_CLIENT stopped" ;;
         *) die "usage: lab.sh dhcp-client start|stop" ;;
       esac
       ;;

@@ -7,20 +7,28 @@
 # a route and a neighbour entry of network A in place and changes to B again: the isolation
 # check must fail and name both.
 #
-#   change-e2e.sh [--check] [--fault switchbox-off|emulation-mac|emulation-route]
+#   change-e2e.sh [--check] [--client udhcpc|dhclient|dhcpcd] [--address-in-use]
+#                 [--fault switchbox-off|emulation-mac|emulation-route]
 # --check turns the report into assertions (the run fails when any of them fails).
 # --fault breaks one thing on purpose, to show that --check notices: the switch box is off,
 # the DHCP emulation answers another MAC, or it hands out another router.
+# --client chooses the workstation's DHCP client (NV_LAB_CLIENT; udhcpc by default); the leftover
+# check runs with udhcpc only.  --address-in-use then lets a host on B answer for B's address:
+# the change to B must fail within its bound, name the address and leave nothing of A, and the
+# emulation must offer the address once only.
 # Needs root; the lab is built and torn down here (also on Ctrl-C).
 set -u
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 check=0
 fault=""
+in_use=0
 while [ $# -gt 0 ]; do
   case $1 in
+    --client) export NV_LAB_CLIENT=${2:-}; shift ;;
+    --address-in-use) in_use=1 ;;
     --check) check=1 ;;
     --fault) fault=${2:-}; shift ;;
-    *) echo "usage: $0 [--check] [--fault switchbox-off|emulation-mac|emulation-route]" >&2; exit 64 ;;
+    *) echo "usage: $0 [--check] [--client udhcpc|dhclient|dhcpcd] [--address-in-use] [--fault ...]" >&2; exit 64 ;;
   esac
   shift
 done
@@ -129,7 +137,38 @@ change() {  # change A|B GATEWAY ADDRESS_PREFIX
 change B "$NV_LAB_B_GATEWAY" "$NV_LAB_B_ADDRESS/"
 change A "$NV_LAB_A_GATEWAY" "${NV_LAB_A_NET%.*}."
 
-if [ $check = 1 ] && [ -z "$fault" ]; then
+if [ $in_use = 1 ]; then
+  say ""
+  say "=== change to network B while another host answers for $NV_LAB_B_ADDRESS"
+  $LAB exec B ip addr add "$NV_LAB_B_ADDRESS/32" dev br0
+  # Every DHCP reply that reaches the workstation, to count the offers.
+  $LAB exec WS tcpdump -i "$NV_LAB_WS_IF" -n -l -v -Q in udp dst port 68 >"$NV_LAB_DIR/in-use.pcap.txt" 2>/dev/null &
+  capture=$!
+  sleep 0.5
+  start=$(date +%s%N)
+  out=$(ws "$RUNNER" --quiet --gateway-wait 3000 B 2>&1)
+  rc=$?
+  took_ms=$((($(date +%s%N) - start) / 1000000))
+  sleep 2  # the client asks again meanwhile: the emulation is gone, and it was not answered before
+  kill "$capture" 2>/dev/null
+  wait "$capture" 2>/dev/null
+  printf '%s\n' "$out" | grep -v '^nvutil:' | sed 's/^/  /'
+  offers=$(grep -c 'DHCP-Message.*Offer' "$NV_LAB_DIR/in-use.pcap.txt")
+  say "  runner exit $rc after $took_ms ms; offers seen: $offers"
+  addr=$(ws ip -4 -o addr show dev "$NV_LAB_WS_IF" | awk '{print $4}')
+  record=$(tail -n 1 "$INSTALL/Log/audit.jsonl" 2>/dev/null)
+  expect "runner exits 5 (address in use)" [ $rc = 5 ]
+  expect "within the renew's bound" [ "$took_ms" -lt 60000 ]
+  expect "the message names the address" grep -q "nvchange: address $NV_LAB_B_ADDRESS is in use on this network" <<<"$out"
+  expect "the log line names it" grep -q ",FAIL address $NV_LAB_B_ADDRESS is in use on this network" <<<"$(log_lines | tail -n 3)"
+  expect "the audit record names it" grep -q "\"outcome\":\"failed: address $NV_LAB_B_ADDRESS is in use on this network\"" <<<"$record"
+  expect "one offer, no DISCOVER/OFFER/DECLINE loop" [ "$offers" = 1 ]
+  expect "nothing of A on the adapter (${addr:-no address})" [ -z "$(grep "^${NV_LAB_A_NET%.*}\." <<<"$addr")" ]
+  $LAB exec B ip addr del "$NV_LAB_B_ADDRESS/32" dev br0
+  change A "$NV_LAB_A_GATEWAY" "${NV_LAB_A_NET%.*}."
+fi
+
+if [ $check = 1 ] && [ -z "$fault" ] && [ "${NV_LAB_CLIENT:-udhcpc}" = udhcpc ]; then
   # Leftovers of A that no step of the change removes: a route to A's subnet on the link and a
   # permanent neighbour entry for A's gateway, put in once B's address is held.  The kernel
   # drops both with the released address, so they are added during the change: the runner is
