@@ -6,7 +6,7 @@ job=${1:-test}
 pkgs=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev libsqlite3-dev libssl-dev libcurl4-openssl-dev python3-pyftpdlib
       g++-mingw-w64-x86-64-posix wine64 xvfb xauth xdotool imagemagick
       libpcap0.8 libpcap-dev tcpdump socat busybox iproute2 radvd python3 sqlite3 clang libclang-rt-14-dev
-      isc-dhcp-client dhcpcd-base
+      isc-dhcp-client dhcpcd-base systemd dbus-daemon
       libx11-dev libxss-dev libxml2-utils nsis fp-utils
       fonts-nanum)  # Hangul glyphs: the Korean dialogs under Wine
 [ "$job" = main ] && pkgs+=(iputils-ping)
@@ -21,7 +21,8 @@ if [ "$(id -u)" != 0 ]; then
 fi
 echo "installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
-# Services of what is installed here (a DHCP client, radvd) must not start on this machine: they
+# Services of what is installed here (DHCP clients, systemd-networkd, D-Bus, radvd) must not start
+# on this machine: they
 # would serve its real interfaces and disturb the tests.  The lab starts its own in namespaces.
 # dhcpcd-base is dhcpcd without its service.
 policy=/usr/sbin/policy-rc.d

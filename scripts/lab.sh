@@ -13,7 +13,7 @@
 # build/host/bin), NV_LAB_DHCP_CLIENT=0 (up without udhcpc),
 # NV_LAB_SWITCHBOX_INITIAL=a|b|none (what the box connects when it starts),
 # NV_LAB_B_IPV6=prefix|none (whether network B advertises an IPv6 prefix),
-# NV_LAB_CLIENT=udhcpc|dhclient|dhcpcd (the workstation's DHCP client, default udhcpc).
+# NV_LAB_CLIENT=udhcpc|dhclient|dhcpcd|networkd (the workstation's DHCP client, default udhcpc).
 set -u
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -69,6 +69,7 @@ WS_HOLDER_PID=$LAB/ws-mounts.pid
 case $LAB_CLIENT in
   dhclient) CLIENT_PID=$LAB/dhclient-$WS_IF.pid ;;
   dhcpcd) CLIENT_PID=$LAB/dhcpcd-$WS_IF.pid ;;
+  networkd) CLIENT_PID=$LAB/networkd.pid ;;
   *) CLIENT_PID=$UDHCPC_PID ;;
 esac
 
@@ -84,7 +85,10 @@ need_root() {
 
 check_prefix() {
   [[ $PREFIX =~ ^[a-z][a-z0-9-]{0,19}$ ]] || die "NV_LAB_PREFIX must be 1-20 of a-z, 0-9, - (got '$PREFIX')"
-  case $LAB_CLIENT in udhcpc | dhclient | dhcpcd) ;; *) die "NV_LAB_CLIENT must be udhcpc, dhclient or dhcpcd (got '$LAB_CLIENT')" ;; esac
+  case $LAB_CLIENT in
+    udhcpc | dhclient | dhcpcd | networkd) ;;
+    *) die "NV_LAB_CLIENT must be udhcpc, dhclient, dhcpcd or networkd (got '$LAB_CLIENT')" ;;
+  esac
 }
 
 ns_of() {
@@ -236,14 +240,30 @@ dhcp_client_command() {
       # -B: in the foreground, so that its pid is the one written here.
       CLIENT_ARGV=(sh -c 'echo $$ >"$1"; exec dhcpcd -B -4 "$2"' dhcpcd-start "$CLIENT_PID" "$WS_IF")
       ;;
+    networkd)
+      mkdir -p "$LAB/networkd"
+      printf '%s\n' "[Match]" "Name=$WS_IF" "[Network]" "DHCP=ipv4" "IPv6AcceptRA=yes" >"$LAB/networkd/50-$WS_IF.network"
+      CLIENT_ARGV=(sh -c 'echo $$ >"$1"; exec /lib/systemd/systemd-networkd' networkd-start "$CLIENT_PID")
+      ;;
   esac
 }
 
-# The workstation's own mount namespace (dhcpcd only): /run/dhcpcd and /var/lib/dhcpcd are the
-# lab's folders, /etc/dhcpcd.conf the lab's file.
+# The workstation's own mount namespace (dhcpcd, systemd-networkd): for dhcpcd /run/dhcpcd and
+# /var/lib/dhcpcd are the lab's folders, /etc/dhcpcd.conf the lab's file; systemd-networkd gets
+# /run/systemd, /etc/systemd/network, a system D-Bus of its own (networkctl asks it there) and a
+# read-only /sys (so that it does not wait for a udev that the lab does not run).
 ws_mounts_start() {
-  [ "$LAB_CLIENT" = dhcpcd ] || return 0
   live_pid "$WS_HOLDER_PID" ws-mounts >/dev/null && return 0
+  if [ "$LAB_CLIENT" = networkd ]; then
+    start_daemon "$NS_WS" "$WS_HOLDER_PID" "$LAB/ws-mounts.log" ws-mounts \
+      unshare --mount --propagation private bash -c 'mount -t tmpfs tmpfs /run/systemd &&
+        mkdir -p /run/dbus /run/systemd/netif && mount -t tmpfs tmpfs /run/dbus &&
+        chown systemd-network:systemd-network /run/systemd/netif && mount --bind "$1/networkd" /etc/systemd/network &&
+        mount -o remount,ro /sys && dbus-daemon --system --fork --nopidfile &&
+        echo $$ >"$2" && exec -a ws-mounts sleep infinity' ws-mounts "$LAB" "$WS_HOLDER_PID"
+    return
+  fi
+  [ "$LAB_CLIENT" = dhcpcd ] || return 0
   mkdir -p "$LAB/ws-run-dhcpcd" "$LAB/ws-var-dhcpcd" /run/dhcpcd /var/lib/dhcpcd
   start_daemon "$NS_WS" "$WS_HOLDER_PID" "$LAB/ws-mounts.log" ws-mounts \
     unshare --mount --propagation private bash -c 'mount --bind "$1/ws-run-dhcpcd" /run/dhcpcd &&
@@ -292,7 +312,8 @@ dhcp_client_stop() {
   # A client the network helper started again has a pid of its own: every one in the namespace.
   local pid
   for pid in $(ip netns pids "$NS_WS" 2>/dev/null); do
-    tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -qE '^(/[^ ]*/)?dhclient |^dhcpcd' && kill -TERM "$pid" 2>/dev/null
+    tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -qE '^(/[^ ]*/)?(dhclient|systemd-networkd) |^dhcpcd' &&
+      kill -TERM "$pid" 2>/dev/null
   done
   rm -f "$CLIENT_PID"
 }

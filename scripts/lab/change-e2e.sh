@@ -7,7 +7,7 @@
 # a route and a neighbour entry of network A in place and changes to B again: the isolation
 # check must fail and name both.
 #
-#   change-e2e.sh [--check] [--client udhcpc|dhclient|dhcpcd] [--address-in-use]
+#   change-e2e.sh [--check] [--client udhcpc|dhclient|dhcpcd|networkd] [--address-in-use]
 #                 [--fault switchbox-off|emulation-mac|emulation-route]
 # --check turns the report into assertions (the run fails when any of them fails).
 # --fault breaks one thing on purpose, to show that --check notices: the switch box is off,

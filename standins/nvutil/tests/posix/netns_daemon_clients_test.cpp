@@ -1,9 +1,10 @@
-// Release and renew through NetworkManager and systemd-networkd, which cannot run here (no
-// NetworkManager package; systemd-networkd wants systemd as process 1 and D-Bus): a process
-// named like the daemon lives in a namespace of the test's own, and fake nmcli/networkctl
-// programs do what the real ones do to the interface (drop or set its address) and refuse what
-// the real ones refuse (an unknown device, an unknown command). What is checked is what the
-// network helper runs, in which order, and that it waits for the effect.
+// Release and renew through NetworkManager (which cannot run here: no package, and it wants a
+// system D-Bus and udev) and systemd-networkd (which the lab also runs for real,
+// NV_LAB_CLIENT=networkd): a process named like the daemon lives in a namespace of the test's
+// own, and fake nmcli/networkctl programs do what the real ones do to the interface (drop or set
+// its address) and refuse what the real ones refuse (an unknown device, an unknown command).
+// What is checked is what the network helper runs, in which order, that it waits for the
+// effect, and what it refuses.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
