@@ -27,6 +27,7 @@ class NoServiceControl : public ServiceControlApi {
   int32_t Stop(ServiceHandle) override { return kNotSupported; }
   int32_t Delete(ServiceHandle) override { return kNotSupported; }
   void Close(ServiceHandle) override {}
+  int32_t SetAccessList(ServiceHandle, const std::string&) override { return kNotSupported; }
   void ShowWaitCursor(bool) override {}
 };
 

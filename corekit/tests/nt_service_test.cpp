@@ -98,6 +98,9 @@ struct FakeManager : corekit::ServiceControlApi {
   }
   int32_t Start(corekit::ServiceHandle s) override { return s ? Result("start", nullptr) : 6; }
   int32_t Stop(corekit::ServiceHandle s) override { return s ? Result("stop", nullptr) : 6; }
+  int32_t SetAccessList(corekit::ServiceHandle s, const std::string&) override {
+    return s ? Result("security", nullptr) : 6;
+  }
   int32_t Delete(corekit::ServiceHandle s) override { return s ? Result("delete", nullptr) : 6; }
   void Close(corekit::ServiceHandle) override { --open; }
   void ShowWaitCursor(bool on) override { waitCursor = on; }

@@ -1,5 +1,9 @@
 #include <vector>
 
+#include "platform/windows_api.h"
+// sddl.h needs the types of windows.h first.
+#include <sddl.h>
+
 #include "corekit/service_control_api.h"
 #include "nt_service_platform.h"
 #include "platform/text.h"
@@ -57,6 +61,17 @@ class Win32ServiceControl : public ServiceControlApi {
   int32_t Delete(ServiceHandle service) override { return ::DeleteService(Sc(service)) ? 0 : LastError(); }
 
   void Close(ServiceHandle handle) override { ::CloseServiceHandle(Sc(handle)); }
+
+  int32_t SetAccessList(ServiceHandle service, const std::string& dacl) override {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(nv::text::Widen(dacl).c_str(),
+                                                                SDDL_REVISION_1, &descriptor, nullptr))
+      return LastError();
+    const BOOL set = ::SetServiceObjectSecurity(Sc(service), DACL_SECURITY_INFORMATION, descriptor);
+    const int32_t error = set ? 0 : LastError();
+    ::LocalFree(descriptor);
+    return error;
+  }
 
   void ShowWaitCursor(bool on) override { ::SetCursor(::LoadCursorW(nullptr, on ? IDC_WAIT : IDC_ARROW)); }
 };

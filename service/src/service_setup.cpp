@@ -10,7 +10,6 @@ namespace nv::service {
 namespace {
 
 constexpr int32_t kServiceDoesNotExist = 1060;
-constexpr uint32_t kQueryConfig = 0x0001;
 
 template <typename... Args>
 std::string Format(const char* format, Args... args) {
@@ -58,6 +57,19 @@ void RemoveEventSource(const std::string& serviceName) {
 
 }  // namespace
 
+std::vector<ServiceAccessEntry> LauncherServiceAccess() {
+  const uint32_t query = rights::kQueryConfig | rights::kQueryStatus | rights::kEnumerateDependents |
+                         rights::kInterrogate | rights::kReadControl;
+  return {{"SY", rights::kAll}, {"BA", rights::kAll}, {"IU", query}, {"AU", query}};
+}
+
+std::string AccessListText(const std::vector<ServiceAccessEntry>& entries) {
+  std::string text = "D:";
+  for (const ServiceAccessEntry& entry : entries)
+    text += Format("(A;;0x%x;;;%s)", static_cast<unsigned>(entry.rights), entry.trustee.c_str());
+  return text;
+}
+
 std::string ServiceCommandLine(const std::string& modulePath, const std::string& serviceName) {
   return "\"" + modulePath + "\" -" + serviceName;
 }
@@ -72,7 +84,7 @@ SetupResult InstallService(corekit::ServiceControlApi& api, const std::string& s
       session.manager = nullptr;
       return {false, Format("%s failed to install. Error %d\n", name, managerError)};
     }
-    if (api.Open(session.manager, serviceName, kQueryConfig, session.service) == 0)
+    if (api.Open(session.manager, serviceName, rights::kQueryConfig, session.service) == 0)
       return {true, Format("%s is already installed\n", name)};
     session.service = nullptr;
 
@@ -88,6 +100,13 @@ SetupResult InstallService(corekit::ServiceControlApi& api, const std::string& s
     if (createError != 0) {
       session.service = nullptr;
       return {false, Format("%s failed to install. Error %d\n", name, createError)};
+    }
+    const std::string access = AccessListText(LauncherServiceAccess());
+    const int32_t accessError = api.SetAccessList(session.service, access);
+    CDebug::dprintf("NvSVC: access list %s set (%d)\n", access.c_str(), accessError);
+    if (accessError != 0) {
+      api.Delete(session.service);
+      return {false, Format("%s failed to install. Error %d\n", name, accessError)};
     }
     // Automatic start: run it now rather than at the next boot.
     if (const int32_t startError = api.Start(session.service); startError != 0)

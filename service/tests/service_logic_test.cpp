@@ -41,7 +41,9 @@ TEST(ServiceCommandTest, FirstArgumentPicksTheCommand) {
 class FakeManager : public corekit::ServiceControlApi {
  public:
   int32_t openManagerError = 0, openError = 0, createError = 0, startError = 0, deleteError = 0;
+  int32_t accessError = 0;
   corekit::ServiceConfig created;
+  std::string accessList;
   int starts = 0, stops = 0, deletes = 0, opened = 0, closed = 0;
 
   int32_t OpenManager(uint32_t, corekit::ServiceHandle& manager) override {
@@ -69,6 +71,11 @@ class FakeManager : public corekit::ServiceControlApi {
   int32_t Stop(corekit::ServiceHandle) override { return ++stops, 1062; }
   int32_t Delete(corekit::ServiceHandle) override { return ++deletes, deleteError; }
   void Close(corekit::ServiceHandle) override { ++closed; }
+  int32_t SetAccessList(corekit::ServiceHandle service, const std::string& dacl) override {
+    if (service != &m_service) return 6;
+    if (accessError == 0) accessList = dacl;
+    return accessError;
+  }
   void ShowWaitCursor(bool) override {}
 
  private:
@@ -95,6 +102,8 @@ TEST(ServiceSetupTest, InstallAndRemovePrintTheirLinesAndCloseEveryHandle) {
       {"no manager", true, &FakeManager::openManagerError, 5, false, name + " failed to install. Error 5\n"},
       {"create refused", true, &FakeManager::createError, 1072, false,
        name + " failed to install. Error 1072\n"},
+      {"access list refused", true, &FakeManager::accessError, 5, false,
+       name + " failed to install. Error 5\n"},
       {"remove", false, nullptr, 0, true, name + " removed.\n"},
       {"not installed", false, &FakeManager::openError, 1060, false, name + " is not installed\n"},
       {"open refused", false, &FakeManager::openError, 5, false, "Could not remove " + name + ". Error 5\n"},
@@ -121,6 +130,7 @@ TEST(ServiceSetupTest, InstallAndRemovePrintTheirLinesAndCloseEveryHandle) {
       EXPECT_EQ(manager.created.type, 0x110u);
       EXPECT_EQ(manager.created.start, 2u);
       EXPECT_EQ(manager.created.dependencies, "TDI");
+      EXPECT_EQ(manager.accessList, AccessListText(LauncherServiceAccess()));
       EXPECT_EQ(manager.starts, 1);
       ASSERT_TRUE(eventSource);
       std::string file;
@@ -129,6 +139,11 @@ TEST(ServiceSetupTest, InstallAndRemovePrintTheirLinesAndCloseEveryHandle) {
       EXPECT_EQ(file, module);
       EXPECT_TRUE(registry.GetDoubleWordValue("TypesSupported", types));
       EXPECT_EQ(types, 7u);
+    }
+    if (std::string(c.what) == "access list refused") {
+      // A service left with the default list would take control codes from any user.
+      EXPECT_EQ(manager.deletes, 1);
+      EXPECT_EQ(manager.starts, 0);
     }
     if (std::string(c.what) == "remove") {
       EXPECT_EQ(manager.stops, 1);
@@ -226,6 +241,45 @@ class RecordingService : public CNTServ {
     return code == 200;
   }
 };
+
+// What the manager would grant each account under the list's string form: the masks of the
+// allowing entries naming it (the list has no denying entries).
+uint32_t Granted(const std::string& text, const std::string& trustee) {
+  EXPECT_EQ(text.rfind("D:", 0), 0u) << text;
+  uint32_t granted = 0;
+  for (size_t open = text.find('('); open != std::string::npos; open = text.find('(', open + 1)) {
+    const std::string entry = text.substr(open + 1, text.find(')', open) - open - 1);
+    std::vector<std::string> parts;
+    for (size_t start = 0;;) {
+      const size_t semi = entry.find(';', start);
+      parts.push_back(entry.substr(start, semi == std::string::npos ? semi : semi - start));
+      if (semi == std::string::npos) break;
+      start = semi + 1;
+    }
+    EXPECT_EQ(parts.size(), 6u) << entry;
+    EXPECT_EQ(parts[0], "A") << entry;
+    if (parts.size() == 6 && parts[5] == trustee) granted |= std::stoul(parts[2], nullptr, 16);
+  }
+  return granted;
+}
+
+TEST(ServiceSetupTest, OnlySystemAndAdministratorsMayControlOrStartTheLauncher) {
+  const std::string text = AccessListText(LauncherServiceAccess());
+  // Interactive, authenticated, built-in users, everyone, anonymous, guests.
+  for (const char* user : {"IU", "AU", "BU", "WD", "AN", "BG"}) {
+    SCOPED_TRACE(user);
+    const uint32_t granted = Granted(text, user);
+    EXPECT_EQ(
+        granted & (rights::kUserDefinedControl | rights::kStart | rights::kStop | rights::kPauseContinue |
+                   rights::kChangeConfig | rights::kDelete | rights::kWriteDac | rights::kWriteOwner),
+        0u);
+  }
+  EXPECT_EQ(Granted(text, "IU") & (rights::kQueryStatus | rights::kInterrogate),
+            rights::kQueryStatus | rights::kInterrogate);
+  EXPECT_EQ(Granted(text, "AU") & rights::kQueryStatus, rights::kQueryStatus);
+  for (const char* admin : {"SY", "BA"}) EXPECT_EQ(Granted(text, admin), rights::kAll) << admin;
+  EXPECT_EQ(text, "D:(A;;0xf01ff;;;SY)(A;;0xf01ff;;;BA)(A;;0x2008d;;;IU)(A;;0x2008d;;;AU)");
+}
 
 TEST(ServiceObjectTest, ControlsReachTheirSlotsAndTheStatusIsReportedAfterEach) {
   const struct {

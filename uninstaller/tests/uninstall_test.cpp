@@ -64,6 +64,7 @@ class FakeServices : public corekit::ServiceControlApi {
     return 0;
   }
   void Close(corekit::ServiceHandle) override {}
+  int32_t SetAccessList(corekit::ServiceHandle, const std::string&) override { return 5; }
   void ShowWaitCursor(bool) override {}
 };
 

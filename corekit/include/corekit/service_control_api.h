@@ -33,6 +33,9 @@ class COREKIT_API ServiceControlApi {
   virtual int32_t Stop(ServiceHandle service) = 0;
   virtual int32_t Delete(ServiceHandle service) = 0;
   virtual void Close(ServiceHandle handle) = 0;
+  // Replaces the service's access list with the one in `dacl` (the platform's string form,
+  // "D:(A;;...;;;SY)..."); 0 or the platform error.
+  virtual int32_t SetAccessList(ServiceHandle service, const std::string& dacl) = 0;
   // The hourglass while a service is being installed.
   virtual void ShowWaitCursor(bool on) = 0;
 };
