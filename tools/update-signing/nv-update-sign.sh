@@ -3,7 +3,8 @@
 #   nv-update-sign.sh keygen KEY.pem        new private key; prints the public key for the registry
 #   nv-update-sign.sh pubkey KEY.pem        prints the public key (hex X||Y) again
 #   nv-update-sign.sh hash FILE...          prints each file's SHA-256, the ninth field of its line
-#   nv-update-sign.sh sign KEY.pem LIST     writes LIST.sig: the signature r||s in hex
+#   nv-update-sign.sh sign KEY.pem LIST [N] puts "#SEQUENCE N" first in LIST (default: the time in
+#                                           seconds), then writes LIST.sig: the signature r||s in hex
 #   nv-update-sign.sh verify PUBHEX LIST    checks LIST against LIST.sig (exit 0 when valid)
 set -euo pipefail
 
@@ -48,6 +49,14 @@ hash)
 sign)
   tmp=$(mktemp)
   trap 'rm -f "$tmp"' EXIT
+  # Clients that verify refuse a list numbered below the last one they installed, so an old
+  # signed list cannot roll files back; older clients read the line as a comment.
+  seq=${4:-$(date +%s)}
+  case $seq in '' | *[!0-9]*) echo "sequence must be a decimal number" >&2; exit 2 ;; esac
+  [ "$seq" -le 4294967295 ] || { echo "sequence must fit 32 bits" >&2; exit 2; }
+  # A byte-order mark would no longer stand first: it goes (clients read the list as UTF-8 anyway).
+  { printf '#SEQUENCE %s\r\n' "$seq"; sed '1s/^\xEF\xBB\xBF//' "$3" | grep -v -i '^[[:space:]]*#SEQUENCE' || true; } >"$tmp"
+  cat "$tmp" >"$3"
   openssl dgst -sha256 -sign "$2" -out "$tmp" "$3"
   der_to_raw "$tmp" >"$3.sig"
   echo "wrote $3.sig"
@@ -63,7 +72,7 @@ verify)
   openssl dgst -sha256 -verify "$tmp/pub.pem" -signature "$tmp/sig.der" "$3"
   ;;
 *)
-  sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//'
+  sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'
   exit 2
   ;;
 esac

@@ -20,33 +20,9 @@ using ParamBuild = std::unique_ptr<OSSL_PARAM_BLD, Deleter<OSSL_PARAM_BLD, OSSL_
 using Params = std::unique_ptr<OSSL_PARAM, Deleter<OSSL_PARAM, OSSL_PARAM_free>>;
 using Signature = std::unique_ptr<ECDSA_SIG, Deleter<ECDSA_SIG, ECDSA_SIG_free>>;
 
-class OpenSslSha256 final : public ISha256 {
- public:
-  OpenSslSha256() : m_ctx(EVP_MD_CTX_new()) {
-    m_ok = m_ctx && EVP_DigestInit_ex(m_ctx.get(), EVP_sha256(), nullptr) == 1;
-  }
-  void Update(const void* data, size_t size) noexcept override {
-    m_ok = m_ok && EVP_DigestUpdate(m_ctx.get(), data, size) == 1;
-  }
-  bool Final(Sha256Digest& digest) noexcept override {
-    unsigned size = 0;
-    return m_ok && EVP_DigestFinal_ex(m_ctx.get(), digest.data(), &size) == 1 && size == digest.size();
-  }
-
- private:
-  MdContext m_ctx;
-  bool m_ok = false;
-};
-
 class OpenSslCrypto final : public ICrypto {
  public:
-  std::unique_ptr<ISha256> NewSha256() noexcept override {
-    try {
-      return std::make_unique<OpenSslSha256>();
-    } catch (...) {
-      return nullptr;
-    }
-  }
+  std::unique_ptr<ISha256> NewSha256() noexcept override { return NewPlatformSha256(); }
 
   bool VerifyP256(const std::array<uint8_t, 64>& publicKey, std::string_view data,
                   const std::array<uint8_t, 64>& signature) noexcept override {

@@ -9,17 +9,9 @@
 #include <string_view>
 #include <vector>
 
+#include "updater/sha256.h"
+
 namespace nv::updater {
-
-using Sha256Digest = std::array<uint8_t, 32>;
-
-class ISha256 {
- public:
-  virtual ~ISha256() = default;
-  virtual void Update(const void* data, size_t size) noexcept = 0;
-  // False when the platform failed; the digest is then meaningless.
-  virtual bool Final(Sha256Digest& digest) noexcept = 0;
-};
 
 class ICrypto {
  public:

@@ -15,6 +15,23 @@ std::string FinisherParameters(const RunRequest& request) {
   return request.makerKey + " " + request.remoteDir + " \"" + request.programPath + "\"";
 }
 
+bool ListSequence(std::string_view listBytes, uint32_t& sequence) {
+  const std::string text = ListTextToUtf8(listBytes);
+  for (std::string_view raw : SplitLines(text)) {
+    const std::string_view line = Trim(raw);
+    if (line.size() < 9 || !nv::text::EqualsNoCase(line.substr(0, 9), "#SEQUENCE")) continue;
+    const std::string_view number = Trim(line.substr(9));
+    if (number.empty() || number.size() > 10 ||
+        number.find_first_not_of("0123456789") != std::string_view::npos)
+      return false;
+    const uint64_t value = std::stoull(std::string(number));
+    if (value > UINT32_MAX) return false;
+    sequence = static_cast<uint32_t>(value);
+    return true;
+  }
+  return false;
+}
+
 bool UsesAsciiTransfer(const std::string& fileName) {
   const std::string upper = nv::text::ToUpperAscii(fileName);
   return upper.find(".TXT", 1) != std::string::npos || upper.find(".INI", 1) != std::string::npos;
@@ -51,8 +68,23 @@ class Run {
   static RunOutcome Fail(const std::string& message) { return {RunEnd::kFailed, message, {}}; }
 
   RunOutcome Steps() {
+    // An empty or relative folder would put the staging folder where any user can create it.
+    if (!IsSafeAbsolutePath(Installed(), m_request.list.style)) {
+      CDebug::dprintf("Updagent: InstalledPath \"%s\" is not an absolute folder\n", Installed().c_str());
+      return Fail(m_texts.badInstalledPath);
+    }
+    const std::string keyText = m_s.settings.UpdatePublicKey();
+    m_verifying = keyText.find_first_not_of(" \t\r\n") != std::string::npos;
+    if (!m_verifying && m_s.settings.RequireVerifiedUpdates()) {
+      CDebug::dprintf("Updagent: verified updates are required and no update key is configured\n");
+      return Fail(m_texts.verifiedRequired);
+    }
     m_s.fs.CreateDirectory(Installed());
-    m_s.fs.CreateDirectory(StagingDir());
+    if (!m_s.fs.CreatePrivateDirectory(StagingDir())) {
+      CDebug::dprintf("Updagent: staging folder %s refused: %s\n", StagingDir().c_str(),
+                      m_s.fs.LastError().c_str());
+      return Fail(m_texts.badStaging);
+    }
 
     m_s.view.ShowStatus(m_texts.connect);
     const ServerEndpoint& e = m_request.endpoint;
@@ -68,8 +100,6 @@ class Run {
     m_s.settings.SetLastServerName(m_request.serverName);
 
     // With a key every transfer is binary, so the bytes checked are the server's own.
-    const std::string keyText = m_s.settings.UpdatePublicKey();
-    m_verifying = keyText.find_first_not_of(" \t\r\n") != std::string::npos;
     const std::string remoteDir = cwd.empty() || cwd.back() == '/' ? cwd : cwd + "/";
     std::string listBytes;
     if (!Fetch(remoteDir + kVersionListName, !m_verifying, listBytes)) return Fail(m_texts.failList);
@@ -97,10 +127,32 @@ class Run {
         return Fail(m_texts.badSignature);
     }
 
+    if (m_verifying) {
+      // A signed list stays valid: an older one must not roll files back.
+      const uint32_t installed = m_s.settings.InstalledSequence();
+      const bool numbered = ListSequence(listBytes, m_sequence);
+      if (installed > 0 && (!numbered || m_sequence < installed)) {
+        CDebug::dprintf("Updagent: the list's sequence %s is older than %u, the last installed\n",
+                        numbered ? std::to_string(m_sequence).c_str() : "(none)",
+                        static_cast<unsigned>(installed));
+        return Fail(m_texts.oldSequence);
+      }
+    }
+
     const VersionList list = ParseVersionList(listBytes, m_request.list);
     for (const auto& why : list.rejected) CDebug::dprintf("Updagent: line refused, %s\n", why.c_str());
     const std::vector<VersionEntry> chosen = SelectUpdates(list.entries, m_s.versions);
     if (chosen.empty()) return {RunEnd::kNothingToUpdate, "Update already Complete", {}};
+    // Two names that reach one staged file would let one line's check cover another's bytes.
+    for (size_t i = 0; i < chosen.size(); ++i) {
+      for (size_t j = 0; j < i; ++j) {
+        if (NamesMayAlias(chosen[j].fileName, chosen[i].fileName)) {
+          CDebug::dprintf("Updagent: %s and %s name one staged file\n", chosen[j].fileName.c_str(),
+                          chosen[i].fileName.c_str());
+          return Fail(m_texts.sameName);
+        }
+      }
+    }
     if (m_verifying) {
       for (const auto& entry : chosen) {
         if (entry.sha256.empty()) {
@@ -177,8 +229,9 @@ class Run {
         return Fail(m_texts.writeProtect);
       }
       m_staged.push_back(entry.fileName);
-      std::unique_ptr<ISha256> hash = m_verifying ? m_s.crypto.NewSha256() : nullptr;
-      if (m_verifying && !hash) return Fail(m_texts.badHash);
+      // Every staged file is hashed: the finisher installs only these bytes.
+      std::unique_ptr<ISha256> hash = m_s.crypto.NewSha256();
+      if (!hash) return Fail(m_texts.badHash);
       uint64_t received = 0;
       uint64_t lineFeeds = 0;
       bool writeFailed = false;
@@ -228,13 +281,13 @@ class Run {
                         static_cast<unsigned long long>(received), static_cast<unsigned long long>(size));
         return Fail(m_texts.readProtect);
       }
-      if (hash) {
-        Sha256Digest digest{};
-        if (!hash->Final(digest) || EncodeHex(digest.data(), digest.size()) != entry.sha256) {
-          CDebug::dprintf("Updagent: %s does not match its SHA-256\n", entry.fileName.c_str());
-          m_hashFailed = true;
-          return Fail(m_texts.badHash);
-        }
+      Sha256Digest digest{};
+      if (!hash->Final(digest)) return Fail(m_texts.badHash);
+      m_stagedHashes.push_back(Sha256Text(digest));
+      if (m_verifying && m_stagedHashes.back() != entry.sha256) {
+        CDebug::dprintf("Updagent: %s does not match its SHA-256\n", entry.fileName.c_str());
+        m_hashFailed = true;
+        return Fail(m_texts.badHash);
       }
       return {RunEnd::kHandedOver, "", {}};
     }
@@ -248,8 +301,9 @@ class Run {
   RunOutcome HandOver(const std::vector<VersionEntry>& chosen) {
     std::vector<HandOverEntry> handOver;
     bool restartTray = false;
-    for (const auto& entry : chosen) {
-      handOver.push_back({entry.fileName, entry.targetPath, entry.flags});
+    for (size_t i = 0; i < chosen.size(); ++i) {
+      const VersionEntry& entry = chosen[i];
+      handOver.push_back({entry.fileName, entry.targetPath, entry.flags, m_stagedHashes.at(i)});
       restartTray = restartTray || entry.flags.find("Restart") != std::string::npos;
     }
     if (!ReplaceWholeFile(m_s.fs, ListPath(), FormatHandOverList(handOver)))
@@ -269,6 +323,14 @@ class Run {
       CDebug::dprintf("Updagent: %s\n", copy.error.c_str());
       return Fail(m_texts.failExecute);
     }
+    if (m_verifying && m_sequence > m_s.settings.InstalledSequence())
+      m_s.settings.SetInstalledSequence(m_sequence);
+    if (!m_verifying) {
+      std::string names;
+      for (const auto& entry : chosen) names += (names.empty() ? "" : ", ") + entry.fileName;
+      m_s.settings.Audit("update from " + m_request.serverName + " (" + m_request.endpoint.address +
+                         ") handed over NOT VERIFIED (no update key configured): " + names);
+    }
     if (restartTray) m_s.actions.SendCommandToTray();
     if (!m_s.actions.StartProgram(finisherCopy, FinisherParameters(m_request)))
       return Fail(m_texts.failExecute);
@@ -282,7 +344,9 @@ class Run {
   bool m_verifying = false;
   bool m_fetchedList = false;
   bool m_hashFailed = false;
+  uint32_t m_sequence = 0;
   std::vector<std::string> m_staged;
+  std::vector<std::string> m_stagedHashes;  // per chosen entry, in order
 };
 
 }  // namespace

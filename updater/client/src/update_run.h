@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ftp_session.h"
@@ -43,6 +44,13 @@ class IRunSettings {
   virtual void SetLastServerName(const std::string& name) = 0;
   virtual void SetCwd(const std::string& dir) = 0;
   virtual std::string UpdatePublicKey() = 0;
+  // "RequireVerifiedUpdates": without a key nothing is staged.
+  virtual bool RequireVerifiedUpdates() = 0;
+  // The highest "#SEQUENCE" of a verified list handed over on this machine (0: none yet).
+  virtual uint32_t InstalledSequence() = 0;
+  virtual void SetInstalledSequence(uint32_t sequence) = 0;
+  // One line for the audit trail (an update handed over without verification).
+  virtual void Audit(const std::string& text) = 0;
 };
 
 // The two things the hand-over does outside the process.
@@ -91,6 +99,10 @@ struct RunServices {
 
 // Parameters of the finisher: maker, product and the restarted program in quotes.
 std::string FinisherParameters(const RunRequest& request);
+
+// The number of the list's first "#SEQUENCE n" line (older clients take it for a comment);
+// false when there is none or its number is not a decimal that fits 32 bits.
+bool ListSequence(std::string_view listBytes, uint32_t& sequence);
 
 // ASCII for names holding ".TXT" or ".INI" after their first character.
 bool UsesAsciiTransfer(const std::string& fileName);

@@ -129,4 +129,26 @@ void CUpdateSettings::SetCwd(const std::string& dir) const { Write(kUpdate, "cwd
 
 std::string CUpdateSettings::UpdatePublicKey() const { return Read(kUpdate, kUpdatePublicKeyValue); }
 
+bool CUpdateSettings::RequireVerifiedUpdates() const {
+  uint32_t value = 0;
+  CRegistry reg;
+  return reg.uOpenKey(corekit::kHKeyLocalMachine, (m_productKey + kUpdate).c_str()) &&
+         reg.GetValue(kRequireVerifiedValue, value) && value != 0;
+}
+
+uint32_t CUpdateSettings::InstalledSequence() const {
+  uint32_t value = 0;
+  CRegistry reg;
+  if (!reg.uOpenKey(corekit::kHKeyLocalMachine, (m_productKey + kUpdate).c_str()) ||
+      !reg.GetValue(kSequenceValue, value))
+    return 0;
+  return value;
+}
+
+bool CUpdateSettings::SetInstalledSequence(uint32_t sequence) const {
+  CRegistry reg;
+  return reg.Connect(corekit::kHKeyLocalMachine) && reg.Create((m_productKey + kUpdate).c_str()) &&
+         reg.SetValue(kSequenceValue, sequence);
+}
+
 }  // namespace nv::updater

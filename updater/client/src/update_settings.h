@@ -2,6 +2,7 @@
 // server list ("Server": "1".."N" -> name, "ServerList": name -> "user:password:address",
 // "ServerNum": "Count"), the last server used, "cwd" and the public key for verified updates.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -67,6 +68,11 @@ class CUpdateSettings {
   void SetCwd(const std::string& dir) const;
   // Hex X||Y of the P-256 key that signs the version list; empty when updates are not verified.
   std::string UpdatePublicKey() const;
+  // "RequireVerifiedUpdates" (32-bit, non-zero: on) under the Update subkey.
+  bool RequireVerifiedUpdates() const;
+  // "dwUpdateSequence": the highest "#SEQUENCE" of a verified list handed over here.
+  uint32_t InstalledSequence() const;
+  bool SetInstalledSequence(uint32_t sequence) const;
 
   const std::string& productKeyPath() const { return m_productKey; }
 
@@ -77,5 +83,7 @@ class CUpdateSettings {
 };
 
 inline constexpr const char* kUpdatePublicKeyValue = "szUpdateKey";
+inline constexpr const char* kRequireVerifiedValue = "RequireVerifiedUpdates";
+inline constexpr const char* kSequenceValue = "dwUpdateSequence";
 
 }  // namespace nv::updater

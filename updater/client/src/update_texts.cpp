@@ -45,6 +45,12 @@ std::vector<std::pair<const char*, std::string*>> KeysOf(UpdateTexts& t) {
       {"szBadHash", &t.badHash},
       {"szNoHash", &t.noHash},
       {"szBadKey", &t.badKey},
+      {"szUnverified", &t.unverified},
+      {"szVerifiedRequired", &t.verifiedRequired},
+      {"szOldSequence", &t.oldSequence},
+      {"szSameName", &t.sameName},
+      {"szBadStaging", &t.badStaging},
+      {"szBadInstalledPath", &t.badInstalledPath},
   };
 }
 

@@ -41,6 +41,17 @@ struct UpdateTexts {
   std::string badHash = "The update was refused: a downloaded file does not match its checksum in the list.";
   std::string noHash = "The update was refused: the list of versions carries no checksum for a file.";
   std::string badKey = "The update was refused: the configured update key cannot be read.";
+  std::string unverified =
+      "Updates from this server are not verified: no update key is configured, so any file the server "
+      "or the network sends is installed.";
+  std::string verifiedRequired =
+      "The update was refused: this computer accepts verified updates only, and no update key is configured.";
+  std::string oldSequence =
+      "The update was refused: the server's list of versions is older than the one installed last.";
+  std::string sameName = "The update was refused: two lines of the list of versions name one file.";
+  std::string badStaging = "The update was refused: the folder for downloaded files could not be made safe.";
+  std::string badInstalledPath =
+      "The installation folder (InstalledPath) is missing or not an absolute path: nothing was updated.";
 };
 
 // Fills every text the file holds (a backslash-n pair becomes a line break).

@@ -32,14 +32,6 @@ void ReplaceAll(std::string& text, std::string_view word, std::string_view with)
   }
 }
 
-bool IsSha256Text(std::string_view text) {
-  if (text.size() != 64) return false;
-  for (char c : text) {
-    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'))) return false;
-  }
-  return true;
-}
-
 // The target folder: WINDIR and SYSDIR stand for the system's folders, an empty field or
 // INSTALLEDPATH for the installation folder; anything else is taken as it stands (upper-cased).
 std::string TargetFolder(std::string_view field, const ListContext& context) {
@@ -69,8 +61,9 @@ FileVersion ParseFileVersion(std::string_view text) noexcept {
   return v;
 }
 
-VersionList ParseVersionList(std::string_view text, const ListContext& context) {
+VersionList ParseVersionList(std::string_view bytes, const ListContext& context) {
   VersionList list;
+  const std::string text = ListTextToUtf8(bytes);
   for (std::string_view raw : SplitLines(text)) {
     const std::string_view line = Trim(raw);
     if (line.empty() || line[0] == '#') continue;

@@ -98,7 +98,13 @@ class Recorder final : public IRunSettings, public IHandOverActions, public IUpd
   std::string key, lastServer, cwd, started, parameters;
   int trayCommands = 0;
   bool answer = false;
-  std::vector<std::string> statuses;
+  bool requireVerified = false;
+  uint32_t sequence = 0;
+  std::vector<std::string> statuses, audits;
+  bool RequireVerifiedUpdates() override { return requireVerified; }
+  uint32_t InstalledSequence() override { return sequence; }
+  void SetInstalledSequence(uint32_t value) override { sequence = value; }
+  void Audit(const std::string& text) override { audits.push_back(text); }
   void SetLastServerName(const std::string& name) override { lastServer = name; }
   void SetCwd(const std::string& dir) override { cwd = dir; }
   std::string UpdatePublicKey() override { return key; }
@@ -191,9 +197,15 @@ TEST_F(UpdateRunTest, NewerFilesAreStagedAndHandedOver) {
     EXPECT_EQ(entry.path().filename().string().find("x.exe"), std::string::npos) << entry.path();
   }
   const std::string sep(1, Separator(NativePathStyle()));
+  // Each line carries the SHA-256 of the bytes staged (unverified run: hashed all the same).
   EXPECT_EQ(Read(m_root / "Netvane" / "VerSion.txt"),
-            "Netvane.exe|" + Installed("Netvane.exe") + "|Restart\r\nhelper.dll|" + m_request.list.systemDir +
-                sep + "helper.dll|SVC:NvMGR\r\n");
+            "Netvane.exe|" + Installed("Netvane.exe") +
+                "|Restart|4ec334f9636c87775d213a268341ff6fc391bb3a9ff6d08238965749d7b1c845\r\nhelper.dll|" +
+                m_request.list.systemDir + sep +
+                "helper.dll|SVC:NvMGR|e81d3b0e9d82feaaf5f6e55bdff24731d7eee08632ffa63801e6397290c5d20a\r\n");
+  ASSERT_EQ(m_rec.audits.size(), 1u);
+  EXPECT_NE(m_rec.audits[0].find("NOT VERIFIED"), std::string::npos);
+  EXPECT_NE(m_rec.audits[0].find("Netvane.exe, helper.dll"), std::string::npos);
   EXPECT_EQ(Read(m_root / "Netvane" / "orgcontinue.exe"), "finisher program");
   EXPECT_EQ(m_rec.started, Installed("orgcontinue.exe"));
   EXPECT_EQ(m_rec.parameters, "Tarn Netvane-H \"C:\\N\\Netvane.exe\"");
@@ -248,6 +260,21 @@ TEST_F(UpdateRunTest, RunsThatEndWithoutHandOver) {
        RunEnd::kFailed, UpdateTexts().readProtect, 1},
       {"listed with size 0", [](UpdateRunTest& t) { t.m_ftp.files["a.exe"].clear(); }, RunEnd::kFailed,
        UpdateTexts().readProtect, 1},
+      {"two lines reach one staged file",
+       [](UpdateRunTest& t) { t.m_ftp.files["VerSion.txt"] += "A.EXE.|ALL|ALL|SYSDIR|1.2.3\r\n"; },
+       RunEnd::kFailed, UpdateTexts().sameName, 0},
+      {"a short name of an earlier line",
+       [](UpdateRunTest& t) {
+         t.m_ftp.files["VerSion.txt"] =
+             "longfilename.dll|ALL|ALL|INSTALLEDPATH|1.0.0\r\nLONGFI~1.DLL|ALL|ALL|SYSDIR|1.0.0\r\n";
+       },
+       RunEnd::kFailed, UpdateTexts().sameName, 0},
+      {"verified updates required, no key", [](UpdateRunTest& t) { t.m_rec.requireVerified = true; },
+       RunEnd::kFailed, UpdateTexts().verifiedRequired, 0},
+      {"empty InstalledPath", [](UpdateRunTest& t) { t.m_request.list.installedPath.clear(); },
+       RunEnd::kFailed, UpdateTexts().badInstalledPath, 0},
+      {"relative InstalledPath", [](UpdateRunTest& t) { t.m_request.list.installedPath = "Netvane"; },
+       RunEnd::kFailed, UpdateTexts().badInstalledPath, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -255,6 +282,7 @@ TEST_F(UpdateRunTest, RunsThatEndWithoutHandOver) {
     m_rec = Recorder();
     m_stop = false;
     m_versions.installed.clear();
+    m_request.list.installedPath = (m_root / "Netvane").string();
     m_ftp.files["VerSion.txt"] = "a.exe|ALL|ALL|INSTALLEDPATH|1.2.3|Restart||NONE\r\n";
     m_ftp.files["a.exe"] = std::string(10000, 'a');
     c.arrange(*this);
@@ -265,7 +293,52 @@ TEST_F(UpdateRunTest, RunsThatEndWithoutHandOver) {
     EXPECT_FALSE(HandOverListWritten());
     EXPECT_TRUE(m_rec.started.empty());
     EXPECT_EQ(m_rec.trayCommands, 0);
+    // A refusal before any transfer stages nothing (a broken transfer may leave part of a file,
+    // which the next run's fresh staging folder drops).
+    if (c.listings == 0) EXPECT_FALSE(stdfs::exists(Staged("a.exe")));
+    EXPECT_FALSE(stdfs::exists("Netvane"));
+    EXPECT_FALSE(stdfs::exists("UpdateTemp"));
   }
+}
+
+TEST_F(UpdateRunTest, TheStagingFolderIsMadeAnewAndPrivate) {
+  m_ftp.files["VerSion.txt"] = "a.exe|ALL|ALL|INSTALLEDPATH|1.2.3\r\n";
+  m_ftp.files["a.exe"] = "new";
+  // A file left by someone else is gone before anything is staged.
+  stdfs::create_directories(m_root / "Netvane" / "UpdateTemp");
+  Write(m_root / "Netvane" / "UpdateTemp" / "planted.dll", "planted");
+  ASSERT_EQ(RunIt().end, RunEnd::kHandedOver);
+  EXPECT_FALSE(stdfs::exists(Staged("planted.dll")));
+  EXPECT_EQ(Read(Staged("a.exe")), "new");
+#ifndef _WIN32
+  EXPECT_EQ(stdfs::status(m_root / "Netvane" / "UpdateTemp").permissions() & stdfs::perms::all,
+            stdfs::perms::owner_all);
+  // A link where the folder belongs is refused and what it points at stays untouched.
+  stdfs::remove_all(m_root / "Netvane" / "UpdateTemp");
+  stdfs::remove(m_root / "Netvane" / "VerSion.txt");
+  stdfs::create_directories(m_root / "elsewhere");
+  Write(m_root / "elsewhere" / "keep.dll", "keep");
+  stdfs::create_directory_symlink(m_root / "elsewhere", m_root / "Netvane" / "UpdateTemp");
+  m_rec = Recorder();
+  const RunOutcome out = RunIt();
+  EXPECT_EQ(out.end, RunEnd::kFailed);
+  EXPECT_EQ(out.message, UpdateTexts().badStaging);
+  EXPECT_EQ(Read(m_root / "elsewhere" / "keep.dll"), "keep");
+  EXPECT_FALSE(stdfs::exists(m_root / "elsewhere" / "a.exe"));
+  EXPECT_TRUE(m_rec.started.empty());
+#endif
+}
+
+TEST_F(UpdateRunTest, ListSequenceLine) {
+  uint32_t n = 7;
+  EXPECT_TRUE(ListSequence("# signed\r\n#SEQUENCE 42\r\na|b\r\n", n));
+  EXPECT_EQ(n, 42u);
+  EXPECT_TRUE(ListSequence("  #sequence   4294967295  \n", n));
+  EXPECT_EQ(n, 4294967295u);
+  EXPECT_FALSE(ListSequence("#SEQUENCE 4294967296\n", n));
+  EXPECT_FALSE(ListSequence("#SEQUENCE x1\n", n));
+  EXPECT_FALSE(ListSequence("# SEQUENCE 5\na|b\n", n));
+  EXPECT_FALSE(ListSequence("", n));
 }
 
 TEST_F(UpdateRunTest, VerifiedUpdates) {
@@ -296,6 +369,9 @@ TEST_F(UpdateRunTest, VerifiedUpdates) {
        UpdateTexts().badKey},
       {"no key: not verified", "", flip(kSignedList, 5), "garbage", flip(kSignedProgram, 3000), true,
        RunEnd::kHandedOver, ""},
+      // The signed list has no sequence line: once a numbered list was installed, it is a replay.
+      {"unnumbered list after a numbered one", kPublicKey, kSignedList, kSignedListSignature, kSignedProgram,
+       true, RunEnd::kFailed, UpdateTexts().oldSequence},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -304,6 +380,7 @@ TEST_F(UpdateRunTest, VerifiedUpdates) {
     m_ftp = MemoryFtp();
     m_rec = Recorder();
     m_rec.key = c.key;
+    if (std::string(c.name) == "unnumbered list after a numbered one") m_rec.sequence = 12;
     m_ftp.files["VerSion.txt"] = c.list;
     if (c.withSignature) m_ftp.files["VerSion.txt.sig"] = c.signature;
     m_ftp.files["Netvane.exe"] = c.program;

@@ -8,6 +8,7 @@
 
 #include "client_arguments.h"
 #include "ftp_listing.h"
+#include "platform/text.h"
 #include "update_selection.h"
 #include "update_settings.h"
 
@@ -84,6 +85,37 @@ TEST(VersionList, RefusedLinesAreTracedAndTheRestIsKept) {
   EXPECT_EQ(list.entries[0].sha256, std::string(64, 'a'));
   EXPECT_EQ(list.entries[1].version, (FileVersion{1, 0, 0}));
   EXPECT_EQ(list.rejected.size(), 2u);
+}
+
+TEST(VersionList, ByteOrderMarkAndTextOutsideUtf8) {
+  // A list saved with a byte-order mark: the first name is the file's, not the mark's.
+  const VersionList marked = ParseVersionList("\xEF\xBB\xBFNetvane.exe|ALL|ALL||1.2.3\r\n", XpContext());
+  ASSERT_EQ(marked.entries.size(), 1u);
+  EXPECT_EQ(marked.entries[0].fileName, "Netvane.exe");
+  // A UTF-8 folder name stays as it is.
+  const VersionList korean =
+      ParseVersionList("a.dll|ALL|ALL|C:\\\xED\x95\x9C\xEA\xB8\x80|1.0.0\r\n", XpContext());
+  ASSERT_EQ(korean.entries.size(), 1u);
+  EXPECT_EQ(korean.entries[0].targetPath, "C:\\\xED\x95\x9C\xEA\xB8\x80\\a.dll");
+  // The same folder in code page 949 (an editor's default on a Korean system).
+  const std::string legacyLine = "a.dll|ALL|ALL|C:\\\xC7\xD1\xB1\xDB|1.0.0\r\n";
+  const VersionList legacy = ParseVersionList(legacyLine, XpContext());
+#ifdef _WIN32
+  // Read in the ANSI code page, whatever it is, never as raw bytes.
+  ASSERT_EQ(legacy.entries.size(), 1u) << ::testing::PrintToString(legacy.rejected);
+  EXPECT_EQ(legacy.entries[0].targetPath, "C:\\" + nv::text::AnsiToUtf8("\xC7\xD1\xB1\xDB") + "\\a.dll");
+  EXPECT_TRUE(nv::text::IsValidUtf8(legacy.entries[0].targetPath));
+#else
+  // No ANSI code page natively: a folder that cannot be represented is refused, and said so.
+  EXPECT_TRUE(legacy.entries.empty());
+  ASSERT_EQ(legacy.rejected.size(), 1u);
+  EXPECT_NE(legacy.rejected[0].find("target folder is not a safe absolute path"), std::string::npos);
+#endif
+  // Names no Windows file can have are refused.
+  const VersionList bad =
+      ParseVersionList("a?.dll|ALL|ALL||1.0.0\nb\xEF\xBF\xBD.dll|ALL|ALL||1.0.0\n", XpContext());
+  EXPECT_TRUE(bad.entries.empty());
+  EXPECT_EQ(bad.rejected.size(), 2u);
 }
 
 TEST(VersionList, AtMostFiftyEntriesAndAClientCodeOnlyWhenSet) {

@@ -1,3 +1,4 @@
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -109,6 +110,31 @@ class PosixFileSystem final : public IFileSystem {
   bool Exists(const std::string& path) noexcept override {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0;
+  }
+  bool CreatePrivateDirectory(const std::string& path) noexcept override {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0) {
+      if (!S_ISDIR(st.st_mode)) {  // a link, or a file where the folder belongs
+        t_lastError = ENOTDIR;
+        return false;
+      }
+      DIR* dir = ::opendir(path.c_str());
+      if (dir == nullptr) return Fail();
+      bool ok = true;
+      while (const dirent* item = ::readdir(dir)) {
+        const std::string name = item->d_name;
+        if (name == "." || name == "..") continue;
+        const std::string child = path + "/" + name;
+        struct stat cs {};
+        if (::lstat(child.c_str(), &cs) != 0 || S_ISDIR(cs.st_mode) || ::unlink(child.c_str()) != 0) {
+          ok = Fail();
+          break;
+        }
+      }
+      ::closedir(dir);
+      if (!ok || ::rmdir(path.c_str()) != 0) return ok && Fail();
+    }
+    return ::mkdir(path.c_str(), 0700) == 0 || Fail();
   }
   std::string LastError() const override { return std::strerror(t_lastError); }
 

@@ -6,7 +6,31 @@ namespace nv::updater {
 
 std::string FormatHandOverList(const std::vector<HandOverEntry>& entries) {
   std::string text;
-  for (const auto& e : entries) text += e.fileName + "|" + e.targetPath + "|" + e.flags + "\r\n";
+  for (const auto& e : entries)
+    text += e.fileName + "|" + e.targetPath + "|" + e.flags + "|" + e.sha256 + "\r\n";
+  return text;
+}
+
+bool IsSha256Text(std::string_view text) noexcept {
+  if (text.size() != 64) return false;
+  for (char c : text) {
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'))) return false;
+  }
+  return true;
+}
+
+std::string ListTextToUtf8(std::string_view bytes) {
+  static constexpr std::string_view kBom = "\xEF\xBB\xBF";
+  if (bytes.substr(0, kBom.size()) == kBom) bytes.remove_prefix(kBom.size());
+  if (nv::text::IsValidUtf8(bytes)) return std::string(bytes);
+  std::string text;
+  size_t start = 0;
+  while (start < bytes.size()) {
+    size_t end = bytes.find('\n', start);
+    end = end == std::string_view::npos ? bytes.size() : end + 1;
+    text += LegacyListLineToUtf8(bytes.substr(start, end - start));
+    start = end;
+  }
   return text;
 }
 
@@ -36,8 +60,9 @@ std::vector<std::string_view> SplitFields(std::string_view line) {
   }
 }
 
-HandOverList ParseHandOverList(std::string_view text, PathStyle style) {
+HandOverList ParseHandOverList(std::string_view bytes, PathStyle style) {
   HandOverList list;
+  const std::string text = ListTextToUtf8(bytes);
   for (std::string_view raw : SplitLines(text)) {
     const std::string_view line = Trim(raw);
     if (line.empty() || line[0] == '#') continue;
@@ -50,10 +75,18 @@ HandOverList ParseHandOverList(std::string_view text, PathStyle style) {
     entry.fileName = std::string(Trim(fields[0]));
     if (fields.size() > 1) entry.targetPath = std::string(Trim(fields[1]));
     if (fields.size() > 2) entry.flags = nv::text::ToUpperAscii(Trim(fields[2]));
+    if (fields.size() > 3) entry.sha256 = nv::text::ToLowerAscii(Trim(fields[3]));
+    bool aliases = false;
+    for (const HandOverEntry& earlier : list.entries)
+      aliases = aliases || NamesMayAlias(earlier.fileName, entry.fileName);
     if (!IsPlainFileName(entry.fileName)) {
       list.rejected.push_back("file name is not a plain name: " + std::string(line));
     } else if (!IsSafeAbsolutePath(entry.targetPath, style)) {
       list.rejected.push_back("target is not a safe absolute path: " + std::string(line));
+    } else if (!IsSha256Text(entry.sha256)) {
+      list.rejected.push_back("no SHA-256 of the staged file: " + std::string(line));
+    } else if (aliases) {
+      list.rejected.push_back("names an earlier line's staged file: " + std::string(line));
     } else {
       list.entries.push_back(std::move(entry));
     }

@@ -33,10 +33,40 @@ bool IsDeviceName(std::string_view name) {
   for (const char* device : kPlain) {
     if (stem == device) return true;
   }
-  if (stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0)) {
-    return stem[3] >= '0' && stem[3] <= '9';
-  }
-  return false;
+  if (stem.size() < 4 || (stem.compare(0, 3, "COM") != 0 && stem.compare(0, 3, "LPT") != 0)) return false;
+  const std::string_view number = std::string_view(stem).substr(3);
+  // Windows counts the superscript digits one to three (UTF-8 C2 B9, C2 B2, C2 B3) as port numbers too.
+  return (number.size() == 1 && number[0] >= '0' && number[0] <= '9') || number == "\xC2\xB9" ||
+         number == "\xC2\xB2" || number == "\xC2\xB3";
+}
+
+// "LONGFI~1.DLL" -> stem "LONGFI~1", extension "DLL".
+bool IsShortNameForm(const std::string& key, std::string& prefix, std::string& extension) {
+  const size_t dot = key.rfind('.');
+  const std::string stem = key.substr(0, dot);
+  extension = dot == std::string::npos ? std::string() : key.substr(dot + 1);
+  const size_t tilde = stem.rfind('~');
+  if (tilde == std::string::npos || tilde == 0 || tilde + 1 == stem.size() || stem.size() > 8 ||
+      extension.size() > 3 || stem.find('.') != std::string::npos)
+    return false;
+  for (size_t i = tilde + 1; i < stem.size(); ++i)
+    if (stem[i] < '0' || stem[i] > '9') return false;
+  prefix = stem.substr(0, tilde);
+  return true;
+}
+
+// Whether Windows could give `longKey` the short name `shortKey`: the short stem's prefix starts
+// the long stem (blanks and dots dropped), the short extension starts the long one.
+bool ShortNameFits(const std::string& shortKey, const std::string& longKey) {
+  std::string prefix, shortExtension;
+  if (!IsShortNameForm(shortKey, prefix, shortExtension)) return false;
+  const size_t dot = longKey.rfind('.');
+  std::string stem;
+  for (char c : longKey.substr(0, dot))
+    if (c != ' ' && c != '.') stem += c;
+  const std::string extension = dot == std::string::npos ? std::string() : longKey.substr(dot + 1);
+  return stem.compare(0, prefix.size(), prefix) == 0 &&
+         extension.compare(0, shortExtension.size(), shortExtension) == 0;
 }
 
 }  // namespace
@@ -60,8 +90,19 @@ std::string ParentDirectory(std::string_view path, PathStyle style) {
   return {};
 }
 
+namespace {
+
+// Text Windows cannot hold in a name: not UTF-8, a replacement character (what a failed code-page
+// conversion leaves), or one of the characters names may not contain.
+bool IsUnrepresentable(std::string_view text) noexcept {
+  return !nv::text::IsValidUtf8(text) || text.find("\xEF\xBF\xBD") != std::string_view::npos ||
+         text.find_first_of("<>\"|?*") != std::string_view::npos;
+}
+
+}  // namespace
+
 bool IsPlainFileName(std::string_view name) noexcept {
-  if (name.empty() || HasControlCharacter(name)) return false;
+  if (name.empty() || HasControlCharacter(name) || IsUnrepresentable(name)) return false;
   if (name.find_first_of("/\\:") != std::string_view::npos) return false;
   if (name.find("..") != std::string_view::npos) return false;
   if (IsOnlyDotsAndBlanks(name)) return false;
@@ -72,8 +113,20 @@ bool IsPlainFileName(std::string_view name) noexcept {
   }
 }
 
+std::string StagedNameKey(std::string_view name) {
+  std::string key = nv::text::ToUpperAscii(name);
+  while (!key.empty() && (key.back() == ' ' || key.back() == '.')) key.pop_back();
+  return key;
+}
+
+bool NamesMayAlias(std::string_view a, std::string_view b) {
+  const std::string keyA = StagedNameKey(a);
+  const std::string keyB = StagedNameKey(b);
+  return keyA == keyB || ShortNameFits(keyA, keyB) || ShortNameFits(keyB, keyA);
+}
+
 bool IsSafeAbsolutePath(std::string_view path, PathStyle style) noexcept {
-  if (HasControlCharacter(path)) return false;
+  if (HasControlCharacter(path) || IsUnrepresentable(path)) return false;
   size_t rest = 0;
   if (style == PathStyle::kWindows) {
     const bool drive = path.size() >= 3 && ((path[0] | 0x20) >= 'a' && (path[0] | 0x20) <= 'z') &&

@@ -2,6 +2,9 @@
 
 #include <vector>
 
+#include "platform/text.h"
+#include "updater/sha256.h"
+
 namespace nv::updater {
 namespace {
 
@@ -13,9 +16,15 @@ CopyResult Failure(IFileSystem& fs, const std::string& what, const std::string& 
 
 CopyResult CopyReplacing(IFileSystem& fs, const std::string& source, const std::string& target,
                          size_t blockSize, PathStyle style,
-                         const std::function<void(uint64_t, uint64_t)>& progress) {
+                         const std::function<void(uint64_t, uint64_t)>& progress,
+                         const std::string& expectedSha256) {
   auto in = fs.OpenRead(source);
   if (!in) return {CopyStatus::kSourceMissing, "cannot open " + source + ": " + fs.LastError()};
+  std::unique_ptr<ISha256> hash;
+  if (!expectedSha256.empty()) {
+    hash = NewPlatformSha256();
+    if (!hash) return {CopyStatus::kFailed, "no SHA-256 to check " + source + " with"};
+  }
   std::string dir = ParentDirectory(target, style);
   if (dir.empty()) dir = ".";
   std::string temporary;
@@ -41,12 +50,22 @@ CopyResult CopyReplacing(IFileSystem& fs, const std::string& source, const std::
       result = Failure(fs, "cannot write", temporary);
       break;
     }
+    if (hash) hash->Update(buffer.data(), got);
     done += got;
     if (progress) progress(done, total);
   }
   if (result.status == CopyStatus::kCopied && !out->Flush()) result = Failure(fs, "cannot flush", temporary);
   const bool closed = out->Close();
   if (result.status == CopyStatus::kCopied && !closed) result = Failure(fs, "cannot close", temporary);
+  if (result.status == CopyStatus::kCopied && hash) {
+    Sha256Digest digest{};
+    if (!hash->Final(digest)) {
+      result = {CopyStatus::kFailed, "the SHA-256 of " + source + " could not be computed"};
+    } else if (Sha256Text(digest) != nv::text::ToLowerAscii(expectedSha256)) {
+      result = {CopyStatus::kMismatch, source + " is not the file that was downloaded and checked (SHA-256 " +
+                                           Sha256Text(digest) + ", expected " + expectedSha256 + ")"};
+    }
+  }
   if (result.status == CopyStatus::kCopied && !fs.Replace(temporary, target)) {
     result = Failure(fs, "cannot replace", target);
   }

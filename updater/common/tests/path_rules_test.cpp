@@ -10,16 +10,63 @@ TEST(PathRules, PlainFileNamesStayInTheirFolder) {
     const char* name;
     bool plain;
   } cases[] = {
-      {"Netvane.exe", true}, {"NvRes.dll", true},   {"a..b", false},      {"..\\..\\x.exe", false},
-      {"../x.exe", false},   {"sub\\x.exe", false}, {"sub/x.exe", false}, {"C:x.exe", false},
-      {"C:\\x.exe", false},  {"\\\\srv\\x", false}, {"..", false},        {".", false},
-      {". .", false},        {"", false},           {"x\tz", false},      {"NUL", false},
-      {"nul.txt", false},    {"COM1", false},       {"lpt9.dll", false},  {"CON .ini", false},
-      {"COM10", true},       {"console.exe", true}, {"x.exe:ads", false},
+      {"Netvane.exe", true},
+      {"NvRes.dll", true},
+      {"a..b", false},
+      {"..\\..\\x.exe", false},
+      {"../x.exe", false},
+      {"sub\\x.exe", false},
+      {"sub/x.exe", false},
+      {"C:x.exe", false},
+      {"C:\\x.exe", false},
+      {"\\\\srv\\x", false},
+      {"..", false},
+      {".", false},
+      {". .", false},
+      {"", false},
+      {"x\tz", false},
+      {"NUL", false},
+      {"nul.txt", false},
+      {"COM1", false},
+      {"lpt9.dll", false},
+      {"CON .ini", false},
+      {"COM10", true},
+      {"console.exe", true},
+      {"x.exe:ads", false},
+      {"COM\xC2\xB9", false},
+      {"lpt\xC2\xB2.dll", false},
+      {"COM\xC2\xB3 .txt", false},
+      {"COM\xC2\xB9x", true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(IsPlainFileName(c.name), c.plain);
+  }
+}
+
+TEST(PathRules, NamesThatReachOneFile) {
+  const struct {
+    const char* a;
+    const char* b;
+    bool alias;
+  } cases[] = {
+      {"a.dll", "A.DLL", true},
+      {"a.dll", "a.dll.", true},
+      {"a.dll", "a.dll  ", true},
+      {"a.dll", "a.dll. .", true},
+      {"longfilename.dll", "LONGFI~1.DLL", true},
+      {"LONGFI~1.DLL", "longfilename.dll", true},
+      {"long file.name.dll", "longfi~2.dll", true},
+      {"Netvane.exe", "Netvan~1.exe", true},
+      {"a.dll", "b.dll", false},
+      {"a.dll", "a.dl", false},
+      {"longfilename.dll", "OTHERF~1.DLL", false},
+      {"longfilename.dll", "LONGFI~1.EXE", false},
+      {"longfilename.dll", "LONGFI~X.DLL", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.a) + " / " + c.b);
+    EXPECT_EQ(NamesMayAlias(c.a, c.b), c.alias);
   }
 }
 

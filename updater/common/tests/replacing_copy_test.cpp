@@ -33,6 +33,9 @@ class FailingFileSystem final : public IFileSystem {
   bool Remove(const std::string& path) noexcept override { return m_real.Remove(path); }
   bool CreateDirectory(const std::string& path) noexcept override { return m_real.CreateDirectory(path); }
   bool Exists(const std::string& path) noexcept override { return m_real.Exists(path); }
+  bool CreatePrivateDirectory(const std::string& path) noexcept override {
+    return m_real.CreatePrivateDirectory(path);
+  }
   std::string LastError() const override { return "disk full"; }
 
  private:

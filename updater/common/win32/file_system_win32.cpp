@@ -1,5 +1,9 @@
 #include <string>
 
+#include "platform/windows_api.h"
+// sddl.h needs the types of windows.h first.
+#include <sddl.h>
+
 #include "platform/text.h"
 #include "platform/win32_handles.h"
 #include "updater/file_system.h"
@@ -117,6 +121,41 @@ class Win32FileSystem final : public IFileSystem {
   bool Exists(const std::string& path) noexcept override {
     return ::GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
   }
+  bool CreatePrivateDirectory(const std::string& path) noexcept override {
+    try {
+      const std::wstring folder = Wide(path);
+      const DWORD attributes = ::GetFileAttributesW(folder.c_str());
+      if (attributes != INVALID_FILE_ATTRIBUTES) {
+        if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+          t_lastError = ERROR_CANT_ACCESS_FILE;
+          return false;
+        }
+        if (!EmptyAndRemove(folder)) return false;
+      }
+      // SYSTEM and Administrators: full control; users: read and run, so that nobody else can
+      // put or change a file between the client's check and the finisher's copy.
+      PSECURITY_DESCRIPTOR descriptor = nullptr;
+      if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+              L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)", SDDL_REVISION_1, &descriptor,
+              nullptr))
+        return Fail();
+      SECURITY_ATTRIBUTES security{sizeof security, descriptor, FALSE};
+      const BOOL created = ::CreateDirectoryW(folder.c_str(), &security);
+      if (!created) Fail();
+      ::LocalFree(descriptor);
+      if (!created) return false;
+      // What was made must be a plain folder.
+      const DWORD made = ::GetFileAttributesW(folder.c_str());
+      if (made == INVALID_FILE_ATTRIBUTES || (made & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        t_lastError = ERROR_CANT_ACCESS_FILE;
+        return false;
+      }
+      return true;
+    } catch (...) {
+      t_lastError = ERROR_NOT_ENOUGH_MEMORY;
+      return false;
+    }
+  }
   std::string LastError() const override {
     wchar_t* text = nullptr;
     const DWORD n = ::FormatMessageW(
@@ -129,6 +168,27 @@ class Win32FileSystem final : public IFileSystem {
   }
 
  private:
+  static bool EmptyAndRemove(const std::wstring& folder) {
+    WIN32_FIND_DATAW data;
+    HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+      bool ok = true;
+      do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..") continue;
+        if ((data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ||
+            !::DeleteFileW((folder + L"\\" + name).c_str())) {
+          if (!::GetLastError()) ::SetLastError(ERROR_DIR_NOT_EMPTY);
+          ok = Fail();
+          break;
+        }
+      } while (::FindNextFileW(find, &data));
+      ::FindClose(find);
+      if (!ok) return false;
+    }
+    return ::RemoveDirectoryW(folder.c_str()) || Fail();
+  }
+
   static std::unique_ptr<IWriteFile> Open(const std::wstring& path, DWORD disposition) noexcept {
     try {
       HANDLE h =

@@ -14,6 +14,14 @@ std::optional<FinisherArguments> ParseFinisherArguments(const std::vector<std::s
 FinisherReport RunFinisher(const FinisherContext& context, IFileSystem& fs, IServiceControl& services,
                            IFinisherHost& host) {
   FinisherReport report;
+  // An empty or relative folder would make the staging folder one that any user can create
+  // ("\UpdateTemp" at the root of the drive): nothing is read from there.
+  if (!IsSafeAbsolutePath(context.installedPath, context.style)) {
+    CDebug::dprintf("continue: InstalledPath \"%s\" is not an absolute folder: nothing installed\n",
+                    context.installedPath.c_str());
+    report.badInstalledPath = true;
+    return report;
+  }
   const std::string listPath = JoinPath(context.installedPath, kVersionListName, context.style);
   std::string text;
   if (!ReadWholeFile(fs, listPath, text) || text.empty()) return report;
@@ -36,7 +44,7 @@ FinisherReport RunFinisher(const FinisherContext& context, IFileSystem& fs, ISer
     }
     fs.CreateDirectory(ParentDirectory(entry.targetPath, context.style));
     const CopyResult copy = CopyReplacing(fs, JoinPath(staging, entry.fileName, context.style),
-                                          entry.targetPath, kInstallBlock, context.style);
+                                          entry.targetPath, kInstallBlock, context.style, {}, entry.sha256);
     if (copy.status == CopyStatus::kSourceMissing) {
       // Nothing staged for this entry: its service stays stopped and its flags unnoted.
       CDebug::dprintf("continue: %s\n", copy.error.c_str());

@@ -54,9 +54,10 @@ struct FinisherContext {
 };
 
 struct FinisherReport {
+  bool badInstalledPath = false;  // empty or relative: nothing was read or written
   bool listFound = false;
   std::vector<std::string> installed;  // file names copied
-  std::vector<std::string> failed;     // file names whose copy failed
+  std::vector<std::string> failed;     // file names whose copy failed or whose bytes changed
   std::vector<std::string> refused;    // list lines refused by the path rules
   bool restartedProgram = false;
   bool restartedComputer = false;

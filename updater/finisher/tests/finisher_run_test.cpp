@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <map>
 
 #include "updater/handover_list.h"
+#include "updater/sha256.h"
 
 namespace nv::updater {
 namespace {
@@ -49,6 +52,9 @@ class FullDisk final : public IFileSystem {
   bool Remove(const std::string& p) noexcept override { return Real().Remove(p); }
   bool CreateDirectory(const std::string& p) noexcept override { return Real().CreateDirectory(p); }
   bool Exists(const std::string& p) noexcept override { return Real().Exists(p); }
+  bool CreatePrivateDirectory(const std::string& p) noexcept override {
+    return Real().CreatePrivateDirectory(p);
+  }
   std::string LastError() const override { return "There is not enough space on the disk."; }
 
  private:
@@ -97,15 +103,29 @@ class FinisherRunTest : public ::testing::Test {
     ReadWholeFile(NativeFileSystem(), p.string(), bytes);
     return bytes;
   }
+  static std::string HashOf(const std::string& bytes) {
+    auto hash = NewPlatformSha256();
+    Sha256Digest digest{};
+    if (!hash) return "no hash";
+    hash->Update(bytes.data(), bytes.size());
+    return hash->Final(digest) ? Sha256Text(digest) : "no hash";
+  }
+  // Stages a file as the client would have downloaded it; HandOver gives each line that hash.
   void Stage(const std::string& name, const std::string& bytes) {
     Write(m_root / "Netvane" / "UpdateTemp" / name, bytes);
+    m_hashes[name] = HashOf(bytes);
   }
-  void HandOver(const std::vector<HandOverEntry>& entries) {
+  void HandOver(std::vector<HandOverEntry> entries) {
+    for (auto& entry : entries) {
+      if (entry.sha256.empty())
+        entry.sha256 = m_hashes.count(entry.fileName) ? m_hashes[entry.fileName] : std::string(64, '0');
+    }
     Write(m_root / "Netvane" / "VerSion.txt", FormatHandOverList(entries));
   }
   std::string Target(const std::string& name) const { return (m_root / "Netvane" / name).string(); }
 
   stdfs::path m_root;
+  std::map<std::string, std::string> m_hashes;
   FinisherContext m_context;
   Recorder m_rec;
 };
@@ -197,6 +217,43 @@ TEST_F(FinisherRunTest, CopyInterruptedHalfWayKeepsTheOldProgram) {
   size_t files = 0;
   for (const auto& e : stdfs::directory_iterator(m_root / "Netvane")) files += e.is_regular_file() ? 1 : 0;
   EXPECT_EQ(files, 1u);  // the old program only: no temporary left, the list deleted, NvRes.dll not written
+}
+
+TEST_F(FinisherRunTest, AStagedFileChangedAfterItsCheckIsNotInstalled) {
+  const std::string old = "MZ old working program";
+  Write(Target("Netvane.exe"), old);
+  Write(Target("NvRes.dll"), "old resources");
+  Stage("Netvane.exe", "MZ new program");
+  Stage("NvRes.dll", "new resources");
+  HandOver({{"Netvane.exe", Target("Netvane.exe"), "SVC:NvMGR"},
+            {"NvRes.dll", Target("NvRes.dll"), ""},
+            {"NVRES.DLL.", Target("other.dll"), ""},
+            {"plain.dll", Target("plain.dll"), "", "not a hash"}});
+  // Someone who can write the staging folder swaps the bytes after the client's check.
+  Write(m_root / "Netvane" / "UpdateTemp" / "Netvane.exe", "MZ something else");
+  const FinisherReport report = RunFinisher(m_context, NativeFileSystem(), m_rec, m_rec);
+
+  EXPECT_EQ(Read(Target("Netvane.exe")), old);
+  EXPECT_EQ(Read(Target("NvRes.dll")), "new resources");
+  EXPECT_EQ(report.failed, (std::vector<std::string>{"Netvane.exe"}));
+  EXPECT_EQ(std::count(m_rec.calls.begin(), m_rec.calls.end(), "failed Netvane.exe"), 1);
+  // The service stopped for it runs again.
+  EXPECT_EQ(std::count(m_rec.calls.begin(), m_rec.calls.end(), "start NVMGR"), 1);
+  EXPECT_FALSE(stdfs::exists(Target("other.dll")));
+  ASSERT_EQ(report.refused.size(), 2u);
+  EXPECT_NE(report.refused[0].find("earlier line's staged file"), std::string::npos);
+  EXPECT_NE(report.refused[1].find("no SHA-256"), std::string::npos);
+}
+
+TEST_F(FinisherRunTest, AnEmptyOrRelativeInstallationFolderInstallsNothing) {
+  for (const char* installed : {"", "Netvane", "UpdateTemp\\..\\x"}) {
+    SCOPED_TRACE(installed);
+    m_context.installedPath = installed;
+    const FinisherReport report = RunFinisher(m_context, NativeFileSystem(), m_rec, m_rec);
+    EXPECT_TRUE(report.badInstalledPath);
+    EXPECT_FALSE(report.listFound);
+    EXPECT_TRUE(m_rec.calls.empty());
+  }
 }
 
 }  // namespace

@@ -155,6 +155,8 @@
 #define IDC_UPDATE_STOP 1114
 #define IDC_UPDATE_SERVERCONF 1115
 #define IDC_UPDATE_STATUS 1116
+/* Whether updates from the servers are verified (shown before anything is fetched). */
+#define IDC_UPDATE_TRUST 1137
 #define IDC_SERVER_NAME 1120
 #define IDC_SERVER_ADDR 1121
 #define IDC_SERVER_USER 1122

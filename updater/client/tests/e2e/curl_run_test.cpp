@@ -37,6 +37,10 @@ class Recorder final : public IRunSettings, public IHandOverActions, public IUpd
   void SetLastServerName(const std::string&) override {}
   void SetCwd(const std::string&) override {}
   std::string UpdatePublicKey() override { return key; }
+  bool RequireVerifiedUpdates() override { return false; }
+  uint32_t InstalledSequence() override { return 0; }
+  void SetInstalledSequence(uint32_t) override {}
+  void Audit(const std::string&) override {}
   void SendCommandToTray() override {}
   bool StartProgram(const std::string& program, const std::string&) override {
     started = program;

@@ -6,6 +6,8 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <cstdio>
+
 #include "message_box.h"
 #include "nvres/nvres_ids.h"
 #include "platform/text.h"
@@ -18,15 +20,71 @@ constexpr UINT kStatusMessage = WM_APP + 1;  // lParam: a std::string the dialog
 constexpr UINT kAskMessage = WM_APP + 2;     // lParam: the question; returns IDYES or IDNO
 constexpr UINT kDoneMessage = WM_APP + 3;    // lParam: the RunOutcome the dialog takes over
 
+std::string JsonText(const std::string& text) {
+  std::string json;
+  for (char c : text) {
+    if (c == '"' || c == '\\') json += '\\';
+    if (static_cast<unsigned char>(c) >= 0x20) json += c;
+  }
+  return json;
+}
+
+// The audit trail the tray program keeps: the launcher's event source when it is registered,
+// else "<installation folder>\Log\audit.jsonl".
+void WriteAudit(const std::string& installedPath, const std::string& text) {
+  const wchar_t* source = L"NvMGR";
+  HKEY key = nullptr;
+  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE,
+                      L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\NvMGR", 0, KEY_READ,
+                      &key) == ERROR_SUCCESS) {
+    ::RegCloseKey(key);
+    if (HANDLE log = ::RegisterEventSourceW(nullptr, source)) {
+      const std::wstring wide = nv::text::Widen("Updagent: " + text);
+      const wchar_t* strings[] = {wide.c_str()};
+      const BOOL reported =
+          ::ReportEventW(log, EVENTLOG_WARNING_TYPE, 0, 1001, nullptr, 1, 0, strings, nullptr);
+      ::DeregisterEventSource(log);
+      if (reported) return;
+    }
+  }
+  const std::wstring folder = nv::text::Widen(installedPath + "\\Log");
+  ::CreateDirectoryW(folder.c_str(), nullptr);
+  SYSTEMTIME now{};
+  ::GetSystemTime(&now);
+  char time[32];
+  std::snprintf(time, sizeof time, "%04u-%02u-%02uT%02u:%02u:%02u.%03uZ", now.wYear, now.wMonth, now.wDay,
+                now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
+  const std::string line = std::string("{\"time\":\"") + time + "\",\"program\":\"Updagent\",\"event\":\"" +
+                           JsonText(text) + "\"}\r\n";
+  HANDLE file = ::CreateFileW((folder + L"\\audit.jsonl").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    CDebug::dprintf("Updagent: audit not written (%lu): %s\n", ::GetLastError(), text.c_str());
+    return;
+  }
+  DWORD written = 0;
+  ::WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+  ::CloseHandle(file);
+}
+
 class RunSettings final : public IRunSettings {
  public:
-  explicit RunSettings(const CUpdateSettings& settings) : m_settings(settings) {}
+  RunSettings(const CUpdateSettings& settings, std::string installedPath)
+      : m_settings(settings), m_installed(std::move(installedPath)) {}
   void SetLastServerName(const std::string& name) override { m_settings.SetLastServerName(name); }
   void SetCwd(const std::string& dir) override { m_settings.SetCwd(dir); }
   std::string UpdatePublicKey() override { return m_settings.UpdatePublicKey(); }
+  bool RequireVerifiedUpdates() override { return m_settings.RequireVerifiedUpdates(); }
+  uint32_t InstalledSequence() override { return m_settings.InstalledSequence(); }
+  void SetInstalledSequence(uint32_t sequence) override { m_settings.SetInstalledSequence(sequence); }
+  void Audit(const std::string& text) override {
+    CDebug::dprintf("Updagent: audit: %s\n", text.c_str());
+    WriteAudit(m_installed, text);
+  }
 
  private:
   const CUpdateSettings& m_settings;
+  std::string m_installed;
 };
 
 class ShellHandOver final : public IHandOverActions {
@@ -83,6 +141,12 @@ void UpdateDialog::OnInit() {
   ::EnableWindow(Item(IDC_UPDATE_STOP), FALSE);
   m_settings.EnsureKeys();
   FillServers();
+  // Said before anything is fetched: without a key, whatever arrives is installed.
+  if (m_settings.UpdatePublicKey().find_first_not_of(" \t\r\n") == std::string::npos) {
+    const std::string& text = m_settings.RequireVerifiedUpdates() ? t.verifiedRequired : t.unverified;
+    SetText(IDC_UPDATE_TRUST, text);
+    CDebug::dprintf("Updagent: shown: %s\n", text.c_str());
+  }
 }
 
 void UpdateDialog::FillServers() {
@@ -158,7 +222,7 @@ void UpdateDialog::Start() {
   ::SendMessageW(Item(IDC_UPDATE_FILE), PBM_SETPOS, 0, 0);
   HWND dialog = hwnd();
   m_worker = std::thread([this, request, dialog] {
-    RunSettings settings(m_settings);
+    RunSettings settings(m_settings, m_program.installedPath);
     ShellHandOver actions(m_program.trayWindow, m_program.exitCommand);
     auto ftp = NewNativeFtpSession();
     auto* outcome = new RunOutcome(RunUpdate(

@@ -42,6 +42,10 @@ class IFileSystem {
   // One level; an existing folder counts as success.
   virtual bool CreateDirectory(const std::string& path) noexcept = 0;
   virtual bool Exists(const std::string& path) noexcept = 0;
+  // Makes `path` anew as a folder only SYSTEM and Administrators may write (natively: only its
+  // owner): a link or junction there is refused and left alone; a plain folder there is emptied
+  // of its files and removed first (a subfolder in it is refused).  False on any refusal.
+  virtual bool CreatePrivateDirectory(const std::string& path) noexcept = 0;
   // The platform's error text of the last failed call.
   virtual std::string LastError() const = 0;
 };

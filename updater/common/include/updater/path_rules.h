@@ -26,6 +26,14 @@ std::string ParentDirectory(std::string_view path, PathStyle style);
 // folder) no device name such as "NUL", "CON" or "COM1", with or without an extension.
 bool IsPlainFileName(std::string_view name) noexcept;
 
+// The name Windows would store `name` under, for comparing: ASCII letters upper-cased,
+// trailing dots and blanks removed ("A.DLL", "a.dll." and "a.dll " name one file).
+std::string StagedNameKey(std::string_view name);
+
+// True when the two names can reach one file in one folder: equal keys, or one has the form of
+// a generated short name ("LONGFI~1.DLL") that the other's long name could be given.
+bool NamesMayAlias(std::string_view a, std::string_view b);
+
 // An absolute path ("C:\..." or "\\server\share\..." on Windows, "/..." on POSIX) without "."
 // or ".." components and without control characters.
 bool IsSafeAbsolutePath(std::string_view path, PathStyle style) noexcept;

@@ -15,6 +15,7 @@ enum class CopyStatus {
   kCopied,
   kSourceMissing,  // the source could not be opened
   kFailed,         // reading, writing, flushing or replacing failed; the target is untouched
+  kMismatch,       // the bytes copied are not those of the expected SHA-256; the target is untouched
 };
 
 struct CopyResult {
@@ -23,9 +24,12 @@ struct CopyResult {
 };
 
 // Copies in blocks of `blockSize` bytes; `progress` (may be empty) gets the bytes copied so far
-// and the source's size after each block.
+// and the source's size after each block.  With `expectedSha256` (hex) the bytes written are
+// hashed on the way and the target is replaced only when they match: what is checked is what is
+// installed, however the source changes meanwhile.
 CopyResult CopyReplacing(IFileSystem& fs, const std::string& source, const std::string& target,
                          size_t blockSize, PathStyle style,
-                         const std::function<void(uint64_t, uint64_t)>& progress = {});
+                         const std::function<void(uint64_t, uint64_t)>& progress = {},
+                         const std::string& expectedSha256 = {});
 
 }  // namespace nv::updater

@@ -139,6 +139,13 @@ int Run(HINSTANCE instance) {
                    ("Software\\" + parsed->makerKey + "\\" + parsed->productName).c_str())) {
     reg.GetValue("InstalledPath", installed);
   }
+  if (!IsSafeAbsolutePath(installed, PathStyle::kWindows)) {
+    CDebug::dprintf("continue: InstalledPath \"%s\" is not an absolute folder\n", installed.c_str());
+    Box(nullptr, parsed->productName,
+        "The installation folder (InstalledPath) is missing or not an absolute path: nothing was installed.",
+        MB_OK | MB_ICONSTOP, IDOK);
+    return 4;
+  }
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
   ::InitCommonControlsEx(&controls);
   FinisherDialog dialog(std::move(*parsed), installed);
