@@ -19,6 +19,15 @@ std::string Line(const char* format, uint32_t value) {
 LaunchToken::~LaunchToken() = default;
 SessionApi::~SessionApi() = default;
 
+bool IsAbsoluteFolder(const std::string& path) noexcept {
+  const auto separator = [](char c) { return c == '\\' || c == '/'; };
+  const bool drive = path.size() >= 3 && ((path[0] | 0x20) >= 'a' && (path[0] | 0x20) <= 'z') &&
+                     path[1] == ':' && separator(path[2]);
+  const bool unc =
+      path.size() > 4 && separator(path[0]) && separator(path[1]) && path[2] != '?' && path[2] != '.';
+  return (drive || unc) && path.find("..") == std::string::npos;
+}
+
 TokenSource ChooseTokenSource(bool logonProcessTokenOpened, bool userTokenAvailable) noexcept {
   if (logonProcessTokenOpened) return TokenSource::kLogonProcess;
   if (userTokenAvailable) return TokenSource::kSessionUser;
@@ -92,6 +101,13 @@ LaunchOutcome StartTrayProgram(SessionApi& api, const std::function<bool(std::st
     std::string installedPath;
     if (!readInstalledPath(installedPath)) {
       CDebug::dprintf("NvSVC: no InstalledPath: nothing started\n");
+      return LaunchOutcome::kNoInstalledPath;
+    }
+    // A relative folder would be searched from the service's current folder (the system folder),
+    // an empty one would start "\Netvane.EXE" from the root of the drive, which any user may write.
+    if (!IsAbsoluteFolder(installedPath)) {
+      CDebug::dprintf("NvSVC: InstalledPath \"%s\" is not an absolute folder: nothing started\n",
+                      installedPath.c_str());
       return LaunchOutcome::kNoInstalledPath;
     }
     const std::string program = TrayProgramPath(installedPath);

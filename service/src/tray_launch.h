@@ -61,6 +61,9 @@ TokenSource ChooseTokenSource(bool logonProcessTokenOpened, bool userTokenAvaila
 uint32_t FindProcessInSession(const std::vector<SessionProcess>& processes, const std::string& imageName,
                               uint32_t session) noexcept;
 
+// "C:\..." or "\\server\share..." without "..": the only installation folders the launch uses.
+bool IsAbsoluteFolder(const std::string& path) noexcept;
+
 // "%s\%s" of the installed path and the program name.
 std::string TrayProgramPath(const std::string& installedPath);
 

@@ -360,32 +360,37 @@ TEST(TrayLaunchTest, TheLogonProcessTokenElseTheSessionUserStartsTheProgram) {
     const char* what;
     std::vector<SessionProcess> processes;
     void (*setup)(FakeSessions&);
-    bool installed;
+    const char* installed;  // InstalledPath; null when it cannot be read
     LaunchOutcome outcome;
     std::string token;  // whose primary copy started the program
     std::string console;
     int privilegeCalls;
   };
+  const char* kPath = "C:\\Program Files\\Netvane";
   const Case cases[] = {
-      {"logon process of the console session", withLogon, [](FakeSessions&) {}, true, LaunchOutcome::kStarted,
-       "process30-primary", "", 1},
-      {"no logon process (Wine)", withoutLogon, [](FakeSessions&) {}, true, LaunchOutcome::kStarted,
+      {"logon process of the console session", withLogon, [](FakeSessions&) {}, kPath,
+       LaunchOutcome::kStarted, "process30-primary", "", 1},
+      {"no logon process (Wine)", withoutLogon, [](FakeSessions&) {}, kPath, LaunchOutcome::kStarted,
        "user1-primary", "", 0},
       {"logon token refused: the user's", withLogon, [](FakeSessions& s) { s.processTokenOpens = false; },
-       true, LaunchOutcome::kStarted, "user1-primary", "Process token open Error: 5\n", 0},
-      {"no token at all", withoutLogon, [](FakeSessions& s) { s.userToken = false; }, true,
+       kPath, LaunchOutcome::kStarted, "user1-primary", "Process token open Error: 5\n", 0},
+      {"no token at all", withoutLogon, [](FakeSessions& s) { s.userToken = false; }, kPath,
        LaunchOutcome::kNoToken, "", "", 0},
-      {"no InstalledPath", withLogon, [](FakeSessions&) {}, false, LaunchOutcome::kNoInstalledPath, "", "",
+      {"no InstalledPath", withLogon, [](FakeSessions&) {}, nullptr, LaunchOutcome::kNoInstalledPath, "", "",
        1},
-      {"privilege unknown", withLogon, [](FakeSessions& s) { s.lookupWorks = false; }, true,
+      {"empty InstalledPath", withLogon, [](FakeSessions&) {}, "", LaunchOutcome::kNoInstalledPath, "", "",
+       1},
+      {"relative InstalledPath", withLogon, [](FakeSessions&) {}, "Netvane", LaunchOutcome::kNoInstalledPath,
+       "", "", 1},
+      {"privilege unknown", withLogon, [](FakeSessions& s) { s.lookupWorks = false; }, kPath,
        LaunchOutcome::kStarted, "process30-primary", "Lookup Privilege value Error: 1313\n", 0},
       {"privilege not held", withLogon, [](FakeSessions& s) { s.privilege = PrivilegeResult::kNotAssigned; },
-       true, LaunchOutcome::kStarted, "process30-primary", "Token does not have the provilege\n", 1},
-      {"privilege refused", withLogon, [](FakeSessions& s) { s.privilege = PrivilegeResult::kFailed; }, true,
+       kPath, LaunchOutcome::kStarted, "process30-primary", "Token does not have the provilege\n", 1},
+      {"privilege refused", withLogon, [](FakeSessions& s) { s.privilege = PrivilegeResult::kFailed; }, kPath,
        LaunchOutcome::kStarted, "process30-primary", "Adjust Privilege value Error: 6\n", 1},
-      {"copy refused", withLogon, [](FakeSessions& s) { s.copyWorks = false; }, true, LaunchOutcome::kNoToken,
-       "", "", 0},
-      {"program missing", withLogon, [](FakeSessions& s) { s.createWorks = false; }, true,
+      {"copy refused", withLogon, [](FakeSessions& s) { s.copyWorks = false; }, kPath,
+       LaunchOutcome::kNoToken, "", "", 0},
+      {"program missing", withLogon, [](FakeSessions& s) { s.createWorks = false; }, kPath,
        LaunchOutcome::kCreateFailed, "", "", 1},
   };
   for (const Case& c : cases) {
@@ -398,8 +403,8 @@ TEST(TrayLaunchTest, TheLogonProcessTokenElseTheSessionUserStartsTheProgram) {
     const LaunchOutcome outcome = StartTrayProgram(
         sessions,
         [&](std::string& path) {
-          if (!c.installed) return false;
-          path = "C:\\Program Files\\Netvane";
+          if (c.installed == nullptr) return false;
+          path = c.installed;
           return true;
         },
         [&](const std::string& line) { console += line; }, started);
