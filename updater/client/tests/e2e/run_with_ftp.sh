@@ -31,7 +31,8 @@ fi
 export NV_FTP_ROOT=$work/root NV_FTP_PORT=$(cat "$work/port") NV_FTP_LOG=$work/ftp.log
 
 # A signed list made with the administrators' tool, for the verified-update case: NV_SIGNED_DIR
-# holds VerSion.txt, VerSion.txt.sig and signed.dll; NV_SIGNED_KEY is the public key.
+# holds VerSion.txt (sequence 100), VerSion.txt.sig, signed.dll and older/ (the list signed at
+# sequence 50); NV_SIGNED_KEY is the public key.
 sign=$here/../../../../tools/update-signing/nv-update-sign.sh
 if command -v openssl >/dev/null; then
   mkdir -p "$work/signed"
@@ -39,7 +40,11 @@ if command -v openssl >/dev/null; then
   hash=$("$sign" hash "$work/signed/signed.dll" | cut -d' ' -f1)
   printf '# signed by the test\r\nsigned.dll|ALL|ALL|INSTALLEDPATH|1.0.0|||NONE|%s\r\n' "$hash" >"$work/signed/VerSion.txt"
   "$sign" keygen "$work/key.pem" >/dev/null
-  "$sign" sign "$work/key.pem" "$work/signed/VerSion.txt" >/dev/null
+  # The same list signed earlier with a lower sequence number: a replay once 100 is installed.
+  mkdir -p "$work/signed/older"
+  cp "$work/signed/VerSion.txt" "$work/signed/older/VerSion.txt"
+  "$sign" sign "$work/key.pem" "$work/signed/older/VerSion.txt" 50 >/dev/null
+  "$sign" sign "$work/key.pem" "$work/signed/VerSion.txt" 100 >/dev/null
   export NV_SIGNED_DIR=$work/signed NV_SIGNED_KEY=$("$sign" pubkey "$work/key.pem")
 fi
 case $exe in

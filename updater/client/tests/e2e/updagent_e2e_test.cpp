@@ -4,6 +4,7 @@
 // installed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -95,9 +96,15 @@ void SetRegistry(const std::wstring& subkey, const std::wstring& name, DWORD val
 }
 
 int g_trayCommands = 0;
+// Run when the exit command arrives: everything is staged and checked by then, and continue has
+// not copied yet (it waits a second).
+std::function<void()> g_onTrayCommand;
 
 LRESULT CALLBACK TrayProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_COMMAND && LOWORD(wParam) == kExitCommand) ++g_trayCommands;
+  if (message == WM_COMMAND && LOWORD(wParam) == kExitCommand) {
+    ++g_trayCommands;
+    if (g_onTrayCommand) g_onTrayCommand();
+  }
   return ::DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
@@ -149,9 +156,11 @@ class UpdagentE2E : public ::testing::Test {
     m_tray = ::CreateWindowW(wc.lpszClassName, L"tray", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
                              wc.hInstance, nullptr);
     g_trayCommands = 0;
+    g_onTrayCommand = nullptr;
   }
 
   void TearDown() override {
+    g_onTrayCommand = nullptr;
     if (m_tray) ::DestroyWindow(m_tray);
     ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kProductKey);
     ::DeleteFileW(m_systemFile.c_str());
@@ -266,6 +275,50 @@ class UpdagentE2E : public ::testing::Test {
     WriteFile(m_serverDir + L"\\" + name, bytes);
   }
   bool HandOverListPresent() const { return Exists(m_install + L"\\VerSion.txt"); }
+  std::string ItemText(int id) const {
+    wchar_t text[1024] = {};
+    ::GetDlgItemTextW(m_dialog, id, text, 1024);
+    return Narrow(text);
+  }
+  bool StagingEmpty() const {
+    WIN32_FIND_DATAW data;
+    HANDLE find = ::FindFirstFileW((m_install + L"\\UpdateTemp\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return true;
+    bool empty = true;
+    do {
+      const std::wstring name = data.cFileName;
+      empty = empty && (name == L"." || name == L"..");
+    } while (::FindNextFileW(find, &data));
+    ::FindClose(find);
+    return empty;
+  }
+  // A PNG of the dialog, taken by ImageMagick on the test display, into NV_TEST_ARTIFACT_DIR.
+  void Screenshot(const std::string& name) {
+    const std::string dir = Narrow(Env(L"NV_TEST_ARTIFACT_DIR"));
+    ASSERT_FALSE(dir.empty()) << "NV_TEST_ARTIFACT_DIR names no folder for the screenshot";
+    ::SetForegroundWindow(m_dialog);
+    WaitUntil([] { return false; }, 500);  // let it paint
+    RECT r{};
+    ::GetWindowRect(m_dialog, &r);
+    const std::string png = dir + "/" + name;
+    const std::string crop = std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top) + "+" +
+                             std::to_string(std::max(0L, r.left)) + "+" + std::to_string(std::max(0L, r.top));
+    std::wstring command =
+        Widen("/bin/sh -c \"mkdir -p '" + dir + "' && /usr/bin/import -window root -crop " + crop + " png:'" + png +
+              ".part' && mv '" + png + ".part' '" + png + "'\"");
+    const std::wstring winPng = FromUnix(Widen(png));
+    ::DeleteFileW(winPng.c_str());  // an earlier run's file must not count as this one
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                 &process))
+        << ::GetLastError();
+    ::CloseHandle(process.hProcess);
+    ::CloseHandle(process.hThread);
+    // Wine cannot wait for a Linux program: wait for the finished file instead.
+    EXPECT_TRUE(WaitUntil([&] { return Exists(winPng); }, 20000)) << png << " not written";
+  }
 
   std::wstring m_serverDir, m_ftpLog, m_port, m_base, m_install, m_systemFile, m_trace;
   HWND m_tray = nullptr;
@@ -283,6 +336,13 @@ TEST_F(UpdagentE2E, DialogRunsAgainstARealServerThenTheFinisherInstalls) {
     SCOPED_TRACE("a server text without a colon: anonymous at the default address, nothing newer");
     ServeList("b.dll|ALL|ALL|INSTALLEDPATH|1.2.3|||NONE\r\n");
     StartUpdagent();
+    // No key: the dialog says so before anything is fetched.
+    EXPECT_TRUE(WaitUntil([&] { return !ItemText(IDC_UPDATE_TRUST).empty(); }, 10000));
+    EXPECT_EQ(ItemText(IDC_UPDATE_TRUST),
+              "Updates from this server are not verified: no update key is configured, so any file the server or "
+              "the network sends is installed.");
+    EXPECT_EQ(ReadFile(m_ftpLog).find("RETR"), std::string::npos);
+    Screenshot("dialog-update-unverified.png");
     ChooseServer(2);
     Press(IDC_UPDATE_START);
     EXPECT_TRUE(WaitForTrace("MessageBox(Netvane Update): Update already Complete"));
@@ -328,15 +388,38 @@ TEST_F(UpdagentE2E, DialogRunsAgainstARealServerThenTheFinisherInstalls) {
     EXPECT_FALSE(HandOverListPresent());
   }
   {
+    SCOPED_TRACE("two lines that reach one staged file: nothing is staged");
+    ServeList("c.dll|ALL|ALL|INSTALLEDPATH|1.0.0\r\nC.DLL.|ALL|ALL|SYSDIR|1.0.0\r\n");
+    Serve(L"c.dll", "one");
+    StartUpdagent();
+    Press(IDC_UPDATE_START);
+    EXPECT_TRUE(WaitForTrace(
+        "MessageBox(Netvane Update): The update was refused: two lines of the list of versions name one file."));
+    EXPECT_EQ(CloseAndWait(), 3u);
+    EXPECT_FALSE(HandOverListPresent());
+    EXPECT_TRUE(StagingEmpty());
+    EXPECT_EQ(ReadFile(m_ftpLog).find("RETR c.dll"), std::string::npos);
+  }
+  {
     SCOPED_TRACE("newer files staged and handed over; continue.exe installs them");
     ServeList(
         "# the product's files\r\n"
         "a.dll|ALL|ALL|INSTALLEDPATH|1.2.3|Restart||NONE\r\n"
         "b.dll|ALL|ALL|INSTALLEDPATH|1.2.3|||NONE\r\n"
         "nvupdtest-c.dll|ALL|ALL|SYSDIR|1.0.0\r\n"
+        "t.dll|ALL|ALL|INSTALLEDPATH|1.0.0\r\n"
         "..\\..\\x.exe|ALL|ALL||9.9.9\r\n"
         "x.exe|ALL|ALL|WINDIR\\..\\..|9.9.9\r\n");
     Serve(L"a.dll", newA);
+    Serve(L"t.dll", "new t");
+    const std::string oldT = "MZ the installed t.dll, no version resource";
+    WriteFile(m_install + L"\\t.dll", oldT);
+    // Someone swaps a staged file after it was downloaded and hashed.
+    bool tampered = false;
+    g_onTrayCommand = [&] {
+      WriteFile(m_install + L"\\UpdateTemp\\t.dll", "MZ planted");
+      tampered = true;
+    };
     Serve(L"b.dll", "must not be fetched");
     Serve(L"nvupdtest-c.dll", "system file");
     Serve(L"x.exe", "escaped");
@@ -351,6 +434,12 @@ TEST_F(UpdagentE2E, DialogRunsAgainstARealServerThenTheFinisherInstalls) {
     EXPECT_EQ(ReadFile(m_install + L"\\a.dll"), newA);
     EXPECT_EQ(ReadFile(m_install + L"\\b.dll"), oldB);
     EXPECT_EQ(ReadFile(m_systemFile), "system file");
+    ASSERT_TRUE(tampered);
+    EXPECT_EQ(ReadFile(m_install + L"\\t.dll"), oldT) << "a changed staged file was installed";
+    EXPECT_TRUE(WaitForTrace("MessageBox(Netvane-H): t.dll could not be installed; the installed file was kept."));
+    EXPECT_TRUE(TraceHas("is not the file that was downloaded and checked"));
+    // Unverified updates are on the audit trail.
+    EXPECT_NE(ReadFile(m_install + L"\\Log\\audit.jsonl").find("NOT VERIFIED"), std::string::npos);
     EXPECT_TRUE(Exists(m_install + L"\\orgcontinue.exe"));
     EXPECT_FALSE(Exists(m_install + L"\\UpdateTemp\\b.dll"));
     for (const std::wstring& escaped :
@@ -455,6 +544,52 @@ TEST_F(UpdagentE2E, VerifiedUpdateThroughTheDialog) {
     EXPECT_TRUE(WaitUntil([&] { return ReadFile(m_install + L"\\signed.dll") == file; }, 30000));
     EXPECT_TRUE(WaitUntil([&] { return !HandOverListPresent(); }, 10000));
   }
+  {
+    SCOPED_TRACE("an older signed list after sequence 100 was installed");
+    DWORD sequence = 0, size = sizeof sequence;
+    EXPECT_EQ(::RegGetValueW(HKEY_LOCAL_MACHINE, (std::wstring(kProductKey) + L"\\Update").c_str(),
+                             L"dwUpdateSequence", RRF_RT_REG_DWORD, nullptr, &sequence, &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(sequence, 100u);
+    ::DeleteFileW((m_install + L"\\signed.dll").c_str());
+    ServeList(ReadFile(FromUnix(signedDir) + L"\\older\\VerSion.txt"));
+    Serve(L"VerSion.txt.sig", ReadFile(FromUnix(signedDir) + L"\\older\\VerSion.txt.sig"));
+    Serve(L"signed.dll", file);
+    StartUpdagent();
+    ChooseServer(1);
+    Press(IDC_UPDATE_START);
+    EXPECT_TRUE(WaitForTrace(
+        "MessageBox(Netvane Update): The update was refused: the server's list of versions is older than the one "
+        "installed last."));
+    EXPECT_EQ(CloseAndWait(), 3u);
+    EXPECT_FALSE(HandOverListPresent());
+    EXPECT_FALSE(Exists(m_install + L"\\signed.dll"));
+  }
+}
+
+TEST_F(UpdagentE2E, ListsWithAByteOrderMarkOrInTheAnsiCodePageInstallWhereTheySay) {
+  // A folder named in Korean, as an administrator's editor saves it in code page 949.
+  ASSERT_EQ(::GetACP(), 949u) << "the test runs under a Korean locale (LANG=ko_KR.UTF-8)";
+  const std::wstring korean = m_base + L"\\\uD55C\uAE00";
+  std::string ansiBase;
+  {
+    char bytes[1024] = {};
+    const int n = ::WideCharToMultiByte(CP_ACP, 0, m_base.c_str(), -1, bytes, sizeof bytes, nullptr, nullptr);
+    ASSERT_GT(n, 1);
+    ansiBase = bytes;
+  }
+  ServeList("\xEF\xBB\xBF# saved with a byte-order mark\r\nbom.dll|ALL|ALL|INSTALLEDPATH|1.0.0|Restart\r\n" +
+            std::string("kor.dll|ALL|ALL|") + ansiBase + "\\\xC7\xD1\xB1\xDB|1.0.0\r\n");
+  Serve(L"bom.dll", "from a marked list");
+  Serve(L"kor.dll", "into a Korean folder");
+  StartUpdagent();
+  ChooseServer(1);
+  Press(IDC_UPDATE_START);
+  EXPECT_EQ(WaitForExit(60000), 0u) << ReadFile(m_trace);
+  EXPECT_TRUE(WaitUntil([&] { return Exists(m_install + L"\\restarted.txt"); }, 30000)) << ReadFile(m_trace);
+  EXPECT_EQ(ReadFile(m_install + L"\\bom.dll"), "from a marked list");
+  EXPECT_EQ(ReadFile(korean + L"\\kor.dll"), "into a Korean folder") << ReadFile(m_trace);
+  EXPECT_FALSE(TraceHas("line refused"));
 }
 
 }  // namespace
