@@ -4,7 +4,9 @@
 ;   HELPFILE  Netvane_Help.chm, or "" when the help is not built
 ;   OUTFILE   the installer to write
 ; Silent: "NetvaneSetup.exe /S" installs, "uninstall.exe /S" removes; "/D=<folder>" (last) picks
-; the folder.  An installation over an older one keeps everything under the product key.
+; the folder.  "/UPDATEKEY=<hex>" (the public key the signing tool prints, 128 hex digits) makes
+; the update client install only signed lists.  An installation over an older one keeps
+; everything under the product key (a key given on the command line replaces the stored one).
 Unicode true
 Target amd64-unicode
 SetCompressor /SOLID lzma
@@ -12,6 +14,7 @@ RequestExecutionLevel admin
 
 !include x64.nsh
 !include LogicLib.nsh
+!include FileFunc.nsh
 
 !define PRODUCT "Netvane"
 !define MAKER "Tarn"
@@ -21,6 +24,8 @@ RequestExecutionLevel admin
 !define ARP_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Netvane"
 !define TRAY_CLASS "Netvane_CLASS"
 !define EXIT_COMMAND 5007
+
+Var UpdateKey
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
@@ -75,6 +80,30 @@ Function .onInit
   ${EndIf}
   SetRegView 64
   SetShellVarContext all
+  ; "/UPDATEKEY=<hex>": 128 hex digits (X||Y), or 130 with the leading 04 of the point.
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/UPDATEKEY=" $UpdateKey
+  ${If} ${Errors}
+    StrCpy $UpdateKey ""
+  ${Else}
+    StrLen $1 $UpdateKey
+    StrCpy $3 "ok"
+    ${If} $1 <> 128
+    ${AndIf} $1 <> 130
+      StrCpy $3 "bad"
+    ${EndIf}
+    ; Every character a hex digit: the span of hex digits is the whole text.
+    System::Call 'shlwapi::StrSpnW(w "$UpdateKey", w "0123456789abcdefABCDEF") i .r6'
+    ${If} $6 <> $1
+      StrCpy $3 "bad"
+    ${EndIf}
+    ${If} $3 != "ok"
+      MessageBox MB_ICONSTOP "/UPDATEKEY= needs the public key in hex (128 digits) that nv-update-sign.sh prints." /SD IDOK
+      SetErrorLevel 2
+      Quit
+    ${EndIf}
+  ${EndIf}
 FunctionEnd
 
 Section "Netvane"
@@ -116,6 +145,11 @@ Section "Netvane"
   ReadRegDWORD $0 HKLM "${PRODUCT_KEY}" "dwPktCnt"
   ${If} ${Errors}
     WriteRegDWORD HKLM "${PRODUCT_KEY}" "dwPktCnt" 3
+  ${EndIf}
+
+  ; Where the update client reads it.
+  ${If} $UpdateKey != ""
+    WriteRegStr HKLM "${PRODUCT_KEY}\Update" "szUpdateKey" "$UpdateKey"
   ${EndIf}
 
   WriteRegStr HKLM "${RUN_KEY}" "${RUN_VALUE}" '"$INSTDIR\Netvane.exe"'
@@ -175,9 +209,14 @@ Section "Uninstall"
   Delete "$INSTDIR\NetvaneENG.ini"
   Delete "$INSTDIR\NetvaneKOR.ini"
   Delete "$INSTDIR\Netvane_Help.chm"
-  ; The program's own files: monthly logs and a staging folder an update left.
+  ; The program's own files: monthly logs, the audit trail, and what an update leaves: the
+  ; finisher's copy, a hand-over list, temporaries of a broken copy, the staging folder.
   Delete "$INSTDIR\Log\*.log"
+  Delete "$INSTDIR\Log\audit.jsonl"
   RMDir "$INSTDIR\Log"
+  Delete "$INSTDIR\orgcontinue.exe"
+  Delete "$INSTDIR\VerSion.txt"
+  Delete "$INSTDIR\~nvcopy-*.tmp"
   RMDir /r "$INSTDIR\UpdateTemp"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"

@@ -7,14 +7,21 @@ pkgs=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev libsqlite3-
       g++-mingw-w64-x86-64-posix wine64 xvfb xauth xdotool imagemagick
       libpcap0.8 libpcap-dev tcpdump socat busybox iproute2 radvd python3 sqlite3 clang libclang-rt-14-dev
       isc-dhcp-client dhcpcd-base systemd dbus-daemon
-      libx11-dev libxss-dev libxml2-utils nsis fp-utils
+      libx11-dev libxss-dev libxml2-utils nsis fp-utils locales
       fonts-nanum)  # Hangul glyphs: the Korean dialogs under Wine
 [ "$job" = main ] && pkgs+=(iputils-ping)
+# Wine under a Korean locale (code page 949) names files through the C library's locale: without
+# ko_KR.UTF-8 a Hangul folder name cannot reach the disk.
+korean_locale() {
+  locale -a 2>/dev/null | grep -qi '^ko_KR\.utf-\?8$' && return 0
+  [ "$(id -u)" = 0 ] || { echo "the ko_KR.UTF-8 locale is missing (run as root to make it)" >&2; return 1; }
+  localedef -i ko_KR -f UTF-8 ko_KR.UTF-8
+}
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+[ ${#missing[@]} -eq 0 ] && { korean_locale; exit $?; }
 if [ "$(id -u)" != 0 ]; then
   echo "missing packages: ${missing[*]} (run as root, or install them)" >&2
   exit 1
@@ -34,4 +41,5 @@ apt-get update -qq
 rc=0
 apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null || rc=$?
 [ $own_policy = 1 ] && rm -f "$policy"
-exit $rc
+[ $rc -eq 0 ] || exit $rc
+korean_locale

@@ -2,8 +2,9 @@
 # The installer under Wine, as a deployment tool runs it:
 #   silent install -> files, InstalledPath, defaults, Run entry, NvMGR running, Netvane.exe starts
 #   from the Run entry's command; an older build first and this one over it keeps changed settings;
-#   silent uninstall -> NvUninst's two phases in order, and none of the product's files, keys,
-#   service or shortcuts left (the prefix's listings before and after are compared).
+#   silent uninstall after an update -> NvUninst's two phases in order, and none of the product's
+#   files, keys, service or shortcuts left (the prefix's listings before and after are compared);
+#   "/UPDATEKEY=<hex>" leaves the key where the update client reads it.
 # installer_e2e.sh <NetvaneSetup.exe> <makensis> <netvane.nsi> <bin dir> <work dir> [<help file>]
 set -u
 setup=$1 makensis=$2 nsi=$3 bindir=$4 work=$5 help=${6:-}
@@ -72,8 +73,15 @@ w reg add "$key" /v dwPktCnt /t REG_DWORD /d 7 /f >/dev/null
 started() { grep -qs START "$inst"/Log/*.log; }
 wait_until 300 started || fail "Netvane.exe started from the Run entry wrote no START"
 
-# 3. This build over the older one: the tray program is asked to close, settings stay.
-w "$setup" /S || fail "the installer ended with $?"
+# 3. This build over the older one, with the update signing key: the tray program is asked to
+#    close, settings stay, the key lands where the update client reads it.  A key that is not
+#    one is refused before anything changes.
+update_key=41d8a9dee237c543cccb8005eb2016afbe68197a7d573403188a2a7efdc314a6f675670c79e66057dcf3a03acf847a07d4b67fdbe1ad21634015d80aee42b6b8
+w "$setup" /S /UPDATEKEY=41d8a9dee237c543-not-hex
+[ $? -eq 2 ] || fail "a malformed /UPDATEKEY= was not refused with exit code 2"
+[ "$(value "$arp_key" DisplayVersion)" = 1.3.11.0 ] || fail "a refused /UPDATEKEY= still installed"
+w "$setup" /S /UPDATEKEY=$update_key || fail "the installer ended with $?"
+[ "$(value "$key\Update" szUpdateKey)" = "$update_key" ] || fail "szUpdateKey is '$(value "$key\Update" szUpdateKey)'"
 [ "$(value "$arp_key" DisplayVersion)" != 1.3.11.0 ] || fail "the upgrade did not register its version"
 [ "$(value "$key\AdOpt" dwOpt)" = 0x4 ] || fail "the upgrade changed dwOpt to '$(value "$key\AdOpt" dwOpt)'"
 [ "$(value "$key" dwPktCnt)" = 0x7 ] || fail "the upgrade changed dwPktCnt to '$(value "$key" dwPktCnt)'"
@@ -81,7 +89,14 @@ w "$setup" /S || fail "the installer ended with $?"
 grep -qs SHUTDOWN "$inst"/Log/*.log || fail "the running tray program was not closed before the upgrade"
 w sc query NvMGR | grep -q RUNNING || fail "NvMGR is not running after the upgrade"
 
-# 4. Silent uninstall, traced: the uninstaller runs from a copy of itself, so wait for its end.
+# 4. Silent uninstall after an update ran: what the update path leaves (the finisher's copy, a
+#    hand-over list, a temporary of a broken copy, the staging folder with its files, the audit
+#    trail) goes too.  Traced: the uninstaller runs from a copy of itself, so wait for its end.
+cp "$inst/continue.exe" "$inst/orgcontinue.exe"
+printf 'a.dll|C:\\x\\a.dll||%064d\r\n' 0 >"$inst/VerSion.txt"
+printf 'half' >"$inst/~nvcopy-12-1.tmp"
+mkdir -p "$inst/UpdateTemp" "$inst/Log" && printf 'staged' >"$inst/UpdateTemp/a.dll"
+printf '{"event":"update"}\r\n' >>"$inst/Log/audit.jsonl"
 trace="$work/uninstall-trace.txt"
 NV_TRACE=1 NV_TRACE_FILE="Z:$(echo "$trace" | tr / '\\')" w "$inst/uninstall.exe" /S
 gone() { ! has_key "$arp_key"; }

@@ -143,5 +143,6 @@ int main() {
       std::printf("Update\\%s\t*\n", name.c_str());
   }
   std::printf("Update\t%s\n", nv::updater::kUpdatePublicKeyValue);
+  std::printf("Update\t%s\n", nv::updater::kRequireVerifiedValue);
   return 0;
 }

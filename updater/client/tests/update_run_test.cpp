@@ -295,7 +295,9 @@ TEST_F(UpdateRunTest, RunsThatEndWithoutHandOver) {
     EXPECT_EQ(m_rec.trayCommands, 0);
     // A refusal before any transfer stages nothing (a broken transfer may leave part of a file,
     // which the next run's fresh staging folder drops).
-    if (c.listings == 0) EXPECT_FALSE(stdfs::exists(Staged("a.exe")));
+    if (c.listings == 0) {
+      EXPECT_FALSE(stdfs::exists(Staged("a.exe")));
+    }
     EXPECT_FALSE(stdfs::exists("Netvane"));
     EXPECT_FALSE(stdfs::exists("UpdateTemp"));
   }

@@ -19,7 +19,7 @@ struct HandOverEntry {
   std::string fileName;
   std::string targetPath;
   std::string flags;
-  std::string sha256;  // 64 lower-case hex digits
+  std::string sha256 = {};  // 64 lower-case hex digits
 };
 
 std::string FormatHandOverList(const std::vector<HandOverEntry>& entries);
