@@ -13,6 +13,7 @@
 #include "netvane/win32/option_sheet.h"
 #include "netvane_app.h"
 #include "platform/text.h"
+#include "program_starter_win32.h"
 #include "update_agent.h"
 
 namespace {
@@ -53,6 +54,9 @@ void CMainFrame::OnTrayUpdate() {
   info.lpParameters = args.c_str();
   info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
   info.nShow = SW_SHOWNORMAL;
+  // The update client keeps this program's token: it writes the installation folder.
+  CDebug::dprintf("OnTrayUpdate: %s starts with %s\n", nv::app::kUpdateAgentImage,
+                  nv::app::TokenName(nv::app::TokenForStart(nv::app::StartedProgram::kUpdateClient, false)));
   // A client that cannot be started is not reported.
   if (!::ShellExecuteExW(&info)) {
     CDebug::dprintf("OnTrayUpdate: %s not started (%lu)\n", nv::app::kUpdateAgentImage, ::GetLastError());
@@ -107,10 +111,12 @@ void CMainFrame::OnTrayAdCfg() {
 void CMainFrame::OnTrayHelp() {
   CDebug::dprintf("OnTrayHelp\n");
   // From the installation folder: started by the service or the Run entry, the program's current
-  // folder is not the one the help file lives in.
+  // folder is not the one the help file lives in.  The viewer runs as the console user: started
+  // by the service, this program runs as SYSTEM, and the viewer's dialogs lead to a shell.
   const std::string name = "Netvane_Help.chm";
   const std::string file = m_cfg.InstalledPath.empty() ? name : m_cfg.InstalledPath + "\\" + name;
-  const auto result = reinterpret_cast<intptr_t>(
-      ::ShellExecuteW(m_hwnd, L"open", nv::text::Widen(file).c_str(), nullptr, nullptr, SW_SHOWDEFAULT));
-  CDebug::dprintf("OnTrayHelp: open %s (%d)\n", file.c_str(), static_cast<int>(result));
+  wchar_t windows[MAX_PATH] = {};
+  const UINT length = ::GetWindowsDirectoryW(windows, MAX_PATH);
+  nv::app::StartHelpViewer(nv::app::PlatformProgramStarter(),
+                           length > 0 && length < MAX_PATH ? nv::text::Narrow(windows) : std::string(), file);
 }
