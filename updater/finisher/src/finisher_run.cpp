@@ -66,6 +66,10 @@ FinisherReport RunFinisher(const FinisherContext& context, IFileSystem& fs, ISer
   if (shutdown && host.AskRestartWindows(context.productName)) {
     host.RestartComputer();
     report.restartedComputer = true;
+  } else if (restart && host.ProgramRuns(context.programPath)) {
+    // A second tray program beside the first would ask the first for a change.
+    CDebug::dprintf("continue: %s runs already: not started again\n", context.programPath.c_str());
+    report.programRanAlready = true;
   } else if (restart) {
     host.ShowStatus("Restarting " + context.productName + " ...");
     report.restartedProgram = host.RestartProgram(context.programPath);

@@ -41,6 +41,8 @@ class IFinisherHost {
   virtual void RestartComputer() = 0;
   // Opens the program and waits until it is idle for input; false when it did not start.
   virtual bool RestartProgram(const std::string& path) = 0;
+  // A process of that program's file name shows a window (it runs already).
+  virtual bool ProgramRuns(const std::string& path) = 0;
   // A copy that failed: the old file stays in place and the user is told.
   virtual void ReportCopyFailure(const std::string& fileName, const std::string& error) = 0;
 };
@@ -60,6 +62,7 @@ struct FinisherReport {
   std::vector<std::string> failed;     // file names whose copy failed or whose bytes changed
   std::vector<std::string> refused;    // list lines refused by the path rules
   bool restartedProgram = false;
+  bool programRanAlready = false;  // RESTART asked while the program runs: not started twice
   bool restartedComputer = false;
 };
 

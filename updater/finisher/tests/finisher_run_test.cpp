@@ -32,7 +32,9 @@ class Recorder final : public IServiceControl, public IFinisherHost {
     return restartAnswer;
   }
   void RestartComputer() override { calls.push_back("restart computer"); }
+  bool running = false;
   bool RestartProgram(const std::string& path) override { return calls.push_back("restart " + path), true; }
+  bool ProgramRuns(const std::string&) override { return running; }
   void ReportCopyFailure(const std::string& file, const std::string&) override {
     calls.push_back("failed " + file);
   }
@@ -172,6 +174,7 @@ TEST_F(FinisherRunTest, FlagsAndFamilies) {
        true,
        false,
        {"Copying a.dll ...", "ask Netvane-H", "Restarting Netvane-H ...", "restart Netvane.exe"}},
+      {"restart while the program runs already", "RESTART", true, false, {"Copying a.dll ..."}},
       {"restart and shutdown, answered yes",
        "RESTART SHUTDOWN",
        true,
@@ -182,6 +185,7 @@ TEST_F(FinisherRunTest, FlagsAndFamilies) {
     SCOPED_TRACE(c.name);
     m_rec = Recorder();
     m_rec.restartAnswer = c.answer;
+    m_rec.running = std::string(c.name) == "restart while the program runs already";
     m_context.ntFamily = c.nt;
     Stage("a.dll", "new");
     HandOver({{"a.dll", Target("a.dll"), c.flags}});

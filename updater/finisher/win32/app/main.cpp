@@ -8,6 +8,7 @@
 #include "continue_ids.h"
 #include "corekit/debug.h"
 #include "corekit/os_version.h"
+#include "corekit/psapi.h"
 #include "corekit/registry.h"
 #include "finisher_run.h"
 #include "platform/text.h"
@@ -72,6 +73,11 @@ class FinisherDialog final : public IFinisherHost {
     if (process) ::WaitForInputIdle(process.get(), 30000);
     CDebug::dprintf("continue: restarted %s\n", path.c_str());
     return true;
+  }
+  bool ProgramRuns(const std::string& path) override {
+    const std::string name = path.substr(path.find_last_of("\\/") + 1);
+    CPSAPI processes;
+    return processes.FindWindowX(name) != nullptr;
   }
   void ReportCopyFailure(const std::string& fileName, const std::string& error) override {
     Box(m_hwnd, m_args.productName,
