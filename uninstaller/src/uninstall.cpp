@@ -1,5 +1,9 @@
 #include "uninstall.h"
 
+#include <vector>
+
+#include "platform/text.h"
+
 #include <cstdio>
 
 #include "corekit/debug.h"
@@ -68,6 +72,10 @@ void RemoveDriverService(corekit::ServiceControlApi& services) {
 void EndLease(const UninstallKeys& keys, const char* pathValue) {
   std::string path;
   if (!ReadProductString(keys, pathValue, path) || path.empty()) return;
+  if (!IsAdapterTcpIpKey(path, keys.servicesKey)) {
+    CDebug::dprintf("NvUninst: %s \"%s\" is no adapter's TCP/IP key: skipped\n", pathValue, path.c_str());
+    return;
+  }
   CRegistry adapter;
   // Open only: a recorded key that no longer exists is not made again.
   if (!adapter.uOpenKey(corekit::kHKeyLocalMachine, path.c_str())) {
@@ -84,6 +92,29 @@ void DeleteKeyTree(const std::string& path) {
 }
 
 }  // namespace
+
+bool IsAdapterTcpIpKey(const std::string& path, const std::string& servicesKey) {
+  const std::string upper = nv::text::ToUpperAscii(path);
+  const std::string prefix = nv::text::ToUpperAscii(servicesKey) + "\\";
+  if (upper.compare(0, prefix.size(), prefix) != 0) return false;
+  std::vector<std::string> parts;
+  for (size_t start = prefix.size();;) {
+    const size_t bar = upper.find('\\', start);
+    parts.push_back(upper.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
+    if (bar == std::string::npos) break;
+    start = bar + 1;
+  }
+  const auto plain = [](const std::string& name) {
+    return !name.empty() && name.find_first_not_of(". ") != std::string::npos &&
+           name.find('/') == std::string::npos;
+  };
+  if (parts.size() == 4 && parts[0] == "TCPIP" && parts[1] == "PARAMETERS" && parts[2] == "INTERFACES")
+    return plain(parts[3]);
+  if (parts.size() == 3 && plain(parts[0]) && parts[0] != "TCPIP")
+    return (parts[1] == "PARAMETERS" && parts[2] == "TCPIP") ||
+           (parts[1] == "TCPIP" && parts[2] == "PARAMETERS");
+  return false;
+}
 
 UninstallSystem::~UninstallSystem() = default;
 

@@ -20,7 +20,16 @@ struct UninstallKeys {
   std::string runKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
   std::string runValue = "Netvane (Only Railgate)";
   std::string vxdKey = "System\\CurrentControlSet\\Services\\VxD";
+  // Below it lie the only keys the lease values are written to (see IsAdapterTcpIpKey).
+  std::string servicesKey = "SYSTEM\\CurrentControlSet\\Services";
 };
+
+// Whether `path` has one of the forms the IP configuration dialog records for an adapter, below
+// `servicesKey` (without case): "TcpIp\Parameters\Interfaces\<adapter>",
+// "<adapter>\Parameters\TcpIp" or "<adapter>\TcpIp\Parameters", the adapter one plain name.
+// The recorded paths are settings anyone with the product key's rights can change: any other path
+// would let them have the uninstaller write into any key of the machine.
+bool IsAdapterTcpIpKey(const std::string& path, const std::string& servicesKey);
 
 inline constexpr const char* kLinkFileName = "Netvane.LNK";
 inline constexpr const char* kServiceProgram = "NvSVC.EXE";

@@ -94,6 +94,7 @@ class UninstallTest : public ::testing::Test {
     keys.productKey = m_root + "\\Tarn\\Netvane-H";
     keys.runKey = m_root + "\\Run";
     keys.vxdKey = m_root + "\\VxD";
+    keys.servicesKey = m_root + "\\Services";
   }
   void TearDown() override {
     corekit::SetMessageBoxSink({});
@@ -109,8 +110,9 @@ class UninstallTest : public ::testing::Test {
     ASSERT_TRUE(product.SetStringValue("szBindPath2", bindPath2));
     ASSERT_TRUE(product.Create((keys.productKey + "\\Printers\\A").c_str()));
   }
+  // `name` below the scratch services key: "TcpIp\Parameters\Interfaces\{..}" and its kin.
   std::string MakeAdapterKey(const std::string& name, uint32_t lease) {
-    const std::string path = m_root + "\\Adapters\\" + name;
+    const std::string path = keys.servicesKey + "\\" + name;
     CRegistry adapter;
     EXPECT_TRUE(adapter.Connect(corekit::kHKeyLocalMachine));
     EXPECT_TRUE(adapter.Create(path.c_str()));
@@ -127,9 +129,11 @@ class UninstallTest : public ::testing::Test {
 };
 
 TEST_F(UninstallTest, FirstPhaseRemovesEveryTraceTheProductLeft) {
-  const std::string first = MakeAdapterKey("First", 123456);
-  const std::string second = MakeAdapterKey("Second", 654321);
-  const std::string unlisted = MakeAdapterKey("Unlisted", 42);
+  const std::string first = MakeAdapterKey("TcpIp\\Parameters\\Interfaces\\{1F2E}", 123456);
+  const std::string second = MakeAdapterKey("E100B1\\TcpIp\\Parameters", 654321);
+  const std::string unlisted = MakeAdapterKey("E100B1\\Parameters\\TcpIp", 42);
+  // A recorded path that names another key: not written.
+  const std::string elsewhere = MakeAdapterKey("Other\\Key", 77);
   const struct {
     const char* what;
     bool productKey;
@@ -148,6 +152,8 @@ TEST_F(UninstallTest, FirstPhaseRemovesEveryTraceTheProductLeft) {
        "Execute Fail(2)\n(C:\\Program Files\\Netvane\\NvSVC.EXE)\n(NvSVC.EXE -u)", "NvMGR Rgateii ", 0,
        654321},
       {"product key already gone", false, "", "", 0, "", "", "NvMGR Rgateii ", 123456, 654321},
+      {"a recorded path outside the adapters' TCP/IP keys", true, elsewhere, second, 0,
+       "C:\\Program Files\\Netvane\\NvSVC.EXE", "", "Rgateii ", 123456, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -180,8 +186,32 @@ TEST_F(UninstallTest, FirstPhaseRemovesEveryTraceTheProductLeft) {
     EXPECT_EQ(Lease(first), c.firstLease);
     EXPECT_EQ(Lease(second), c.secondLease);
     EXPECT_EQ(Lease(unlisted), 42u);
+    EXPECT_EQ(Lease(elsewhere), 77u);
     EXPECT_FALSE(KeyExists(keys.productKey));
   }
+}
+
+TEST(UninstallScope, OnlyTheAdaptersTcpIpKeysTakeLeaseValues) {
+  const std::string services = "SYSTEM\\CurrentControlSet\\Services";
+  const struct {
+    std::string path;
+    bool adapter;
+  } cases[] = {
+      {services + "\\Tcpip\\Parameters\\Interfaces\\{4D36E972-E325-11CE}", true},
+      {"system\\currentcontrolset\\services\\TCPIP\\PARAMETERS\\INTERFACES\\{4D36}", true},
+      {services + "\\E100B1\\Parameters\\TcpIp", true},
+      {services + "\\E100B1\\TcpIp\\Parameters", true},
+      {services + "\\Tcpip\\Parameters", false},
+      {services + "\\Tcpip\\Parameters\\Interfaces", false},
+      {services + "\\Tcpip\\Parameters\\Interfaces\\{4D36}\\More", false},
+      {services + "\\NvMGR", false},
+      {services + "\\E100B1\\Parameters", false},
+      {services + "\\..\\Control\\TcpIp\\Parameters", false},
+      {"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", false},
+      {"SYSTEM\\CurrentControlSet\\ServicesX\\E100B1\\TcpIp\\Parameters", false},
+      {"", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsAdapterTcpIpKey(c.path, services), c.adapter) << c.path;
 }
 
 TEST_F(UninstallTest, FirstPhaseOnThe95FamilyDropsTheDhcpKeyInstead) {
