@@ -1,15 +1,13 @@
 #include "uninstall.h"
 
-#include <vector>
-
-#include "platform/text.h"
-
 #include <cstdio>
+#include <vector>
 
 #include "corekit/debug.h"
 #include "corekit/message_box.h"
 #include "corekit/nt_service.h"
 #include "corekit/registry.h"
+#include "platform/text.h"
 #include "service_setup.h"
 
 namespace nv::uninstall {
