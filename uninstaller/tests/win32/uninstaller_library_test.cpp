@@ -3,6 +3,9 @@
 // NvSVC.exe installed first.  Once with the product key in place, once with it already gone.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "corekit/dll_version.h"
 #include "corekit/registry.h"
 #include "corekit/shortcut.h"
@@ -99,6 +102,7 @@ class UninstallerLibraryTest : public ::testing::Test {
     if (registry.Connect(corekit::kHKeyLocalMachine)) {
       registry.DeleteKey(m_scratch.c_str());
       registry.DeleteKey(kProductKey);
+      for (const std::string& key : m_adapterKeys) registry.DeleteKey(key.c_str());
     }
     ::DeleteFileW(nv::text::Widen(m_link).c_str());
     ::DeleteFileW(m_trace.c_str());
@@ -123,8 +127,10 @@ class UninstallerLibraryTest : public ::testing::Test {
     ASSERT_TRUE(run.SetStringValue(kRunValue, "C:\\Netvane\\Netvane.exe"));
   }
 
+  // `name` below the services key, a form the IP dialog records ("...\\TcpIp\\Parameters").
   std::string MakeAdapterKey(const std::string& name, uint32_t lease) {
-    const std::string path = m_scratch + "\\" + name;
+    const std::string path = "SYSTEM\\CurrentControlSet\\Services\\" + name;
+    m_adapterKeys.push_back(path);
     CRegistry adapter;
     EXPECT_TRUE(adapter.Connect(corekit::kHKeyLocalMachine));
     EXPECT_TRUE(adapter.Create(path.c_str()));
@@ -145,6 +151,7 @@ class UninstallerLibraryTest : public ::testing::Test {
 
   std::wstring m_folder, m_trace;
   std::string m_scratch, m_link;
+  std::vector<std::string> m_adapterKeys;
   nv::win32::UniqueModule m_library;
   InitializeFunction m_initialize = nullptr;
   UnInitializeFunction m_uninitialize = nullptr;
@@ -152,8 +159,11 @@ class UninstallerLibraryTest : public ::testing::Test {
 
 TEST_F(UninstallerLibraryTest, RemovesShortcutServicesLeasesProductKeyAndRunValue) {
   InstallProduct();
-  const std::string first = MakeAdapterKey("Tcpip1", 1234567);
-  const std::string second = MakeAdapterKey("Tcpip2", 7654321);
+  const std::string adapter = "NvUninstTest" + std::to_string(::GetCurrentProcessId());
+  const std::string first = MakeAdapterKey("Tcpip\\Parameters\\Interfaces\\{" + adapter + "}", 1234567);
+  const std::string second = MakeAdapterKey(adapter + "\\TcpIp\\Parameters", 7654321);
+  m_adapterKeys.push_back("SYSTEM\\CurrentControlSet\\Services\\" + adapter + "\\TcpIp");
+  m_adapterKeys.push_back("SYSTEM\\CurrentControlSet\\Services\\" + adapter);
   CRegistry product;
   ASSERT_TRUE(product.Connect(corekit::kHKeyLocalMachine));
   ASSERT_TRUE(product.Create(kProductKey));
