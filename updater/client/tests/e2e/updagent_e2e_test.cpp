@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "nvres/nvres_ids.h"
+#include "platform/testing/screenshot.h"
 #include "platform/text.h"
 #include "platform/windows_api.h"
 
@@ -292,32 +293,15 @@ class UpdagentE2E : public ::testing::Test {
     ::FindClose(find);
     return empty;
   }
-  // A PNG of the dialog, taken by ImageMagick on the test display, into NV_TEST_ARTIFACT_DIR.
+  // A checked picture of the dialog (platform/testing/screenshot.h) into the artifacts folder.
   void Screenshot(const std::string& name) {
-    const std::string dir = Narrow(Env(L"NV_TEST_ARTIFACT_DIR"));
-    ASSERT_FALSE(dir.empty()) << "NV_TEST_ARTIFACT_DIR names no folder for the screenshot";
-    ::SetForegroundWindow(m_dialog);
-    WaitUntil([] { return false; }, 500);  // let it paint
-    RECT r{};
-    ::GetWindowRect(m_dialog, &r);
-    const std::string png = dir + "/" + name;
-    const std::string crop = std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top) + "+" +
-                             std::to_string(std::max(0L, r.left)) + "+" + std::to_string(std::max(0L, r.top));
-    std::wstring command =
-        Widen("/bin/sh -c \"mkdir -p '" + dir + "' && /usr/bin/import -window root -crop " + crop + " png:'" + png +
-              ".part' && mv '" + png + ".part' '" + png + "'\"");
-    const std::wstring winPng = FromUnix(Widen(png));
-    ::DeleteFileW(winPng.c_str());  // an earlier run's file must not count as this one
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    ASSERT_TRUE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                                 &process))
-        << ::GetLastError();
-    ::CloseHandle(process.hProcess);
-    ::CloseHandle(process.hThread);
-    // Wine cannot wait for a Linux program: wait for the finished file instead.
-    EXPECT_TRUE(WaitUntil([&] { return Exists(winPng); }, 20000)) << png << " not written";
+    nv::testing::ScreenshotOptions options;
+    options.file = name;
+    options.processes = {m_process.dwProcessId};
+    options.pump = [] { WaitUntil([] { return false; }, 50); };
+    const nv::testing::Screenshot shot =
+        nv::testing::TakeWindowScreenshot(reinterpret_cast<std::uintptr_t>(m_dialog), options);
+    EXPECT_TRUE(shot.ok) << name << ": " << shot.why;
   }
 
   std::wstring m_serverDir, m_ftpLog, m_port, m_base, m_install, m_systemFile, m_trace;
@@ -338,9 +322,10 @@ TEST_F(UpdagentE2E, DialogRunsAgainstARealServerThenTheFinisherInstalls) {
     StartUpdagent();
     // No key: the dialog says so before anything is fetched.
     EXPECT_TRUE(WaitUntil([&] { return !ItemText(IDC_UPDATE_TRUST).empty(); }, 10000));
-    EXPECT_EQ(ItemText(IDC_UPDATE_TRUST),
-              "Updates from this server are not verified: no update key is configured, so any file the server or "
-              "the network sends is installed.");
+    EXPECT_EQ(
+        ItemText(IDC_UPDATE_TRUST),
+        "Updates from this server are not verified: no update key is configured, so any file the server or "
+        "the network sends is installed.");
     EXPECT_EQ(ReadFile(m_ftpLog).find("RETR"), std::string::npos);
     Screenshot("dialog-update-unverified.png");
     ChooseServer(2);
@@ -393,8 +378,9 @@ TEST_F(UpdagentE2E, DialogRunsAgainstARealServerThenTheFinisherInstalls) {
     Serve(L"c.dll", "one");
     StartUpdagent();
     Press(IDC_UPDATE_START);
-    EXPECT_TRUE(WaitForTrace(
-        "MessageBox(Netvane Update): The update was refused: two lines of the list of versions name one file."));
+    EXPECT_TRUE(
+        WaitForTrace("MessageBox(Netvane Update): The update was refused: two lines of the list of versions "
+                     "name one file."));
     EXPECT_EQ(CloseAndWait(), 3u);
     EXPECT_FALSE(HandOverListPresent());
     EXPECT_TRUE(StagingEmpty());
@@ -436,7 +422,8 @@ TEST_F(UpdagentE2E, DialogRunsAgainstARealServerThenTheFinisherInstalls) {
     EXPECT_EQ(ReadFile(m_systemFile), "system file");
     ASSERT_TRUE(tampered);
     EXPECT_EQ(ReadFile(m_install + L"\\t.dll"), oldT) << "a changed staged file was installed";
-    EXPECT_TRUE(WaitForTrace("MessageBox(Netvane-H): t.dll could not be installed; the installed file was kept."));
+    EXPECT_TRUE(
+        WaitForTrace("MessageBox(Netvane-H): t.dll could not be installed; the installed file was kept."));
     EXPECT_TRUE(TraceHas("is not the file that was downloaded and checked"));
     // Unverified updates are on the audit trail.
     EXPECT_NE(ReadFile(m_install + L"\\Log\\audit.jsonl").find("NOT VERIFIED"), std::string::npos);
@@ -558,9 +545,10 @@ TEST_F(UpdagentE2E, VerifiedUpdateThroughTheDialog) {
     StartUpdagent();
     ChooseServer(1);
     Press(IDC_UPDATE_START);
-    EXPECT_TRUE(WaitForTrace(
-        "MessageBox(Netvane Update): The update was refused: the server's list of versions is older than the one "
-        "installed last."));
+    EXPECT_TRUE(
+        WaitForTrace("MessageBox(Netvane Update): The update was refused: the server's list of versions is "
+                     "older than the one "
+                     "installed last."));
     EXPECT_EQ(CloseAndWait(), 3u);
     EXPECT_FALSE(HandOverListPresent());
     EXPECT_FALSE(Exists(m_install + L"\\signed.dll"));
