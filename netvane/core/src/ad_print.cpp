@@ -1,9 +1,11 @@
 #include "netvane/ad_print.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "corekit/debug.h"
 #include "corekit/registry.h"
+#include "corekit/win32_error_codes.h"
 #include "nvprn/prn_info.h"
 #include "platform/text.h"
 
@@ -31,14 +33,16 @@ bool ReadValue(CRegistry& key, uint32_t index, TableValue& value) {
 
 }  // namespace
 
-CAdPrint::CAdPrint(std::string productKeyPath, std::string installedPath, bool nt, HelperFactory helpers)
+CAdPrint::CAdPrint(std::string productKeyPath, std::string installedPath, bool nt, HelperFactory helpers,
+                   std::shared_ptr<corekit::RegistryApi> registry)
     : m_productKeyPath(std::move(productKeyPath)),
       m_installedPath(std::move(installedPath)),
       m_nt(nt),
-      m_helpers(helpers ? std::move(helpers) : HelperFactory([] { return std::make_unique<CPrnInfo>(); })) {}
+      m_helpers(helpers ? std::move(helpers) : HelperFactory([] { return std::make_unique<CPrnInfo>(); })),
+      m_registry(registry ? std::move(registry) : corekit::SystemRegistryApi()) {}
 
 void CAdPrint::Load() {
-  CRegistry key;
+  CRegistry key(m_registry);
   if (!key.uOpenKey(corekit::kHKeyLocalMachine, TableKey().c_str())) {
     Scan();
     return;
@@ -62,7 +66,7 @@ void CAdPrint::Scan() {
   m_scanCount = count;
 
   std::vector<TableValue> table;
-  CRegistry key;
+  CRegistry key(m_registry);
   if (key.Connect(corekit::kHKeyLocalMachine) && key.Open(TableKey().c_str(), CRegistry::permissionRead)) {
     if (!key.QueryInfo()) {
       CDebug::dprintf("CAdPrint::Scan: printer table not readable (%d)\n", key.GetErrorCode());
@@ -101,24 +105,68 @@ bool CAdPrint::Toggle(size_t row, int column) {
 }
 
 bool CAdPrint::Save() {
-  CRegistry key;
-  if (key.Connect(corekit::kHKeyLocalMachine)) key.DeleteKey(TableKey().c_str());
-  CRegistry table;
+  std::optional<std::vector<StoredValue>> before;
+  if (!ReadStored(before)) {
+    // Rebuilding a table that cannot be read whole could not be undone: leave it as it is.
+    CDebug::dprintf("CAdPrint::Save: printer table not readable, not rewritten\n");
+    return false;
+  }
+  std::vector<StoredValue> rows;
+  for (const Row& row : m_rows) {
+    if (row.name.empty()) continue;  // a value without a name would be the key's default value
+    rows.push_back({row.name,
+                    CRegistry::typeBinary,
+                    {static_cast<uint8_t>(IsMarked(row.marks[0]) ? 1 : 0),
+                     static_cast<uint8_t>(IsMarked(row.marks[1]) ? 1 : 0)}});
+  }
+  if (Rewrite(rows)) return true;
+  // All or nothing: a half-written table would move printers between networks nobody chose.
+  if (!Rewrite(before)) CDebug::dprintf("CAdPrint::Save: printer table not restored\n");
+  return false;
+}
+
+bool CAdPrint::ReadStored(std::optional<std::vector<StoredValue>>& values) const {
+  values.reset();
+  CRegistry key(m_registry);
+  if (!key.Connect(corekit::kHKeyLocalMachine)) return false;
+  if (!key.Open(TableKey().c_str(), CRegistry::permissionRead))
+    return key.GetErrorCode() == corekit::win32_error::kFileNotFound;
+  if (!key.QueryInfo()) return false;
+  std::vector<StoredValue> read;
+  std::vector<uint8_t> buffer(key.GetLongestValueDataLength() + 1);
+  for (uint32_t i = 0; i < key.GetNumberOfValues(); ++i) {
+    StoredValue value;
+    uint32_t size = static_cast<uint32_t>(buffer.size());
+    if (!key.EnumerateValues(i, value.name, value.type, buffer.data(), size)) return false;
+    value.data.assign(buffer.begin(), buffer.begin() + std::min<size_t>(size, buffer.size()));
+    read.push_back(std::move(value));
+  }
+  values = std::move(read);
+  return true;
+}
+
+bool CAdPrint::Rewrite(const std::optional<std::vector<StoredValue>>& values) const {
+  CRegistry parent(m_registry);
+  if (!parent.Connect(corekit::kHKeyLocalMachine)) return false;
+  if (!parent.DeleteKey(TableKey().c_str())) {
+    CRegistry probe(m_registry);
+    // A table that is still there would keep the values of printers no longer listed.
+    if (probe.uOpenKey(corekit::kHKeyLocalMachine, TableKey().c_str())) return false;
+  }
+  if (!values) return true;
+  CRegistry table(m_registry);
   if (!table.Connect(corekit::kHKeyLocalMachine) ||
       !table.Create(TableKey().c_str(), nullptr, CRegistry::optionsNonVolatile,
                     CRegistry::permissionAllAccess)) {
     CDebug::dprintf("CAdPrint::Save: printer table not created (%d)\n", table.GetErrorCode());
     return false;
   }
-  bool all = true;
-  for (const Row& row : m_rows) {
-    if (row.name.empty()) continue;  // a value without a name would be the key's default value
-    const std::vector<uint8_t> data = {static_cast<uint8_t>(IsMarked(row.marks[0]) ? 1 : 0),
-                                       static_cast<uint8_t>(IsMarked(row.marks[1]) ? 1 : 0)};
-    if (!table.SetBinaryValue(row.name.c_str(), data)) {
-      CDebug::dprintf("CAdPrint::Save: %s not written (%d)\n", row.name.c_str(), table.GetErrorCode());
-      all = false;
+  for (const StoredValue& value : *values) {
+    if (!table.SetValue(value.name.c_str(), value.type, value.data.data(),
+                        static_cast<uint32_t>(value.data.size()))) {
+      CDebug::dprintf("CAdPrint::Save: %s not written (%d)\n", value.name.c_str(), table.GetErrorCode());
+      return false;
     }
   }
-  return all;
+  return true;
 }

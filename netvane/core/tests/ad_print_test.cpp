@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "corekit/testing/scripted_registry_api.h"
 #include "nvprn/prn_info.h"
 #include "support/config_test_support.h"
 
@@ -40,11 +41,14 @@ class AdPrintTest : public ::testing::Test {
   void SetUp() override { cfgtest::DeleteScratchTree(); }
   void TearDown() override { cfgtest::DeleteScratchTree(); }
 
-  CAdPrint Page(bool nt = true) {
-    return CAdPrint(cfgtest::ScratchBaseKey(), "C:\\Netvane", nt, [this] {
-      return std::make_unique<CPrnInfo>(std::make_unique<ListSpooler>(installed),
-                                        std::make_unique<NoPrompt>());
-    });
+  CAdPrint Page(bool nt = true, std::shared_ptr<corekit::RegistryApi> registry = nullptr) {
+    return CAdPrint(
+        cfgtest::ScratchBaseKey(), "C:\\Netvane", nt,
+        [this] {
+          return std::make_unique<CPrnInfo>(std::make_unique<ListSpooler>(installed),
+                                            std::make_unique<NoPrompt>());
+        },
+        std::move(registry));
   }
   std::string TablePath() const { return cfgtest::ScratchBaseKey() + "\\Printer"; }
   void WriteTable(const std::vector<std::pair<std::string, std::vector<uint8_t>>>& values) {
@@ -156,6 +160,50 @@ TEST_F(AdPrintTest, SaveRebuildsTheTableFromTheRows) {
   CAdPrint reopened = Page();
   reopened.Load();
   EXPECT_EQ(Shown(reopened), (Rows{{"Laser", kO, kO}, {"Plotter", kO, kV}, {"Zeta", kO, kV}}));
+}
+
+// A save that fails part-way leaves the table exactly as it was: the sheet reports the failure
+// and puts its options back, so a half-written table would disagree with everything else.
+TEST_F(AdPrintTest, SaveThatFailsPartWayLeavesTheTableAsItWas) {
+  using Op = regtest::ScriptedRegistryApi::Op;
+  constexpr int kAccessDenied = 5;
+  using Table = std::vector<std::pair<std::string, std::vector<uint8_t>>>;
+  // Odd lengths too: the table is put back byte for byte, not as the page would write it.
+  const Table stored = {{"Laser", {1, 0}}, {"Plotter", {0, 1, 9}}, {"Gone", {1}}};
+  struct Case {
+    const char* what;
+    bool tableBefore;
+    Op op;
+    int passes;  // calls of `op` that go through before the failing one; -1: none fails
+    bool saved;
+  } cases[] = {
+      {"the first printer write fails", true, Op::SetValue, 0, false},
+      {"the last printer write fails", true, Op::SetValue, 2, false},
+      {"the table cannot be created again", true, Op::Create, 0, false},
+      {"the old table cannot be deleted", true, Op::DeleteKey, 0, false},
+      {"the old table cannot be read", true, Op::QueryInfo, 1, false},
+      {"a first save fails", false, Op::SetValue, 1, false},
+      {"everything goes through", true, Op::SetValue, -1, true},
+  };
+  installed = {"Laser", "Plotter", "Zeta"};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(cfgtest::DeleteScratchTree());
+    if (c.tableBefore) WriteTable(stored);
+    const Table before = ReadTable();
+    auto registry = std::make_shared<regtest::ScriptedRegistryApi>();
+    CAdPrint page = Page(true, registry);
+    page.Scan();
+    ASSERT_TRUE(page.Toggle(2, 1));  // Zeta: on A
+    if (c.passes > 0) registry->Script(c.op, regtest::ScriptedRegistryApi::kPass, c.passes);
+    if (c.passes >= 0) registry->Script(c.op, kAccessDenied, 1);
+    EXPECT_EQ(page.Save(), c.saved);
+    const Table saved = {{"Laser", {1, 0}}, {"Plotter", {0, 1}}, {"Zeta", {1, 0}}};
+    EXPECT_EQ(ReadTable(), c.saved ? saved : before);
+    CRegistry key;
+    EXPECT_EQ(key.uOpenKey(corekit::kHKeyLocalMachine, TablePath().c_str()) != 0, c.tableBefore || c.saved)
+        << "no table before a failed first save, none after it";
+  }
 }
 
 }  // namespace

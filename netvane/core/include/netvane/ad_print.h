@@ -8,10 +8,14 @@
 // (1100), Toggle for a click on a cell (then redraws that row), Save when the sheet is confirmed.
 // Cell texts are "[  v  ]" (marked) and "[     ]"; the window code shows them as they are.
 #pragma once
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "corekit/registry.h"
 
 class CIniFile;
 class CPrnInfo;
@@ -45,8 +49,10 @@ class CAdPrint {
   using HelperFactory = std::function<std::unique_ptr<CPrnInfo>()>;
 
   // `productKeyPath`: below HKEY_LOCAL_MACHINE; `nt`: an NT-family system, where printer
-  // connections ("\\server\printer") cannot be marked; without a factory the system's helper.
-  CAdPrint(std::string productKeyPath, std::string installedPath, bool nt, HelperFactory helpers = {});
+  // connections ("\\server\printer") cannot be marked; without a factory the system's helper,
+  // without `registry` the system's registry.
+  CAdPrint(std::string productKeyPath, std::string installedPath, bool nt, HelperFactory helpers = {},
+           std::shared_ptr<corekit::RegistryApi> registry = nullptr);
 
   // Rows from the table; without a table, Scan.
   void Load();
@@ -55,20 +61,31 @@ class CAdPrint {
   // Flips the mark of `row` in column 1 or 2; false when nothing changed (column 0, a printer
   // connection on NT, a row or column out of range).
   bool Toggle(size_t row, int column);
-  // Deletes the table and writes one value per row, in row order.  False when the key could
-  // not be created (values that fail are skipped).
+  // Deletes the table and writes one value per row, in row order.  All or nothing: when any
+  // step fails the table is put back as it was (no table if there was none) and Save is false;
+  // a table that cannot be read whole is left alone and Save is false.
   bool Save();
 
   const std::vector<Row>& rows() const noexcept { return m_rows; }
   int scanCount() const noexcept { return m_scanCount; }
 
  private:
+  struct StoredValue {
+    std::string name;
+    CRegistry::KeyValueTypes type = CRegistry::typeBinary;
+    std::vector<uint8_t> data;
+  };
   std::string TableKey() const { return m_productKeyPath + "\\Printer"; }
+  // The table as stored, nullopt when there is none; false when it is there but not readable.
+  bool ReadStored(std::optional<std::vector<StoredValue>>& values) const;
+  // Replaces the table by `values` (nullopt: removes it).
+  bool Rewrite(const std::optional<std::vector<StoredValue>>& values) const;
 
   std::string m_productKeyPath;
   std::string m_installedPath;
   bool m_nt;
   HelperFactory m_helpers;
   std::vector<Row> m_rows;
+  std::shared_ptr<corekit::RegistryApi> m_registry;
   int m_scanCount = 0;
 };
