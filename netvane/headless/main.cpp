@@ -16,6 +16,7 @@
 #include "netvane/change_audit.h"
 #include "netvane/change_ip.h"
 #include "netvane/change_sequence.h"
+#include "netvane/fixed_address.h"
 #include "netvane/gateway_watch.h"
 #include "netvane/isolation_step.h"
 #include "netvane/log_file.h"
@@ -73,6 +74,14 @@ class FaultyEmulation : public nv::core::IDhcpEmulation {
   std::optional<uint32_t> gateway_;
 };
 
+// A record of fixed settings left by a run that died: they come off before anything else.
+std::string RecoverFixedSettings(const CCfginfo& cfg) {
+  const auto platform = nv::core::MakeSystemFixedAddressPlatform();
+  const auto store = nv::core::MakeRegistryAppliedStaticStore(cfg);
+  nv::core::FixedAddressStep step(*platform, *store);
+  return step.Recover(cfg.net[0]);
+}
+
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
 std::unique_ptr<nv::core::IDhcpEmulation> MakeEmulation(const RunnerOptions& o) {
@@ -110,6 +119,8 @@ int RunChange(const RunnerOptions& o) {
     std::fprintf(stderr, "nvchange: no adapter is configured (run nvchange --configure-lab first)\n");
     return 1;
   }
+  const std::string recovered = RecoverFixedSettings(cfg);
+  if (!recovered.empty()) std::printf("%s\n", recovered.c_str());
 
   nv::headless::ConsoleReport report(stdout, o.quiet);
   nv::headless::WaitMeter waits;
@@ -126,6 +137,7 @@ int RunChange(const RunnerOptions& o) {
   } else if (cfg.dwOpt & 0x04) {
     log = std::make_unique<CLogFile>(cfg.InstalledPath + "/Log", "", 90);
   }
+  if (log && !recovered.empty()) log->Write("%s", recovered.c_str());
 
   nv::headless::ConsoleDisplay display(report, cfg.szNet[0], cfg.szNet[1]);
   nv::headless::UnavailablePrinters printers(report);

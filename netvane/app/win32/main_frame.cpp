@@ -43,6 +43,9 @@ CMainFrame::CMainFrame(CNetvaneApp& app)
           m_cfg, *this,
           nv::core::ChangeSteps{m_display, m_drives, m_gateway, m_switch, m_address, *this, &m_isolation},
           m_audit.get()) {
+  // The emulation cannot answer the adapter's own DHCP client here: fixed settings are set directly.
+  m_address.UseFixedAddressStep(nv::core::MakeSystemFixedAddressPlatform(),
+                                nv::core::MakeRegistryAppliedStaticStore(m_cfg));
   m_display.SetPump([this] { PumpDuringChange(); });
   m_display.SetWindows(nv::core::MakeIndicatorWindows(reinterpret_cast<std::uintptr_t>(app.resources())));
   m_display.SetDesktopLinks(nv::core::MakeDesktopLinks());
@@ -287,6 +290,8 @@ void CMainFrame::KillTimer(unsigned id) { ::KillTimer(m_hwnd, id); }
 void CMainFrame::OpenConfiguration() { OnTrayCfg(); }
 
 int CMainFrame::OpenDhcpEmu() { return m_address.OpenDhcpEmu(); }
+
+std::string CMainFrame::RecoverAddress() { return m_address.RecoverFixedSettings(); }
 
 std::string CMainFrame::DhcpEmuError() { return m_address.EmulationError(); }
 

@@ -75,6 +75,7 @@ class CMainFrame final : public nv::core::IFrameHost, public nv::core::ITrayView
   void ClearWarning(const std::string& text) override;
   void BlockShutdown(const std::string& reason) override;
   void UnblockShutdown() override;
+  std::string RecoverAddress() override;
 
   // nv::core::ITrayView
   void ShowNetwork(int network, const std::string& tip) override;

@@ -115,6 +115,7 @@ class TimedSteps : public IPrinterStep,
     return Time("address change", record_.to, [&] { return inner_.address.ChangeIPbyDHCP(r); });
   }
   std::string AddressFailure() const override { return inner_.address.AddressFailure(); }
+  std::string FailureDetail() const override { return inner_.address.FailureDetail(); }
   IsolationResult CheckAfterChange(int network) override {
     IsolationResult result;
     Time("isolation check", network, [&] {
@@ -272,6 +273,8 @@ AuditRecord RunAuditedChange(ChangeTrigger trigger, int showProgress, ChangeStat
                                           : "refused by the printer helper";
   } else if (state.addressResult == IAddressRenewal::kAddressInUse) {
     record.outcome = "failed: " + steps.address.AddressFailure();
+  } else if (state.addressResult == IAddressRenewal::kFixedSettingsFailed) {
+    record.outcome = "changed, " + steps.address.FailureDetail();
   } else if (record.isolation.failedOrUnchecked()) {
     record.outcome = record.isolation.state == IsolationResult::State::Failed
                          ? "changed, not isolated"

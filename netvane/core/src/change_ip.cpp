@@ -72,8 +72,30 @@ int CChangeIP::DelGateway() {
   return 1;
 }
 
+void CChangeIP::UseFixedAddressStep(std::unique_ptr<nv::core::IFixedAddressPlatform> platform,
+                                    std::unique_ptr<nv::core::IAppliedStaticStore> store) {
+  m_fixedPlatform = std::move(platform);
+  m_fixedStore = std::move(store);
+  m_fixed = std::make_unique<nv::core::FixedAddressStep>(*m_fixedPlatform, *m_fixedStore);
+}
+
+std::string CChangeIP::RecoverFixedSettings() {
+  return m_fixed ? m_fixed->Recover(m_cfg.net[0]) : std::string();
+}
+
 int CChangeIP::ChangeIPbyDHCP(const NetCfgRecord& record) {
   CDebug::dprintf("ChangeIPbyDHCP Entry\n");
+  m_failure.clear();
+  if (m_fixed && !record.useDhcp) {
+    const nv::core::FixedStepResult applied = m_fixed->Apply(record);
+    m_failure = applied.detail;
+    return applied.ok ? kAddressesChanged : kFixedSettingsFailed;
+  }
+  // On the way to a DHCP network our fixed settings come off first; the renew below follows.
+  if (m_fixed) {
+    const nv::core::FixedStepResult back = m_fixed->BackToDhcp();
+    if (!back.ok) m_failure = back.detail;
+  }
   const uint8_t* mac = record.ucMacAddr.data();
   char text[18];
   std::snprintf(text, sizeof text, "%02x-%02x-%02x-%02x-%02x-%02x", mac[0], mac[1], mac[2], mac[3], mac[4],
@@ -106,6 +128,7 @@ int CChangeIP::ChangeIPbyDHCP(const NetCfgRecord& record) {
   }
   const bool requested = DhcpRequest(mode);
   DhcpRequest(DhcpMode::End);
+  if (!m_failure.empty()) return kFixedSettingsFailed;
   if (requested) return kAddressesChanged;
   return m_addressFailure.empty() ? kEmulationFailed : kAddressInUse;
 }

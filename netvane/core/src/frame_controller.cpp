@@ -33,6 +33,10 @@ void FrameController::RunChange(int showProgress, ChangeTrigger trigger) {
     host_.LogLine("FAIL " + reason);
     host_.ShowWarning(cfg_.szNet[state_.current != 0 ? 1 : 0] + ": " + reason);
   }
+  if (state_.addressResult == IAddressRenewal::kFixedSettingsFailed) {
+    host_.LogLine(kLogFixedSettingsFailed + steps_.address.FailureDetail());
+    host_.ShowWarning(cfg_.szNet[state_.current != 0 ? 1 : 0] + kTipFixedSettingsFailed);
+  }
 }
 
 void FrameController::OpenDhcpEmuOrRetry() {
@@ -142,6 +146,8 @@ bool FrameController::OnTimer(unsigned id) {
 }
 
 void FrameController::StartUp() {
+  // Before anything else: a workstation must not go on with fixed settings a run that died left.
+  const std::string recovered = host_.RecoverAddress();
   if (cfg_.net[0].szNetDev.empty()) {
     host_.OpenConfiguration();
   } else {
@@ -150,6 +156,7 @@ void FrameController::StartUp() {
   host_.ConnectSwitch();
   host_.ApplySettings();
   host_.LogLine("START");
+  if (!recovered.empty()) host_.LogLine(recovered);  // the log opens with ApplySettings
   state_.current = 0;
   state_.busy = 0;
   RunChange(0, ChangeTrigger::StartUp);  // always start on network A

@@ -124,14 +124,20 @@ TEST(ChangeAudit, RecordHoldsEachStepWithResultAndDurationTheIsolationCheckAndTh
     nv::core::IsolationResult::State isolation;
     Strings steps;
     const char* outcome;
+    int addressResult = 0;
   };
   const Strings full = {"printers before B=1", "drives before B=1",  "switch box B=1",
                         "route removal B=1",   "ARP removal B=1",    "address change B=0",
                         "after change B=1",    "printers after B=1", "isolation check B=1"};
   Strings notIsolated = full;
   notIsolated.back() = "isolation check B=0";
+  Strings fixedFailed = full;
+  fixedFailed[5] = "address change B=3";
   const Case cases[] = {
       {"changed", 0, 0, nv::core::IsolationResult::State::Passed, full, "changed"},
+      {"fixed settings not applied", 0, 0, nv::core::IsolationResult::State::Passed, fixedFailed,
+       "changed, fixed settings not applied: AddIPAddress refused (error 50)",
+       nv::core::IAddressRenewal::kFixedSettingsFailed},
       {"leftover", 0, 0, nv::core::IsolationResult::State::Failed, notIsolated, "changed, not isolated"},
       {"switch fails",
        0,
@@ -153,6 +159,8 @@ TEST(ChangeAudit, RecordHoldsEachStepWithResultAndDurationTheIsolationCheckAndTh
     nv::core::testing::RecordingSteps rec;
     rec.printerRefusesPhase1 = c.printerRefuses;
     rec.switchFails = c.switchFails;
+    rec.addressResult = c.addressResult;
+    rec.failureDetail = "fixed settings not applied: AddIPAddress refused (error 50)";
     FixedIsolation isolation;
     isolation.result.state = c.isolation;
     if (c.isolation == nv::core::IsolationResult::State::Failed)

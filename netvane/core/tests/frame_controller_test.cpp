@@ -41,8 +41,8 @@ TEST(FrameController, StartUpGoesOnWhileTheEmulationIsRetriedFromATimer) {
 
   const std::string warning = std::string("host.ShowWarning ") + kTipEmulationNotReady;
   const std::vector<std::string> head = {
-      "host.KillTimer 110", "host.OpenDhcpEmu",   warning,    "host.SetTimer 112 1000",
-      "host.ConnectSwitch", "host.ApplySettings", "log START"};
+      "host.KillTimer 110",     "host.RecoverAddress", "host.OpenDhcpEmu",   warning,
+      "host.SetTimer 112 1000", "host.ConnectSwitch",  "host.ApplySettings", "log START"};
   ASSERT_GE(f.rec.calls.size(), head.size());
   EXPECT_TRUE(std::equal(head.begin(), head.end(), f.rec.calls.begin()));
   EXPECT_EQ(f.Count("switch.ChangeRG 0 wait 1"), 1u);
@@ -98,12 +98,31 @@ TEST(FrameController, AnAddressStepTheEmulationCouldNotServeIsLoggedAndShownInTh
   }
 }
 
+TEST(FrameController, FixedSettingsLeftByARunThatDiedGoFirstAndFailuresAreReported) {
+  Fixture f;
+  f.cfg.szNet[1] = "INTER";
+  f.host.recovered = "RECOVER fixed settings of an interrupted change taken off: x";
+  f.frame.StartUp();
+  const std::vector<std::string>& calls = f.rec.calls;
+  auto pos = [&](const std::string& s) { return std::find(calls.begin(), calls.end(), s) - calls.begin(); };
+  EXPECT_EQ(calls.front(), "host.RecoverAddress");
+  EXPECT_EQ(pos("log START") + 1, pos("log " + f.host.recovered));
+  EXPECT_LT(pos("log " + f.host.recovered), pos("switch.ChangeRG 0 wait 1"));
+
+  f.rec.addressResult = IAddressRenewal::kFixedSettingsFailed;
+  f.rec.failureDetail = "AddIPAddress refused (error 50)";
+  f.frame.OnTrayChange();
+  EXPECT_EQ(f.Count(std::string("log ") + kLogFixedSettingsFailed + "AddIPAddress refused (error 50)"), 1u);
+  EXPECT_EQ(f.Count(std::string("host.ShowWarning INTER") + kTipFixedSettingsFailed), 1u);
+  EXPECT_EQ(f.Count(std::string("log ") + kLogEmulationFailed), 0u);
+}
+
 TEST(FrameController, UnconfiguredAdapterOpensTheConfigurationAndSchedulesWhenOn) {
   Fixture f;
   f.cfg.net[0].szNetDev.clear();
   f.cfg.scheduleOn = 1;
   f.frame.StartUp();
-  EXPECT_EQ(f.rec.calls.front(), "host.OpenConfiguration");
+  EXPECT_EQ(f.rec.calls.at(1), "host.OpenConfiguration");
   EXPECT_EQ(f.Count("host.OpenDhcpEmu"), 0u);
   EXPECT_EQ(f.rec.calls.back(), "host.StartSchedule");
 }

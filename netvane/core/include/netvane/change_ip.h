@@ -8,6 +8,7 @@
 #include <string>
 
 #include "netvane/change_steps.h"
+#include "netvane/fixed_address.h"
 #include "nvserv/ipinfo.h"
 #include "nvutil/net_stack.h"
 
@@ -90,6 +91,14 @@ class CChangeIP : public nv::core::IAddressRenewal {
   int AddGateway(uint32_t gateway) override;
   int DelGateway() override;
   int ChangeIPbyDHCP(const NetCfgRecord& record) override;
+  std::string FailureDetail() const override { return m_failure; }
+  // Where the emulation cannot answer the adapter (Windows), fixed settings are set on the
+  // adapter itself by this step, and taken off again on the way to a DHCP network.
+  void UseFixedAddressStep(std::unique_ptr<nv::core::IFixedAddressPlatform> platform,
+                           std::unique_ptr<nv::core::IAppliedStaticStore> store);
+  // At start, before anything else: undoes fixed settings a run that died left on the adapter.
+  // The "RECOVER ..." log line, empty when there was nothing to undo.
+  std::string RecoverFixedSettings();
   // What the adapter of `record` (found by its MAC) holds now, through the network helper;
   // 0 with `error` set when it could not be read.
   int ReadAdapter(const NetCfgRecord& record, nvutil::AdapterSnapshot& out, std::string& error);
@@ -121,4 +130,8 @@ class CChangeIP : public nv::core::IAddressRenewal {
   uint32_t m_interface = 0;
   std::string m_macText;
   std::string m_addressFailure;
+  std::unique_ptr<nv::core::IFixedAddressPlatform> m_fixedPlatform;
+  std::unique_ptr<nv::core::IAppliedStaticStore> m_fixedStore;
+  std::unique_ptr<nv::core::FixedAddressStep> m_fixed;
+  std::string m_failure;
 };

@@ -68,6 +68,7 @@ class IAddressRenewal {
   static constexpr int kNoInterface = 1;      // the adapter was not found: nothing was done
   static constexpr int kEmulationFailed = 2;  // the DHCP emulation could not be armed: nothing was done
   static constexpr int kAddressInUse = 3;  // the client declined the emulated address: another host holds it
+  static constexpr int kFixedSettingsFailed = 4;  // fixed settings not applied or not taken off
 
   virtual ~IAddressRenewal() = default;
   virtual int DelGateway() = 0;
@@ -77,6 +78,8 @@ class IAddressRenewal {
   // Why the last ChangeIPbyDHCP failed, in the user's words; empty when it did not or when
   // its result says enough.
   virtual std::string AddressFailure() const { return {}; }
+  // What went wrong in the last ChangeIPbyDHCP, for the log, the tray tip and the audit.
+  virtual std::string FailureDetail() const { return {}; }
 };
 
 // The tray icon and its tool tip.

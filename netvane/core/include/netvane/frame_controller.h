@@ -40,6 +40,8 @@ inline constexpr uint32_t kDhcpEmuRetryMs = 1000;
 inline constexpr const char* kTipEmulationNotReady = "DHCP emulation not ready: retrying";
 inline constexpr const char* kTipEmulationFailed = ": address not set (DHCP emulation failed)";
 inline constexpr const char* kLogEmulationFailed = "FAIL SetStartDHCP";
+inline constexpr const char* kLogFixedSettingsFailed = "FAIL FIXED SETTINGS: ";  // + what failed
+inline constexpr const char* kTipFixedSettingsFailed = ": address not set (fixed settings failed)";
 inline constexpr const char* kLogResendWaitCut = "RESEND WAIT CUT SHORT";
 inline constexpr const char* kShutdownReason = "Returning to network A";
 
@@ -75,6 +77,9 @@ class IFrameHost {
   // Tells Windows why the end of the session must wait, until UnblockShutdown.
   virtual void BlockShutdown(const std::string& reason) = 0;
   virtual void UnblockShutdown() = 0;
+  // Undoes fixed settings a run that died left on the adapter; the "RECOVER ..." log line, or
+  // empty when there was nothing to undo.
+  virtual std::string RecoverAddress() { return {}; }
 };
 
 class FrameController {

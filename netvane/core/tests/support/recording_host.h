@@ -49,6 +49,11 @@ class RecordingHost : public IFrameHost {
   void ClearWarning(const std::string& t) override { log_.push_back("host.ClearWarning " + t); }
   void BlockShutdown(const std::string& reason) override { log_.push_back("host.BlockShutdown " + reason); }
   void UnblockShutdown() override { log_.push_back("host.UnblockShutdown"); }
+  std::string recovered;  // what RecoverAddress answers
+  std::string RecoverAddress() override {
+    log_.push_back("host.RecoverAddress");
+    return recovered;
+  }
 
  private:
   std::vector<std::string>& log_;

@@ -20,6 +20,8 @@ class RecordingSteps : public IChangeDisplay,
   int switchFails = 0;           // ChangeRG answers 0 when set
   int framesReported = 0;        // ChangeRG reports this many progress positions
   int addressResult = 0;         // what ChangeIPbyDHCP answers
+  std::string failureDetail;     // what FailureDetail answers
+  std::string FailureDetail() const override { return failureDetail; }
 
   ChangeSteps Steps() { return ChangeSteps{*this, *this, *this, *this, *this, *this}; }
 
