@@ -132,7 +132,7 @@ TEST(ChangeAudit, RecordHoldsEachStepWithResultAndDurationTheIsolationCheckAndTh
   Strings notIsolated = full;
   notIsolated.back() = "isolation check B=0";
   Strings fixedFailed = full;
-  fixedFailed[5] = "address change B=3";
+  fixedFailed[5] = "address change B=4";
   const Case cases[] = {
       {"changed", 0, 0, nv::core::IsolationResult::State::Passed, full, "changed"},
       {"fixed settings not applied", 0, 0, nv::core::IsolationResult::State::Passed, fixedFailed,
