@@ -110,9 +110,9 @@ TEST(FrameController, FixedSettingsLeftByARunThatDiedGoFirstAndFailuresAreReport
   EXPECT_LT(pos("log " + f.host.recovered), pos("switch.ChangeRG 0 wait 1"));
 
   f.rec.addressResult = IAddressRenewal::kFixedSettingsFailed;
-  f.rec.failureDetail = "AddIPAddress refused (error 50)";
+  f.rec.failureDetail = "fixed settings not applied: AddIPAddress refused (error 50)";
   f.frame.OnTrayChange();
-  EXPECT_EQ(f.Count(std::string("log ") + kLogFixedSettingsFailed + "AddIPAddress refused (error 50)"), 1u);
+  EXPECT_EQ(f.Count("log FAIL fixed settings not applied: AddIPAddress refused (error 50)"), 1u);
   EXPECT_EQ(f.Count(std::string("host.ShowWarning INTER") + kTipFixedSettingsFailed), 1u);
   EXPECT_EQ(f.Count(std::string("log ") + kLogEmulationFailed), 0u);
 }

@@ -626,7 +626,7 @@ TEST_F(TrayProgramTest, FixedNetworkIsRecordedReportedAndUndoneOnTheWayBackAndAf
   EXPECT_FALSE(AppliedStatic());
 
   ::SendMessageW(frame_, kWmNvChange, 0, 0);  // to B
-  ASSERT_TRUE(logEndsWith({"ID2", "FAIL FIXED SETTINGS: "})) << tray->Trace();
+  ASSERT_TRUE(logEndsWith({"ID2", "FAIL fixed settings not applied: "})) << tray->Trace();
   const std::string failed = install_.LogMessages().back();
   EXPECT_NE(failed.find("InitializeUnicastIpAddressEntry is not available on this system"), std::string::npos)
       << failed;
@@ -634,12 +634,12 @@ TEST_F(TrayProgramTest, FixedNetworkIsRecordedReportedAndUndoneOnTheWayBackAndAf
   EXPECT_TRUE(tray->TraceHas("Tray tip: INTER: address not set (fixed settings failed)")) << tray->Trace();
 
   ::SendMessageW(frame_, kWmNvChange, 0, 0);  // back to A: still running, and the record goes
-  ASSERT_TRUE(logEndsWith({"ID2", "FAIL FIXED SETTINGS: ", "ID1"})) << tray->Trace();
+  ASSERT_TRUE(logEndsWith({"ID2", "FAIL fixed settings not applied: ", "ID1"})) << tray->Trace();
   EXPECT_FALSE(AppliedStatic());
 
   // Killed while B's settings are recorded: the next start undoes them before its change to A.
   ::SendMessageW(frame_, kWmNvChange, 0, 0);
-  ASSERT_TRUE(logEndsWith({"ID2", "FAIL FIXED SETTINGS: "})) << tray->Trace();
+  ASSERT_TRUE(logEndsWith({"ID2", "FAIL fixed settings not applied: "})) << tray->Trace();
   ASSERT_EQ(AppliedStatic(), recordB);
   tray.reset();
   tray = StartTray();
