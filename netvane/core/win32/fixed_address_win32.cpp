@@ -2,8 +2,8 @@
 // Vista (the ...UnicastIpAddressEntry and ...IpForwardEntry2 families) and with Windows 10 2004
 // (SetInterfaceDnsSettings) are looked up at run time, so the program starts where they are
 // missing, and fall back to the older calls (AddIPAddress/DeleteIPAddress, CreateIpForwardEntry,
-// the interface's "NameServer" value). Settings go to the active store only: a restart drops
-// them, and the record in IPCfg covers a run that dies before taking them off.
+// the interface's "NameServer" value). Whether Windows keeps them across a restart is not relied
+// on: the record in IPCfg is what the next start undoes.
 #include "platform/windows_api.h"
 // Order matters: winsock2 and ws2tcpip first, or iphlpapi leaves out the version 6 calls.
 #include <winsock2.h>
@@ -195,6 +195,8 @@ class IpHelperFixedAddress : public IFixedAddressPlatform {
       row.Address.Ipv4.sin_addr.s_addr = ToWire(address);
       row.InterfaceIndex = adapter.index;
       row.OnLinkPrefixLength = static_cast<UINT8>(*prefix);
+      row.PrefixOrigin = IpPrefixOriginManual;  // as set in the adapter's dialog; the read-back tells
+      row.SuffixOrigin = IpSuffixOriginManual;
       row.DadState = IpDadStatePreferred;
       const DWORD err = create(&row);
       // Already there (a change that died after this call): the read-back decides.
