@@ -340,8 +340,11 @@ run_change() { # TARGET [runner options...]: sets RC and OUT, checks the wire, t
   local target=$1 before
   shift
   before=$(audit_lines)
+  local t0
+  t0=$(date +%s%N)
   OUT=$(ws "$RUNNER" --quiet --gateway-wait 3000 "$@" "$(letter "$target")" 2>&1)
   RC=$?
+  [ "$RC" = 0 ] && CHANGE_MS=$((($(date +%s%N) - t0) / 1000000))
   check_wire
   check_exit "$target" "$RC"
   check_audit "$before" "$RC"
@@ -490,7 +493,8 @@ runner_killed() {
   before=$(audit_lines)
   ip netns exec "$NS_WS" "$RUNNER" --quiet "$(letter "$target")" >"$NV_LAB_DIR/killed.out" 2>&1 &
   victim=$!
-  delay=$((RANDOM % 4500))
+  # Anywhere in the time a whole change took here last (it varies with the machine's load).
+  delay=$(((RANDOM * 32768 + RANDOM) % (${CHANGE_MS:-4500} + 1)))
   sleep_ms "$delay"
   kill -KILL "$victim" 2>/dev/null
   wait "$victim" 2>/dev/null
