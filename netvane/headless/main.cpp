@@ -17,8 +17,8 @@
 #include "netvane/change_ip.h"
 #include "netvane/change_sequence.h"
 #include "netvane/fixed_address.h"
-#include "netvane/gateway_watch.h"
 #include "netvane/frame_controller.h"
+#include "netvane/gateway_watch.h"
 #include "netvane/isolation_step.h"
 #include "netvane/log_file.h"
 #include "netvane/switch_ctrl.h"
@@ -69,7 +69,9 @@ class FaultyEmulation : public nv::core::IDhcpEmulation {
   int DrvClose() noexcept override { return inner_->DrvClose(); }
   std::string LastError() const override { return inner_->LastError(); }
   uint32_t DeclinedAddress() const noexcept override { return inner_->DeclinedAddress(); }
-  std::string RemoveStale(const unsigned char (&mac)[6]) noexcept override { return inner_->RemoveStale(mac); }
+  std::string RemoveStale(const unsigned char (&mac)[6]) noexcept override {
+    return inner_->RemoveStale(mac);
+  }
 
  private:
   std::unique_ptr<nv::core::IDhcpEmulation> inner_;
@@ -156,9 +158,11 @@ int RunChange(const RunnerOptions& o) {
   });
   if (audit) {
     if (const auto interrupted = audit->TakeInterrupted())
-      std::fprintf(stderr, "nvchange: the change from network %s to network %s started %s was interrupted: its runner "
-                           "ended before it finished\n",
-                   interrupted->from ? "B" : "A", interrupted->to ? "B" : "A", interrupted->time.c_str());
+      std::fprintf(
+          stderr,
+          "nvchange: the change from network %s to network %s started %s was interrupted: its runner "
+          "ended before it finished\n",
+          interrupted->from ? "B" : "A", interrupted->to ? "B" : "A", interrupted->time.c_str());
   }
   if (!emulationOpen) {
     std::fprintf(stderr, "nvchange: the DHCP emulation does not open (port 67 in use, or not root?)\n");
@@ -213,8 +217,9 @@ int RunChange(const RunnerOptions& o) {
   const int addressResult = state.addressResult;
   if (addressResult == IAddressRenewal::kEmulationFailed || addressResult == IAddressRenewal::kRenewFailed) {
     const bool armed = addressResult == IAddressRenewal::kRenewFailed;
-    const std::string why = armed ? "the renew got no answer"
-                                  : "the DHCP emulation could not be armed (" + address.EmulationError() + ")";
+    const std::string why = armed
+                                ? "the renew got no answer"
+                                : "the DHCP emulation could not be armed (" + address.EmulationError() + ")";
     std::printf("network %s's address: not obtained, %s\n", letter, why.c_str());
     std::fprintf(stderr, "nvchange: no address of network %s: %s; the adapter keeps nothing of network %s\n",
                  letter, why.c_str(), o.target == 0 ? "B" : "A");
@@ -257,9 +262,10 @@ int RunChange(const RunnerOptions& o) {
     // none are better than those.
     const bool cleared = address.ClearAddresses(cfg.net[o.target]) != 0;
     std::fprintf(stderr, "nvchange: %s\n",
-                 cleared ? "the address is released and the adapter cleared: the workstation keeps no settings "
-                           "of an unconfirmed network"
-                         : "the adapter could not be released and cleared entirely (see the trace)");
+                 cleared
+                     ? "the address is released and the adapter cleared: the workstation keeps no settings "
+                       "of an unconfirmed network"
+                     : "the adapter could not be released and cleared entirely (see the trace)");
     record.outcome += cleared ? "; address released, adapter cleared" : "; the adapter could not be cleared";
   }
   writeRecord();

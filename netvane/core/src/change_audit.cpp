@@ -235,7 +235,8 @@ std::string OneLine(std::string text) {
 
 std::string PendingText(const AuditRecord& r) {
   return "time=" + OneLine(r.time) + "\ntrigger=" + TriggerName(r.trigger) + "\nfrom=" + Letter(r.from) +
-         "\nto=" + Letter(r.to) + "\nfromName=" + OneLine(r.fromName) + "\ntoName=" + OneLine(r.toName) + "\n";
+         "\nto=" + Letter(r.to) + "\nfromName=" + OneLine(r.fromName) + "\ntoName=" + OneLine(r.toName) +
+         "\n";
 }
 
 // Reads back what PendingText wrote; a damaged file still names an interrupted change.

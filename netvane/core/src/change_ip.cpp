@@ -160,7 +160,8 @@ int CChangeIP::ClearAddresses(const NetCfgRecord& record) {
   const uint8_t* mac = record.ucMacAddr.data();
   if (!IsWinNT(m_os.name) && !IsWin95(m_os.name) && m_interface == 0)
     m_interface = m_net->GetInterfaceNum(nvutil::MacAddress{mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]});
-  CDebug::dprintf("ClearAddresses: releasing and clearing interface %u\n", static_cast<unsigned>(m_interface));
+  CDebug::dprintf("ClearAddresses: releasing and clearing interface %u\n",
+                  static_cast<unsigned>(m_interface));
   const int released = Release();
   const int cleared = ClearAdapter();
   return released != 0 && cleared != 0 ? 1 : 0;

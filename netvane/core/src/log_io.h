@@ -11,7 +11,8 @@ void DeleteFileQuietly(const std::string& path) noexcept;
 // Opens the file exclusively (creating it, never truncating), appends `bytes` at its end and
 // closes it.  While another writer holds the file the open is retried for up to `retryMs`.
 // `flush`: on the disk before it returns (a record that must outlive a crash).
-bool AppendExclusive(const std::string& path, std::string_view bytes, int retryMs, bool flush = false) noexcept;
+bool AppendExclusive(const std::string& path, std::string_view bytes, int retryMs,
+                     bool flush = false) noexcept;
 // Replaces the file's content whole (written beside it, flushed, renamed over it): a reader
 // sees the old content or the new, never a part.
 bool ReplaceFlushed(const std::string& path, std::string_view bytes) noexcept;

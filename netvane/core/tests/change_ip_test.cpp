@@ -185,9 +185,9 @@ NetCfgRecord FixedRecord() {
 TEST(ChangeIp, FixedSettingsStartTheEmulationBeforeReleaseAndStopItAfterRenew) {
   Rig rig("WINXP");
   EXPECT_EQ(rig.ip->ChangeIPbyDHCP(FixedRecord()), 0);
-  const Calls expected = {"emu.RemoveStale", "net.GetInterfaceNum", "emu.SetStartDHCP",  "sleep 1500",
-                          "net.LeaseIP 12 0",    "net.ClearAdapter 12", "sleep 1500",
-                          "net.LeaseIP 12 1",    "emu.SetEndDHCP"};
+  const Calls expected = {"emu.RemoveStale", "net.GetInterfaceNum", "emu.SetStartDHCP",
+                          "sleep 1500",      "net.LeaseIP 12 0",    "net.ClearAdapter 12",
+                          "sleep 1500",      "net.LeaseIP 12 1",    "emu.SetEndDHCP"};
   EXPECT_EQ(rig.calls, expected);
   EXPECT_EQ(rig.seen.dwIPAddr, 0x0A5C0132u);
   EXPECT_EQ(rig.seen.dwSubnetMask, 0xFFFFFF00u);
@@ -205,28 +205,53 @@ TEST(ChangeIp, NoAddressOfTheTargetLeavesTheAdapterReleasedAndCleared) {
     int result;
     Calls expected;
   } cases[] = {
-      {"WINXP", false, true, true, CChangeIP::kEmulationFailed,
+      {"WINXP",
+       false,
+       true,
+       true,
+       CChangeIP::kEmulationFailed,
        // Nothing would answer a renew: no renew, but the old address must go.
        {"emu.RemoveStale", "net.GetInterfaceNum", "emu.SetStartDHCP", "emu.SetEndDHCP", "net.LeaseIP 12 0",
         "net.ClearAdapter 12"}},
-      {"WINNT", false, true, true, CChangeIP::kEmulationFailed,
+      {"WINNT",
+       false,
+       true,
+       true,
+       CChangeIP::kEmulationFailed,
        {"emu.RemoveStale", "emu.SetStartDHCP", "emu.SetEndDHCP", "run IPCONFIG.EXE /RELEASE {A1B2} 10000"}},
-      {"WIN95", false, true, true, CChangeIP::kEmulationFailed,
+      {"WIN95",
+       false,
+       true,
+       true,
+       CChangeIP::kEmulationFailed,
        {"emu.RemoveStale", "emu.SetStartDHCP", "emu.SetEndDHCP", "ipcfg.Select 0", "ipcfg.Select 1",
         "ipcfg.Release"}},
-      {"WINXP", true, false, false, CChangeIP::kRenewFailed,
+      {"WINXP",
+       true,
+       false,
+       false,
+       CChangeIP::kRenewFailed,
        {"emu.RemoveStale", "net.GetInterfaceNum", "sleep 1500", "net.LeaseIP 12 0", "net.ClearAdapter 12",
         "sleep 1500", "net.LeaseIP 12 1", "emu.SetEndDHCP", "net.LeaseIP 12 0", "net.ClearAdapter 12"}},
-      {"VISTA", false, false, false, CChangeIP::kRenewFailed,
+      {"VISTA",
+       false,
+       false,
+       false,
+       CChangeIP::kRenewFailed,
        {"emu.RemoveStale", "net.GetInterfaceNum", "emu.SetStartDHCP", "sleep 1500", "net.LeaseIP 12 0",
         "net.ClearAdapter 12", "sleep 1500", "net.LeaseIP 12 1", "emu.SetEndDHCP", "net.LeaseIP 12 0",
         "net.ClearAdapter 12"}},
-      {"WINXP", true, false, true, CChangeIP::kAddressesChanged,
+      {"WINXP",
+       true,
+       false,
+       true,
+       CChangeIP::kAddressesChanged,
        {"emu.RemoveStale", "net.GetInterfaceNum", "sleep 1500", "net.LeaseIP 12 0", "net.ClearAdapter 12",
         "sleep 1500", "net.LeaseIP 12 1", "emu.SetEndDHCP"}},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.version) + (c.dhcp ? " dhcp" : " fixed") + " result " + std::to_string(c.result));
+    SCOPED_TRACE(std::string(c.version) + (c.dhcp ? " dhcp" : " fixed") + " result " +
+                 std::to_string(c.result));
     Rig rig(c.version);
     rig.emu->startRefused = c.emulationRefuses;
     rig.net->renewAnswered = c.renewAnswered;
@@ -285,8 +310,9 @@ TEST(ChangeIp, DhcpNetworkStartsNothingButStillStopsTheEmulation) {
   NetCfgRecord r = FixedRecord();
   r.useDhcp = 1;
   rig.ip->ChangeIPbyDHCP(r);
-  const Calls expected = {"emu.RemoveStale", "net.GetInterfaceNum", "sleep 1500", "net.LeaseIP 12 0", "net.ClearAdapter 12",
-                          "sleep 1500",          "net.LeaseIP 12 1", "emu.SetEndDHCP"};
+  const Calls expected = {"emu.RemoveStale",  "net.GetInterfaceNum", "sleep 1500",
+                          "net.LeaseIP 12 0", "net.ClearAdapter 12", "sleep 1500",
+                          "net.LeaseIP 12 1", "emu.SetEndDHCP"};
   EXPECT_EQ(rig.calls, expected);
 }
 
@@ -310,12 +336,9 @@ TEST(ChangeIp, InterfaceNumberIsLookedUpOnceAndKept) {
 TEST(ChangeIp, Nt4RunsTheToolWithTheServiceName) {
   Rig rig("WINNT", 4);
   rig.ip->ChangeIPbyDHCP(FixedRecord());
-  const Calls expected = {"emu.RemoveStale",
-                          "emu.SetStartDHCP",
-                          "sleep 1500",
-                          "run IPCONFIG.EXE /RELEASE {A1B2} 10000",
-                          "sleep 1500",
-                          "run IPCONFIG.EXE /RENEW {A1B2} 60000",
+  const Calls expected = {"emu.RemoveStale", "emu.SetStartDHCP",
+                          "sleep 1500",      "run IPCONFIG.EXE /RELEASE {A1B2} 10000",
+                          "sleep 1500",      "run IPCONFIG.EXE /RENEW {A1B2} 60000",
                           "emu.SetEndDHCP"};
   EXPECT_EQ(rig.calls, expected);
 }
@@ -332,8 +355,9 @@ TEST(ChangeIp, Win98AndMeUseTheHelperLikeTheNtFamily) {
 TEST(ChangeIp, Win95DrivesTheToolWindowToOurAdapter) {
   Rig rig("WIN95");
   rig.ip->ChangeIPbyDHCP(FixedRecord());
-  const Calls expected = {"emu.RemoveStale", "emu.SetStartDHCP", "sleep 1500",    "sleep 1500",  "ipcfg.Select 0",
-                          "ipcfg.Select 1",   "ipcfg.Release", "ipcfg.Renew", "emu.SetEndDHCP"};
+  const Calls expected = {"emu.RemoveStale", "emu.SetStartDHCP", "sleep 1500",
+                          "sleep 1500",      "ipcfg.Select 0",   "ipcfg.Select 1",
+                          "ipcfg.Release",   "ipcfg.Renew",      "emu.SetEndDHCP"};
   EXPECT_EQ(rig.calls, expected);
 }
 
@@ -390,7 +414,8 @@ TEST(ChangeIp, WhatADeadRunLeftIsRemovedAtStartAndBeforeEveryChange) {
     const char* name;
     bool atOpen;
     int ipNum;
-  } cases[] = {{"start-up, two networks", true, 2}, {"start-up, one network", true, 1}, {"a change", false, 2}};
+  } cases[] = {
+      {"start-up, two networks", true, 2}, {"start-up, one network", true, 1}, {"a change", false, 2}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Rig rig("WINXP");

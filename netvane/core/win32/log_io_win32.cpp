@@ -65,7 +65,8 @@ bool ReplaceFlushed(const std::string& path, std::string_view bytes) noexcept {
       if (!file) return false;
       for (size_t done = 0; done < bytes.size();) {
         DWORD n = 0;
-        if (!::WriteFile(file.get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &n, nullptr) ||
+        if (!::WriteFile(file.get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &n,
+                         nullptr) ||
             n == 0) {
           file.reset();
           ::DeleteFileW(temp.c_str());

@@ -10,8 +10,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 
@@ -61,7 +61,8 @@ int DumpEvery(std::uint16_t type, Decode decode, std::vector<Entry>& out) {
     NetlinkSocket sock;
     if ((err = sock.Open()) != 0) return err;
     err = sock.Dump(
-        type, [&](const nl::Message& msg) {
+        type,
+        [&](const nl::Message& msg) {
           if (auto entry = decode(msg)) out.push_back(std::move(*entry));
         },
         nl::kFamilyUnspec);
@@ -82,7 +83,8 @@ bool NetworkAddress(const nl::AnyAddr& a, std::uint32_t ifindex) {
 
 // Entries the kernel keeps for itself (multicast mappings) or an administrator set for good.
 bool LearntNeighbour(const nl::AnyNeigh& n, std::uint32_t ifindex) {
-  return static_cast<std::uint32_t>(n.msg.ifindex) == ifindex && (n.msg.state & (NUD_NOARP | NUD_PERMANENT)) == 0;
+  return static_cast<std::uint32_t>(n.msg.ifindex) == ifindex &&
+         (n.msg.state & (NUD_NOARP | NUD_PERMANENT)) == 0;
 }
 
 long long MsSince(Clock::time_point start) {
@@ -336,7 +338,8 @@ Outcome LinuxNetStack::ClearAdapter(std::uint32_t ifindex) {
   bool exists = false;
   const int linkErr = sock.Query(nl::MakeLinkGet(sock.NextSeq(), static_cast<std::int32_t>(ifindex)),
                                  [&](const nl::Message& msg) { exists = nl::DecodeLink(msg).has_value(); });
-  if (linkErr != 0 || !exists) return Fail(linkErr ? linkErr : ENODEV, "no interface " + std::to_string(ifindex));
+  if (linkErr != 0 || !exists)
+    return Fail(linkErr ? linkErr : ENODEV, "no interface " + std::to_string(ifindex));
   Outcome outcome;
   unsigned routes = 0, addresses = 0, neighbours = 0;
   std::string failures;
@@ -344,7 +347,8 @@ Outcome LinuxNetStack::ClearAdapter(std::uint32_t ifindex) {
     // Gone meanwhile (with its address, or by someone else) is what we wanted.
     if (err == 0 || err == ESRCH || err == ENOENT || err == EADDRNOTAVAIL) return err == 0;
     outcome.code = static_cast<std::uint32_t>(err);
-    if (failures.size() < 200) failures += std::string(failures.empty() ? "" : ", ") + what + " " + FormatIp(ip);
+    if (failures.size() < 200)
+      failures += std::string(failures.empty() ? "" : ", ") + what + " " + FormatIp(ip);
     return false;
   };
 
@@ -352,7 +356,8 @@ Outcome LinuxNetStack::ClearAdapter(std::uint32_t ifindex) {
   // second round catches what the first one's removals did not take along.
   for (int round = 0; round < 3; ++round) {
     std::vector<nl::AnyRoute> list;
-    if (const int err = DumpEvery(nl::kGetRoute, nl::DecodeAnyRoute, list)) return Fail(err, "reading the routes");
+    if (const int err = DumpEvery(nl::kGetRoute, nl::DecodeAnyRoute, list))
+      return Fail(err, "reading the routes");
     bool any = false;
     for (const nl::AnyRoute& r : list) {
       if (!NetworkRoute(r, ifindex)) continue;
@@ -364,9 +369,11 @@ Outcome LinuxNetStack::ClearAdapter(std::uint32_t ifindex) {
     if (!any) break;
   }
   std::vector<nl::AnyAddr> addrs;
-  if (const int err = DumpEvery(nl::kGetAddr, nl::DecodeAnyAddr, addrs)) return Fail(err, "reading the addresses");
+  if (const int err = DumpEvery(nl::kGetAddr, nl::DecodeAnyAddr, addrs))
+    return Fail(err, "reading the addresses");
   for (const nl::AnyAddr& a : addrs)
-    if (NetworkAddress(a, ifindex) && removed(sock.Execute(nl::MakeAnyAddrDelete(sock.NextSeq(), a)), "address", a.address))
+    if (NetworkAddress(a, ifindex) &&
+        removed(sock.Execute(nl::MakeAnyAddrDelete(sock.NextSeq(), a)), "address", a.address))
       ++addresses;
   std::vector<nl::AnyNeigh> neighs;
   if (const int err = DumpEvery(nl::kGetNeigh, nl::DecodeAnyNeigh, neighs))
@@ -383,7 +390,14 @@ Outcome LinuxNetStack::ClearAdapter(std::uint32_t ifindex) {
       std::string text(64 * 1024, '\0');
       in.read(text.data(), static_cast<std::streamsize>(text.size()));
       text.resize(static_cast<std::size_t>(in.gcount()));
-      nameServers = static_cast<unsigned>(ParseResolverConfig(text).size());
+      // Every server line counts, IPv6 ones too.
+      for (size_t pos = 0; pos < text.size();) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string::npos) end = text.size();
+        const size_t first = text.find_first_not_of(" \t", pos);
+        if (first < end && text.compare(first, 11, "nameserver ") == 0) ++nameServers;
+        pos = end + 1;
+      }
       in.close();
       // Written whole beside it and renamed over it: a reader never sees half a file.
       const std::string temp = m_options.resolverConfig + ".clear";
@@ -415,8 +429,9 @@ Outcome LinuxNetStack::ClearAdapter(std::uint32_t ifindex) {
   }
   outcome.count = routes + addresses + neighbours + nameServers;
   outcome.note = "removed " + std::to_string(routes) + " route(s), " + std::to_string(addresses) +
-                 " address(es), " + std::to_string(neighbours) + " neighbour(s), " + std::to_string(nameServers) +
-                 " name server(s)" + (failures.empty() ? "" : "; not removed: " + failures);
+                 " address(es), " + std::to_string(neighbours) + " neighbour(s), " +
+                 std::to_string(nameServers) + " name server(s)" +
+                 (failures.empty() ? "" : "; not removed: " + failures);
   return outcome;
 }
 

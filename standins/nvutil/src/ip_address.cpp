@@ -55,7 +55,8 @@ std::string FormatIp(const IpAddress& a) {
   if (a.version == 4) return FormatDotted(a.v4());
   if (a.version != 6) return "(none)";
   std::uint16_t groups[8];
-  for (int i = 0; i < 8; ++i) groups[i] = static_cast<std::uint16_t>(a.bytes[2 * i] << 8 | a.bytes[2 * i + 1]);
+  for (int i = 0; i < 8; ++i)
+    groups[i] = static_cast<std::uint16_t>(a.bytes[2 * i] << 8 | a.bytes[2 * i + 1]);
   // The longest run of two or more zero groups becomes "::" (the first such run on a tie).
   int bestStart = -1, bestLen = 0;
   for (int i = 0; i < 8;) {
@@ -128,8 +129,8 @@ std::optional<IpAddress> ParseIp(std::string_view text) noexcept {
     if (!ParseGroups(text, head, headCount) || headCount != 8) return std::nullopt;
   } else {
     if (text.find("::", gap + 1) != std::string_view::npos) return std::nullopt;
-    if (!ParseGroups(text.substr(0, gap), head, headCount) || !ParseGroups(text.substr(gap + 2), tail, tailCount) ||
-        headCount + tailCount > 7)
+    if (!ParseGroups(text.substr(0, gap), head, headCount) ||
+        !ParseGroups(text.substr(gap + 2), tail, tailCount) || headCount + tailCount > 7)
       return std::nullopt;
   }
   IpAddress a;

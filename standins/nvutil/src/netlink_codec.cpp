@@ -357,7 +357,8 @@ std::optional<AnyRoute> DecodeAnyRoute(const Message& msg) {
   AnyRoute route;
   std::vector<Attr> attrs;
   if (msg.header.type != kNewRoute || !ReadBody(msg, route.msg) || !KnownFamily(route.msg.family) ||
-      route.msg.dstLen > (route.msg.family == kFamilyInet6 ? 128 : 32) || !SplitAttrs(msg, sizeof(RouteMsg), attrs))
+      route.msg.dstLen > (route.msg.family == kFamilyInet6 ? 128 : 32) ||
+      !SplitAttrs(msg, sizeof(RouteMsg), attrs))
     return std::nullopt;
   route.table = route.msg.table;
   for (const Attr& a : attrs) {

@@ -244,14 +244,16 @@ class IpHelperNetStack : public NetStack {
     const auto failed = [&](DWORD err, const std::string& what) {
       if (err == NO_ERROR || err == ERROR_NOT_FOUND || err == ERROR_FILE_NOT_FOUND) return false;
       outcome.code = err;
-      if (failures.size() < 200) failures += (failures.empty() ? "" : ", ") + what + " (" + std::to_string(err) + ")";
+      if (failures.size() < 200)
+        failures += (failures.empty() ? "" : ", ") + what + " (" + std::to_string(err) + ")";
       return true;
     };
     unsigned routes = 0, addresses = 0;
     std::vector<MIB_IPFORWARDROW> rows;
     if (const DWORD err = ReadRoutes(rows)) return Fail(err, "reading the route table");
     for (MIB_IPFORWARDROW& row : rows)
-      if (ClassicNetworkRoute(row, index) && !failed(::DeleteIpForwardEntry(&row), "route to " + FormatDotted(FromWire(row.dwForwardDest))))
+      if (ClassicNetworkRoute(row, index) &&
+          !failed(::DeleteIpForwardEntry(&row), "route to " + FormatDotted(FromWire(row.dwForwardDest))))
         ++routes;
     failed(::FlushIpNetTable(index), "ARP table");
 
@@ -296,23 +298,28 @@ class IpHelperNetStack : public NetStack {
       }
       if (table) freeTable(table);
     }
-    if (!lacks(reinterpret_cast<const void*>(flush2), "FlushIpNetTable2")) failed(flush2(AF_INET6, index), "IPv6 neighbours");
+    if (!lacks(reinterpret_cast<const void*>(flush2), "FlushIpNetTable2"))
+      failed(flush2(AF_INET6, index), "IPv6 neighbours");
 
     // Read back what the classic tables show: a call that said yes without effect is a failure.
     std::vector<MIB_IPADDRROW> leftAddrs;
     unsigned left = 0;
     if (ReadTable<MIB_IPADDRTABLE>(::GetIpAddrTable, leftAddrs) == NO_ERROR)
       for (const MIB_IPADDRROW& row : leftAddrs)
-        left += row.dwIndex == index && row.dwAddr != 0 && !IpAddress::V4(FromWire(row.dwAddr)).linkLocal() ? 1 : 0;
+        left += row.dwIndex == index && row.dwAddr != 0 && !IpAddress::V4(FromWire(row.dwAddr)).linkLocal()
+                    ? 1
+                    : 0;
     if (ReadRoutes(rows) == NO_ERROR)
-      for (const MIB_IPFORWARDROW& row : rows) left += ClassicNetworkRoute(row, index) && row.dwForwardType == MIB_IPROUTE_TYPE_INDIRECT ? 1 : 0;
+      for (const MIB_IPFORWARDROW& row : rows)
+        left += ClassicNetworkRoute(row, index) && row.dwForwardType == MIB_IPROUTE_TYPE_INDIRECT ? 1 : 0;
     if (left > 0 && outcome.ok()) {
       outcome.code = ERROR_CALL_NOT_IMPLEMENTED;
-      failures += (failures.empty() ? "" : ", ") + std::to_string(left) + " IPv4 address(es) or route(s) still in the tables";
+      failures += (failures.empty() ? "" : ", ") + std::to_string(left) +
+                  " IPv4 address(es) or route(s) still in the tables";
     }
     outcome.count = routes + addresses;
-    outcome.note = "removed " + std::to_string(routes) + " route(s), " + std::to_string(addresses) + " address(es)" +
-                   (failures.empty() ? "" : "; not removed: " + failures) +
+    outcome.note = "removed " + std::to_string(routes) + " route(s), " + std::to_string(addresses) +
+                   " address(es)" + (failures.empty() ? "" : "; not removed: " + failures) +
                    (missing.empty() ? "" : "; IPv6 not cleared, the system lacks " + missing);
     if (!missing.empty() && outcome.ok()) outcome.code = ERROR_CALL_NOT_IMPLEMENTED;
     return outcome;
@@ -331,7 +338,8 @@ class IpHelperNetStack : public NetStack {
   static std::optional<IpAddress> FromSockaddr(const SOCKADDR_INET& a) {
     if (a.si_family == AF_INET6)
       return IpAddress::FromBytes(reinterpret_cast<const std::uint8_t*>(&a.Ipv6.sin6_addr), 16);
-    if (a.si_family == AF_INET) return IpAddress::FromBytes(reinterpret_cast<const std::uint8_t*>(&a.Ipv4.sin_addr), 4);
+    if (a.si_family == AF_INET)
+      return IpAddress::FromBytes(reinterpret_cast<const std::uint8_t*>(&a.Ipv4.sin_addr), 4);
     return std::nullopt;
   }
   static bool NetworkAddress(const SOCKADDR_INET& a) {

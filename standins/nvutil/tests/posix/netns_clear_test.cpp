@@ -49,8 +49,10 @@ TEST_F(NetnsClear, EverythingOfTheNetworkGoesAndLinkLocalStays) {
                         "net.ipv6.conf." + dev + ".disable_ipv6=0"})
                 .exitCode,
             0);
-  ASSERT_EQ(Ip({"link", "add", "keep0", "type", "dummy"}), 0);  // another interface: never touched
+  // Another interface (a veth pair inside the namespace): never touched.
+  ASSERT_EQ(Ip({"link", "add", "keep0", "type", "veth", "peer", "name", "keep1"}), 0);
   ASSERT_EQ(Ip({"link", "set", "keep0", "up"}), 0);
+  ASSERT_EQ(Ip({"link", "set", "keep1", "up"}), 0);
   ASSERT_EQ(Ip({"addr", "add", "10.215.1.2/24", "dev", "keep0"}), 0);
   ASSERT_EQ(Ip({"addr", "add", "10.214.1.128/24", "dev", dev}), 0);
   ASSERT_EQ(Ip({"addr", "add", "169.254.7.7/16", "dev", dev}), 0);
@@ -65,10 +67,12 @@ TEST_F(NetnsClear, EverythingOfTheNetworkGoesAndLinkLocalStays) {
   ASSERT_EQ(Ip({"-6", "route", "add", "default", "via", "fe80::1", "dev", dev}), 0);
   ASSERT_EQ(Ip({"-6", "route", "add", "fd99::/48", "via", "fd14:1::1", "dev", dev, "table", "101"}), 0);
   ASSERT_EQ(Ip({"route", "add", "10.97.0.0/16", "via", "10.215.1.1", "dev", "keep0"}), 0);
-  ASSERT_EQ(Ip({"neigh", "replace", "10.214.1.1", "lladdr", "02:00:00:00:14:01", "dev", dev, "nud", "reachable"}),
-            0);
-  ASSERT_EQ(Ip({"-6", "neigh", "replace", "fd14:1::1", "lladdr", "02:00:00:00:14:01", "dev", dev, "nud", "stale"}),
-            0);
+  ASSERT_EQ(
+      Ip({"neigh", "replace", "10.214.1.1", "lladdr", "02:00:00:00:14:01", "dev", dev, "nud", "reachable"}),
+      0);
+  ASSERT_EQ(
+      Ip({"-6", "neigh", "replace", "fd14:1::1", "lladdr", "02:00:00:00:14:01", "dev", dev, "nud", "stale"}),
+      0);
   ASSERT_EQ(Ip({"neigh", "replace", "10.215.1.1", "lladdr", "02:00:00:00:15:01", "dev", "keep0", "nud",
                 "reachable"}),
             0);
@@ -91,8 +95,10 @@ TEST_F(NetnsClear, EverythingOfTheNetworkGoesAndLinkLocalStays) {
     EXPECT_FALSE(Contains(addresses, gone)) << gone << " stayed:\n" << addresses;
   EXPECT_TRUE(Contains(addresses, "fe80::14:128")) << addresses;
   EXPECT_TRUE(Contains(addresses, "169.254.7.7")) << addresses;
-  const std::string routes = Show({"route", "show", "table", "all"}) + Show({"-6", "route", "show", "table", "all"});
-  for (const char* gone : {"default via 10.214.1.1", "10.99.0.0/16", "10.98.0.0/16", "default via fe80::1", "fd99::/48"})
+  const std::string routes =
+      Show({"route", "show", "table", "all"}) + Show({"-6", "route", "show", "table", "all"});
+  for (const char* gone :
+       {"default via 10.214.1.1", "10.99.0.0/16", "10.98.0.0/16", "default via fe80::1", "fd99::/48"})
     EXPECT_FALSE(Contains(routes, gone)) << gone << " stayed:\n" << routes;
   EXPECT_TRUE(Contains(routes, "10.97.0.0/16 via 10.215.1.1 dev keep0")) << routes;
   const std::string neighbours = Show({"neigh", "show"}) + Show({"-6", "neigh", "show"});
