@@ -281,163 +281,165 @@ TEST(ChangeIp, ADeclinedAddressEndsTheRenewWaitAndFailsTheStepNamingTheAddress) 
   rig.net->whileRenewing = nullptr;
   EXPECT_EQ(rig.ip->ChangeIPbyDHCP(FixedRecord()), CChangeIP::kAddressesChanged);
   EXPECT_EQ(rig.ip->AddressFailure(), "");
-  TEST(ChangeIp, ClearingAfterwardsReportsWhetherEverythingWent) {
-    struct Case {
-      bool releaseWorks, clearWorks;
-      int result;
-    } cases[] = {{true, true, 1}, {false, true, 0}, {true, false, 0}};
-    for (const auto& c : cases) {
-      SCOPED_TRACE(std::to_string(c.releaseWorks) + std::to_string(c.clearWorks));
-      Rig rig("WINXP");
-      rig.net->releaseWorks = c.releaseWorks;
-      rig.net->clearWorks = c.clearWorks;
-      EXPECT_EQ(rig.ip->ClearAddresses(FixedRecord()), c.result);
-      EXPECT_EQ(rig.calls, (Calls{"net.GetInterfaceNum", "net.LeaseIP 12 0", "net.ClearAdapter 12"}));
-    }
-    Rig unknown("WINXP", 5, 0);  // no adapter with the record's MAC: nothing to clear, and it says so
-    EXPECT_EQ(unknown.ip->ClearAddresses(FixedRecord()), 0);
-    EXPECT_EQ(unknown.calls, Calls{"net.GetInterfaceNum"});
-  }
+}
 
-  TEST(ChangeIp, AnEmulationThatRefusesToArmSaysWhy) {
+TEST(ChangeIp, ClearingAfterwardsReportsWhetherEverythingWent) {
+  struct Case {
+    bool releaseWorks, clearWorks;
+    int result;
+  } cases[] = {{true, true, 1}, {false, true, 0}, {true, false, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.releaseWorks) + std::to_string(c.clearWorks));
     Rig rig("WINXP");
-    rig.emu->startRefused = true;
+    rig.net->releaseWorks = c.releaseWorks;
+    rig.net->clearWorks = c.clearWorks;
+    EXPECT_EQ(rig.ip->ClearAddresses(FixedRecord()), c.result);
+    EXPECT_EQ(rig.calls, (Calls{"net.GetInterfaceNum", "net.LeaseIP 12 0", "net.ClearAdapter 12"}));
+  }
+  Rig unknown("WINXP", 5, 0);  // no adapter with the record's MAC: nothing to clear, and it says so
+  EXPECT_EQ(unknown.ip->ClearAddresses(FixedRecord()), 0);
+  EXPECT_EQ(unknown.calls, Calls{"net.GetInterfaceNum"});
+}
+
+TEST(ChangeIp, AnEmulationThatRefusesToArmSaysWhy) {
+  Rig rig("WINXP");
+  rig.emu->startRefused = true;
+  rig.ip->ChangeIPbyDHCP(FixedRecord());
+  EXPECT_EQ(rig.ip->EmulationError(), "cannot answer");
+}
+
+TEST(ChangeIp, DhcpNetworkStartsNothingButStillStopsTheEmulation) {
+  Rig rig("WIN2000S");
+  NetCfgRecord r = FixedRecord();
+  r.useDhcp = 1;
+  rig.ip->ChangeIPbyDHCP(r);
+  const Calls expected = {"emu.RemoveStale",  "net.GetInterfaceNum", "sleep 1500",
+                          "net.LeaseIP 12 0", "net.ClearAdapter 12", "sleep 1500",
+                          "net.LeaseIP 12 1", "emu.SetEndDHCP"};
+  EXPECT_EQ(rig.calls, expected);
+}
+
+TEST(ChangeIp, UnknownAdapterSkipsTheAddressChangeAndRetriesNextTime) {
+  Rig rig("WINXP", 5, 0);
+  EXPECT_EQ(rig.ip->ChangeIPbyDHCP(FixedRecord()), 1);
+  EXPECT_EQ(rig.calls, (Calls{"emu.RemoveStale", "net.GetInterfaceNum"}));
+  rig.ip->ChangeIPbyDHCP(FixedRecord());
+  EXPECT_EQ(rig.calls,
+            (Calls{"emu.RemoveStale", "net.GetInterfaceNum", "emu.RemoveStale", "net.GetInterfaceNum"}));
+}
+
+TEST(ChangeIp, InterfaceNumberIsLookedUpOnceAndKept) {
+  Rig rig("VISTA", 6);
+  rig.ip->ChangeIPbyDHCP(FixedRecord());
+  rig.ip->ChangeIPbyDHCP(FixedRecord());
+  EXPECT_EQ(std::count(rig.calls.begin(), rig.calls.end(), "net.GetInterfaceNum"), 1);
+  EXPECT_EQ(rig.ip->interfaceNumber(), 12u);
+}
+
+TEST(ChangeIp, Nt4RunsTheToolWithTheServiceName) {
+  Rig rig("WINNT", 4);
+  rig.ip->ChangeIPbyDHCP(FixedRecord());
+  const Calls expected = {"emu.RemoveStale", "emu.SetStartDHCP",
+                          "sleep 1500",      "run IPCONFIG.EXE /RELEASE {A1B2} 10000",
+                          "sleep 1500",      "run IPCONFIG.EXE /RENEW {A1B2} 60000",
+                          "emu.SetEndDHCP"};
+  EXPECT_EQ(rig.calls, expected);
+}
+
+TEST(ChangeIp, Win98AndMeUseTheHelperLikeTheNtFamily) {
+  for (const char* v : {"WIN98", "WINME"}) {
+    SCOPED_TRACE(v);
+    Rig rig(v);
     rig.ip->ChangeIPbyDHCP(FixedRecord());
-    EXPECT_EQ(rig.ip->EmulationError(), "cannot answer");
+    EXPECT_NE(std::find(rig.calls.begin(), rig.calls.end(), "net.LeaseIP 12 1"), rig.calls.end());
   }
+}
 
-  TEST(ChangeIp, DhcpNetworkStartsNothingButStillStopsTheEmulation) {
-    Rig rig("WIN2000S");
-    NetCfgRecord r = FixedRecord();
-    r.useDhcp = 1;
-    rig.ip->ChangeIPbyDHCP(r);
-    const Calls expected = {"emu.RemoveStale",  "net.GetInterfaceNum", "sleep 1500",
-                            "net.LeaseIP 12 0", "net.ClearAdapter 12", "sleep 1500",
-                            "net.LeaseIP 12 1", "emu.SetEndDHCP"};
-    EXPECT_EQ(rig.calls, expected);
-  }
+TEST(ChangeIp, Win95DrivesTheToolWindowToOurAdapter) {
+  Rig rig("WIN95");
+  rig.ip->ChangeIPbyDHCP(FixedRecord());
+  const Calls expected = {"emu.RemoveStale", "emu.SetStartDHCP", "sleep 1500",
+                          "sleep 1500",      "ipcfg.Select 0",   "ipcfg.Select 1",
+                          "ipcfg.Release",   "ipcfg.Renew",      "emu.SetEndDHCP"};
+  EXPECT_EQ(rig.calls, expected);
+}
 
-  TEST(ChangeIp, UnknownAdapterSkipsTheAddressChangeAndRetriesNextTime) {
-    Rig rig("WINXP", 5, 0);
-    EXPECT_EQ(rig.ip->ChangeIPbyDHCP(FixedRecord()), 1);
-    EXPECT_EQ(rig.calls, (Calls{"emu.RemoveStale", "net.GetInterfaceNum"}));
-    rig.ip->ChangeIPbyDHCP(FixedRecord());
-    EXPECT_EQ(rig.calls,
-              (Calls{"emu.RemoveStale", "net.GetInterfaceNum", "emu.RemoveStale", "net.GetInterfaceNum"}));
-  }
-
-  TEST(ChangeIp, InterfaceNumberIsLookedUpOnceAndKept) {
-    Rig rig("VISTA", 6);
-    rig.ip->ChangeIPbyDHCP(FixedRecord());
-    rig.ip->ChangeIPbyDHCP(FixedRecord());
-    EXPECT_EQ(std::count(rig.calls.begin(), rig.calls.end(), "net.GetInterfaceNum"), 1);
-    EXPECT_EQ(rig.ip->interfaceNumber(), 12u);
-  }
-
-  TEST(ChangeIp, Nt4RunsTheToolWithTheServiceName) {
-    Rig rig("WINNT", 4);
-    rig.ip->ChangeIPbyDHCP(FixedRecord());
-    const Calls expected = {"emu.RemoveStale", "emu.SetStartDHCP",
-                            "sleep 1500",      "run IPCONFIG.EXE /RELEASE {A1B2} 10000",
-                            "sleep 1500",      "run IPCONFIG.EXE /RENEW {A1B2} 60000",
-                            "emu.SetEndDHCP"};
-    EXPECT_EQ(rig.calls, expected);
-  }
-
-  TEST(ChangeIp, Win98AndMeUseTheHelperLikeTheNtFamily) {
-    for (const char* v : {"WIN98", "WINME"}) {
-      SCOPED_TRACE(v);
-      Rig rig(v);
-      rig.ip->ChangeIPbyDHCP(FixedRecord());
-      EXPECT_NE(std::find(rig.calls.begin(), rig.calls.end(), "net.LeaseIP 12 1"), rig.calls.end());
-    }
-  }
-
-  TEST(ChangeIp, Win95DrivesTheToolWindowToOurAdapter) {
+TEST(ChangeIp, Win95ToolRules) {
+  struct Case {
+    const char* name;
+    std::string ip;
+    bool releaseEnabled;
+    std::vector<std::string> adapters;
+    Calls presses;
+  } cases[] = {
+      {"empty address: renew only", "0.0.0.0", true, {"02-6e-76-00-00-01"}, {"ipcfg.Renew"}},
+      {"release disabled: nothing", "10.1.1.5", false, {"02-6e-76-00-00-01"}, {}},
+      {"adapter not listed: nothing", "10.1.1.5", true, {"aa-aa-aa-aa-aa-aa"}, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
     Rig rig("WIN95");
+    rig.env.window.ip = c.ip;
+    rig.env.window.releaseEnabled = c.releaseEnabled;
+    rig.env.window.adapters = c.adapters;
     rig.ip->ChangeIPbyDHCP(FixedRecord());
-    const Calls expected = {"emu.RemoveStale", "emu.SetStartDHCP", "sleep 1500",
-                            "sleep 1500",      "ipcfg.Select 0",   "ipcfg.Select 1",
-                            "ipcfg.Release",   "ipcfg.Renew",      "emu.SetEndDHCP"};
+    Calls presses;
+    for (const auto& call : rig.calls)
+      if (call == "ipcfg.Release" || call == "ipcfg.Renew") presses.push_back(call);
+    EXPECT_EQ(presses, c.presses);
+  }
+}
+
+TEST(ChangeIp, RouteCallsUseDottedTextAndTheVistaVariantOnMajorSix) {
+  for (uint32_t major : {5u, 6u}) {
+    SCOPED_TRACE(major);
+    Rig rig("WINXP", major);
+    rig.ip->DelGateway();
+    rig.ip->DelArp(0x0A5C0101);
+    rig.ip->AddGateway(0x0A5C0101);
+    const Calls expected = {
+        "net.DelGWEntry 0.0.0.0", "net.DelArpEnt 10.92.1.1",
+        std::string(major == 6 ? "net.AddGWEntryVista" : "net.AddGWEntry") + " 0.0.0.0 0.0.0.0 10.92.1.1 1"};
     EXPECT_EQ(rig.calls, expected);
   }
+}
 
-  TEST(ChangeIp, Win95ToolRules) {
-    struct Case {
-      const char* name;
-      std::string ip;
-      bool releaseEnabled;
-      std::vector<std::string> adapters;
-      Calls presses;
-    } cases[] = {
-        {"empty address: renew only", "0.0.0.0", true, {"02-6e-76-00-00-01"}, {"ipcfg.Renew"}},
-        {"release disabled: nothing", "10.1.1.5", false, {"02-6e-76-00-00-01"}, {}},
-        {"adapter not listed: nothing", "10.1.1.5", true, {"aa-aa-aa-aa-aa-aa"}, {}},
-    };
-    for (const auto& c : cases) {
-      SCOPED_TRACE(c.name);
-      Rig rig("WIN95");
-      rig.env.window.ip = c.ip;
-      rig.env.window.releaseEnabled = c.releaseEnabled;
-      rig.env.window.adapters = c.adapters;
-      rig.ip->ChangeIPbyDHCP(FixedRecord());
-      Calls presses;
-      for (const auto& call : rig.calls)
-        if (call == "ipcfg.Release" || call == "ipcfg.Renew") presses.push_back(call);
-      EXPECT_EQ(presses, c.presses);
-    }
-  }
+TEST(ChangeIp, EmulationOpensOnlyWithTwoNetworks) {
+  Rig rig("WINXP");
+  EXPECT_EQ(rig.ip->OpenDhcpEmu(), 7);
+  rig.cfg.dwIPnum = 1;
+  EXPECT_EQ(rig.ip->OpenDhcpEmu(), 1);
+  EXPECT_EQ(std::count(rig.calls.begin(), rig.calls.end(), "emu.DrvOpen"), 1);
+}
 
-  TEST(ChangeIp, RouteCallsUseDottedTextAndTheVistaVariantOnMajorSix) {
-    for (uint32_t major : {5u, 6u}) {
-      SCOPED_TRACE(major);
-      Rig rig("WINXP", major);
-      rig.ip->DelGateway();
-      rig.ip->DelArp(0x0A5C0101);
-      rig.ip->AddGateway(0x0A5C0101);
-      const Calls expected = {"net.DelGWEntry 0.0.0.0", "net.DelArpEnt 10.92.1.1",
-                              std::string(major == 6 ? "net.AddGWEntryVista" : "net.AddGWEntry") +
-                                  " 0.0.0.0 0.0.0.0 10.92.1.1 1"};
-      EXPECT_EQ(rig.calls, expected);
-    }
-  }
-
-  TEST(ChangeIp, EmulationOpensOnlyWithTwoNetworks) {
+TEST(ChangeIp, WhatADeadRunLeftIsRemovedAtStartAndBeforeEveryChange) {
+  struct Case {
+    const char* name;
+    bool atOpen;
+    int ipNum;
+  } cases[] = {
+      {"start-up, two networks", true, 2}, {"start-up, one network", true, 1}, {"a change", false, 2}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
     Rig rig("WINXP");
-    EXPECT_EQ(rig.ip->OpenDhcpEmu(), 7);
-    rig.cfg.dwIPnum = 1;
-    EXPECT_EQ(rig.ip->OpenDhcpEmu(), 1);
-    EXPECT_EQ(std::count(rig.calls.begin(), rig.calls.end(), "emu.DrvOpen"), 1);
-  }
-
-  TEST(ChangeIp, WhatADeadRunLeftIsRemovedAtStartAndBeforeEveryChange) {
-    struct Case {
-      const char* name;
-      bool atOpen;
-      int ipNum;
-    } cases[] = {
-        {"start-up, two networks", true, 2}, {"start-up, one network", true, 1}, {"a change", false, 2}};
-    for (const auto& c : cases) {
-      SCOPED_TRACE(c.name);
-      Rig rig("WINXP");
-      rig.cfg.dwIPnum = c.ipNum;
-      std::copy(std::begin(kMac), std::end(kMac), rig.cfg.net[0].ucMacAddr.begin());
-      rig.cfg.net[1].ucMacAddr = rig.cfg.net[0].ucMacAddr;
-      rig.emu->staleLeft = "tc filter prio 49067 on eth0";
-      if (c.atOpen) {
-        rig.ip->OpenDhcpEmu();
-      } else {
-        rig.ip->ChangeIPbyDHCP(FixedRecord());
-      }
-      ASSERT_FALSE(rig.calls.empty());
-      EXPECT_EQ(rig.calls.front(), "emu.RemoveStale") << "before anything else";
-      EXPECT_EQ(std::count(rig.calls.begin(), rig.calls.end(), "emu.RemoveStale"), 1) << "one adapter, once";
-      EXPECT_TRUE(rig.emu->staleLeft.empty());
+    rig.cfg.dwIPnum = c.ipNum;
+    std::copy(std::begin(kMac), std::end(kMac), rig.cfg.net[0].ucMacAddr.begin());
+    rig.cfg.net[1].ucMacAddr = rig.cfg.net[0].ucMacAddr;
+    rig.emu->staleLeft = "tc filter prio 49067 on eth0";
+    if (c.atOpen) {
+      rig.ip->OpenDhcpEmu();
+    } else {
+      rig.ip->ChangeIPbyDHCP(FixedRecord());
     }
+    ASSERT_FALSE(rig.calls.empty());
+    EXPECT_EQ(rig.calls.front(), "emu.RemoveStale") << "before anything else";
+    EXPECT_EQ(std::count(rig.calls.begin(), rig.calls.end(), "emu.RemoveStale"), 1) << "one adapter, once";
+    EXPECT_TRUE(rig.emu->staleLeft.empty());
   }
+}
 
-  TEST(ChangeIp, DottedAddressPutsTheFirstOctetFirst) {
-    EXPECT_EQ(DottedAddress(0xC0A80001), "192.168.0.1");
-    EXPECT_EQ(DottedAddress(0), "0.0.0.0");
-    EXPECT_EQ(DottedAddress(0xFFFFFFFF), "255.255.255.255");
-  }
+TEST(ChangeIp, DottedAddressPutsTheFirstOctetFirst) {
+  EXPECT_EQ(DottedAddress(0xC0A80001), "192.168.0.1");
+  EXPECT_EQ(DottedAddress(0), "0.0.0.0");
+  EXPECT_EQ(DottedAddress(0xFFFFFFFF), "255.255.255.255");
+}
