@@ -71,7 +71,7 @@ class IAddressRenewal {
   static constexpr int kEmulationFailed = 2;  // the DHCP emulation could not be armed
   static constexpr int kAddressInUse = 3;  // the client declined the emulated address: another host holds it
   static constexpr int kFixedSettingsFailed = 4;  // fixed settings not applied or not taken off
-  static constexpr int kRenewFailed = 5;   // the renew got no answer
+  static constexpr int kRenewFailed = 5;          // the renew got no answer
 
   virtual ~IAddressRenewal() = default;
   virtual int DelGateway() = 0;
