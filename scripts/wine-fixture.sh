@@ -42,7 +42,9 @@ setup)
   # prefix has no Tahoma: its captions are then drawn in NanumGothic, Latin letters included; the
   # dialogs themselves fall back to DejaVu Sans, see netvane/ui/include/netvane/dialog_font.h.)
   if fc-list 2>/dev/null | grep -q NanumGothic.ttf; then
-    for face in Tahoma "MS Shell Dlg" "MS Shell Dlg 2" "DejaVu Sans"; do
+    # Twice: in a new prefix the first program to load the fonts writes Wine's default links, which
+    # can land after our first value and replace it (seen: Tahoma kept the default on a clean run).
+    for face in Tahoma "MS Shell Dlg" "MS Shell Dlg 2" "DejaVu Sans" Tahoma; do
       wine64 reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v "$face" \
         /t REG_MULTI_SZ /d 'NanumGothic.ttf,NanumGothic' /f </dev/null >/dev/null 2>&1
     done
