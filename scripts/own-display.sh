@@ -32,4 +32,8 @@ if [ -z "$number" ]; then
 fi
 export DISPLAY=:$number NV_OWN_DISPLAY=:$number
 echo "own-display: $DISPLAY"
+# Another test may have run Wine under another code page, which puts Wine's default font links back.
+if [ -n "${WINEPREFIX:-}" ]; then
+  bash "$(dirname "${BASH_SOURCE[0]}")/wine-fixture.sh" fontlinks "$WINEPREFIX"
+fi
 "$@"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # CTest fixture for the Windows run: a Wine prefix of the build tree's own (never ~/.wine),
 # one wineserver kept alive for the whole run, and an Xvfb display for programs with windows.
-#   wine-fixture.sh setup|cleanup PREFIX
+#   wine-fixture.sh setup|cleanup|fontlinks PREFIX
 set -u
 action=$1
 export WINEPREFIX=$2 WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -12,7 +12,26 @@ display=${NV_XVFB_DISPLAY:-:97}
 export DISPLAY=$display
 pidfile=$WINEPREFIX/../xvfb.pid
 
+# As a Korean Windows links its interface faces to a Hangul face, so captions and message boxes
+# show the Korean texts: the faces Wine draws them with are linked to Debian's fonts-nanum.  (The
+# prefix has no Tahoma: its captions are then drawn in NanumGothic, Latin letters included; the
+# dialogs themselves fall back to DejaVu Sans, see netvane/ui/include/netvane/dialog_font.h.)
+# Wine writes its default links again whenever a program starts under another code page (the
+# Korean-locale update test does), so screenshot tests call "fontlinks" right before they run.
+font_links() {
+  fc-list 2>/dev/null | grep -q NanumGothic.ttf || return 0
+  # Twice: the first program to load the fonts may write Wine's defaults after our first value.
+  for face in Tahoma "MS Shell Dlg" "MS Shell Dlg 2" "DejaVu Sans" Tahoma; do
+    wine64 reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v "$face" \
+      /t REG_MULTI_SZ /d 'NanumGothic.ttf,NanumGothic' /f </dev/null >/dev/null 2>&1
+  done
+}
+
 case $action in
+fontlinks)
+  font_links
+  exit 0
+  ;;
 setup)
   mkdir -p "$WINEPREFIX"
   if ! [ -e "/tmp/.X11-unix/X${display#:}" ] && command -v Xvfb >/dev/null; then
@@ -37,18 +56,7 @@ setup)
     wine64 reg add 'HKLM\Software\Wine\Ports' /v COM$n /d /dev/null/none /f </dev/null >/dev/null 2>&1
   done
   rm -f "$WINEPREFIX"/dosdevices/com*
-  # As a Korean Windows links its interface faces to a Hangul face, so captions and message boxes
-  # show the Korean texts: the faces Wine draws them with are linked to Debian's fonts-nanum.  (The
-  # prefix has no Tahoma: its captions are then drawn in NanumGothic, Latin letters included; the
-  # dialogs themselves fall back to DejaVu Sans, see netvane/ui/include/netvane/dialog_font.h.)
-  if fc-list 2>/dev/null | grep -q NanumGothic.ttf; then
-    # Twice: in a new prefix the first program to load the fonts writes Wine's default links, which
-    # can land after our first value and replace it (seen: Tahoma kept the default on a clean run).
-    for face in Tahoma "MS Shell Dlg" "MS Shell Dlg 2" "DejaVu Sans" Tahoma; do
-      wine64 reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v "$face" \
-        /t REG_MULTI_SZ /d 'NanumGothic.ttf,NanumGothic' /f </dev/null >/dev/null 2>&1
-    done
-  fi
+  font_links
   echo "wine prefix ready at $WINEPREFIX (wineboot rc=$rc)"
   exit $rc
   ;;
