@@ -188,6 +188,11 @@ void CDialogBase::SetItemText(int id, const std::string& utf8) const {
   ::SetDlgItemTextW(m_hwnd, id, nv::text::Widen(utf8).c_str());
 }
 
+void CDialogBase::SetItemText(int id, const StringKey& key) const {
+  const std::string text = Text(key);
+  if (!text.empty()) SetItemText(id, text);
+}
+
 std::string CDialogBase::ItemText(int id) const {
   const HWND item = Item(id);
   const int length = ::GetWindowTextLengthW(item);

@@ -73,6 +73,7 @@ CIp1CfgDialog::CIp1CfgDialog(const DialogContext& context, CCfginfo& cfg, const 
 bool CIp1CfgDialog::OnInit() {
   using namespace nv::strings;
   SetTitle(Text(kIp1Title));
+  SetItemText(IDC_IP_ADAPTER_GROUP, kLancard);
   SetItemText(IDC_IP_ADAPTER_LABEL, Text(kIp1DeviceDesc));
   SetItemText(IDC_IP_GROUP1, Text(kIp1Group1));
   SetItemText(IDC_IP_GROUP2, Text(kIp1Group2));
@@ -138,6 +139,7 @@ CIp2CfgDialog::CIp2CfgDialog(const DialogContext& context, CCfginfo& cfg, const 
 bool CIp2CfgDialog::OnInit() {
   using namespace nv::strings;
   SetTitle(Text(kIp2Title));
+  SetItemText(IDC_IP_ADAPTER_GROUP, kLancard);
   SetItemText(IDC_IP_ADAPTER_LABEL, Text(kIp1DeviceDesc));
   SetItemText(IDC_IP_RELOAD, Text(kRead));
   for (int n = 0; n < 2; ++n) {

@@ -93,6 +93,9 @@ inline constexpr StringKey kIp1Group2{"IP1Cfg", "szGroup2", 13};
 inline constexpr StringKey kIp1SameGw{"IP1Cfg", "szSameGw", 14};
 inline constexpr StringKey kIp1Gateway{"IP1Cfg", "Gateway", 15};
 inline constexpr StringKey kIp1UseDhcp{"IP1Cfg", "szuseDHCP", 24};
+// Caption of the frame around the adapter combo in both dialogs; the library has no text for it,
+// so without one in the file the template's caption stays.
+inline constexpr StringKey kLancard{"IP1Cfg", "Lancard", 0};
 inline constexpr StringKey kIp2Title{"IP2Cfg", "szTitle", 25};
 inline constexpr StringKey kIp2NetConf{"IP2Cfg", "szNetConf", 51};
 inline constexpr StringKey kIp2Ip{"IP2Cfg", "szIp", 52};
@@ -169,6 +172,7 @@ inline constexpr StringKey kTrayProgramKeys[] = {
     kIp1SameGw,
     kIp1Gateway,
     kIp1UseDhcp,
+    kLancard,
     kIp2Title,
     kIp2NetConf,
     kIp2Ip,

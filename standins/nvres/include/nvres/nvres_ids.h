@@ -121,6 +121,7 @@
 #define IDC_IP_GATEWAY_LABEL_A 1201
 #define IDC_IP_GATEWAY_LABEL_B 1202
 #define IDC_IP2_CLEAR 1203
+#define IDC_IP_ADAPTER_GROUP 1204
 /* IP2Cfg, per network: use-DHCP box, address fields, domain; labels ip, mask, gw, dns, domain. */
 #define IDC_IP2_DHCP_A 1210
 #define IDC_IP2_ADDRESS_A 1211

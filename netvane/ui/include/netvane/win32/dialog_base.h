@@ -61,6 +61,8 @@ class CDialogBase {
   // A text of the string file (resource text when the file has none).
   std::string Text(const StringKey& key) const;
   void SetItemText(int id, const std::string& utf8) const;
+  // The item shows the key's text; with none in the file or library, the template's text stays.
+  void SetItemText(int id, const StringKey& key) const;
   std::string ItemText(int id) const;
   void SetTitle(const std::string& utf8) const;
   bool Checked(int id) const { return ::IsDlgButtonChecked(m_hwnd, id) == BST_CHECKED; }
