@@ -65,6 +65,7 @@ class InstantNet : public CNetUtil {
   int DelGWEntry(const char*) noexcept override { return 1; }
   std::uint32_t GetInterfaceNum(const nvutil::MacAddress&) noexcept override { return 2; }
   int LeaseIP(std::uint32_t, int) noexcept override { return 1; }
+  int ClearAdapter(std::uint32_t) noexcept override { return 1; }  // never this machine's adapter
 };
 
 class InstantEmu : public nv::core::IDhcpEmulation {
@@ -73,6 +74,7 @@ class InstantEmu : public nv::core::IDhcpEmulation {
   int SetStartDHCP(const _uIPINFO&) noexcept override { return 1; }
   int SetEndDHCP() noexcept override { return 1; }
   int DrvClose() noexcept override { return 1; }
+  std::string RemoveStale(const unsigned char (&)[6]) noexcept override { return {}; }
 };
 
 class NoWaitIpEnv : public nv::core::ChangeIpEnvironment {

@@ -17,6 +17,7 @@
 #include "netvane/change_ip.h"
 #include "netvane/change_sequence.h"
 #include "netvane/fixed_address.h"
+#include "netvane/frame_controller.h"
 #include "netvane/gateway_watch.h"
 #include "netvane/isolation_step.h"
 #include "netvane/log_file.h"
@@ -29,6 +30,7 @@
 
 namespace {
 
+using nv::core::IAddressRenewal;
 using nv::headless::RunnerOptions;
 using Clock = std::chrono::steady_clock;
 
@@ -67,6 +69,9 @@ class FaultyEmulation : public nv::core::IDhcpEmulation {
   int DrvClose() noexcept override { return inner_->DrvClose(); }
   std::string LastError() const override { return inner_->LastError(); }
   uint32_t DeclinedAddress() const noexcept override { return inner_->DeclinedAddress(); }
+  std::string RemoveStale(const unsigned char (&mac)[6]) noexcept override {
+    return inner_->RemoveStale(mac);
+  }
 
  private:
   std::unique_ptr<nv::core::IDhcpEmulation> inner_;
@@ -89,19 +94,6 @@ std::unique_ptr<nv::core::IDhcpEmulation> MakeEmulation(const RunnerOptions& o) 
   if (!o.faultEmulationMac && !o.faultEmulationGateway) return emulation;
   std::fprintf(stderr, "nvchange: fault injection: the DHCP emulation gets altered settings\n");
   return std::make_unique<FaultyEmulation>(std::move(emulation), o);
-}
-
-// Settings of a network that could not be confirmed may sit on the other network's wire: none
-// are better than those.
-bool ReleaseUnconfirmed(const NetCfgRecord& record) {
-  CNetUtil net;
-  const uint32_t index = net.GetInterfaceNum(record.ucMacAddr);
-  const bool released = index != 0 && net.LeaseIP(index, 0) != 0;
-  std::fprintf(stderr, "nvchange: %s\n",
-               released
-                   ? "the address is released: the workstation keeps no settings of an unconfirmed network"
-                   : "the address could not be released");
-  return released;
 }
 
 int RunChange(const RunnerOptions& o) {
@@ -158,7 +150,21 @@ int RunChange(const RunnerOptions& o) {
   nv::core::ChangeSteps steps{display, printers, after, switchBox, address, tray};
   steps.isolation = &isolation;
 
-  if (!address.OpenDhcpEmu()) {
+  // First, before anything changes: what a runner that died left (the emulation's redirection of
+  // the adapter's DHCP traffic, a change begun and never finished) is cleaned up and said.
+  const bool emulationOpen = address.OpenDhcpEmu() != 0;
+  const auto audit = nv::core::MakeSystemAuditSink(cfg.InstalledPath, [&](const std::string& line) {
+    if (log) log->Write("%s", line.c_str());
+  });
+  if (audit) {
+    if (const auto interrupted = audit->TakeInterrupted())
+      std::fprintf(
+          stderr,
+          "nvchange: the change from network %s to network %s started %s was interrupted: its runner "
+          "ended before it finished\n",
+          interrupted->from ? "B" : "A", interrupted->to ? "B" : "A", interrupted->time.c_str());
+  }
+  if (!emulationOpen) {
     std::fprintf(stderr, "nvchange: the DHCP emulation does not open (port 67 in use, or not root?)\n");
     return 1;
   }
@@ -172,8 +178,7 @@ int RunChange(const RunnerOptions& o) {
   // nvchange is this system's change helper; its record goes beside the log once the runner
   // has also confirmed the network.
   nv::core::AuditRecord record =
-      nv::core::RunAuditedChange(nv::core::ChangeTrigger::ChangeHelper, 1, state, cfg, steps);
-  const auto audit = nv::core::MakeSystemAuditSink(cfg.InstalledPath);
+      nv::core::RunAuditedChange(nv::core::ChangeTrigger::ChangeHelper, 1, state, cfg, steps, audit.get());
   const auto writeRecord = [&] {
     if (audit) audit->Write(record);
   };
@@ -207,6 +212,22 @@ int RunChange(const RunnerOptions& o) {
     return 4;
   }
 
+  // No address of the target network: the address step has released and cleared the adapter,
+  // so the workstation is on the new wire without any settings; no gateway can answer.
+  const int addressResult = state.addressResult;
+  if (addressResult == IAddressRenewal::kEmulationFailed || addressResult == IAddressRenewal::kRenewFailed) {
+    const bool armed = addressResult == IAddressRenewal::kRenewFailed;
+    const std::string why = armed
+                                ? "the renew got no answer"
+                                : "the DHCP emulation could not be armed (" + address.EmulationError() + ")";
+    std::printf("network %s's address: not obtained, %s\n", letter, why.c_str());
+    std::fprintf(stderr, "nvchange: no address of network %s: %s; the adapter keeps nothing of network %s\n",
+                 letter, why.c_str(), o.target == 0 ? "B" : "A");
+    if (log) log->Write("%s", armed ? nv::core::kLogRenewFailed : nv::core::kLogEmulationFailed);
+    writeRecord();
+    return 3;
+  }
+
   const uint32_t gateway = cfg.net[o.target].Gateway;
   const auto answer = nv::headless::CheckGateway(gateway, o.gatewayWaitMs);
   // The same line the tray program writes after each change's "ID%d".
@@ -236,9 +257,17 @@ int RunChange(const RunnerOptions& o) {
   }
   std::fprintf(stderr, "nvchange: %s\n", confirmed.detail.c_str());
   record.outcome = "changed, " + confirmed.detail;
-  if (confirmed.verdict == Verdict::NotConfirmed)
-    record.outcome +=
-        ReleaseUnconfirmed(cfg.net[o.target]) ? "; address released" : "; the address could not be released";
+  if (confirmed.verdict == Verdict::NotConfirmed) {
+    // Settings of a network that could not be confirmed may sit on the other network's wire:
+    // none are better than those.
+    const bool cleared = address.ClearAddresses(cfg.net[o.target]) != 0;
+    std::fprintf(stderr, "nvchange: %s\n",
+                 cleared
+                     ? "the address is released and the adapter cleared: the workstation keeps no settings "
+                       "of an unconfirmed network"
+                     : "the adapter could not be released and cleared entirely (see the trace)");
+    record.outcome += cleared ? "; address released, adapter cleared" : "; the adapter could not be cleared";
+  }
   writeRecord();
   return 3;
 }

@@ -5,7 +5,11 @@
 # switch box obeyed, the workstation's address, mask and default route, a ping of the new
 # gateway, the isolation check's result and the log lines written.  With --check it then leaves
 # a route and a neighbour entry of network A in place and changes to B again: the isolation
-# check must fail and name both.
+# check must fail and name both.  --check then also fails closed and survives a killed runner:
+# with the DHCP emulation answering another MAC the change to B exits non-zero and leaves
+# nothing of A on the adapter (IPv4 or IPv6 address, route, neighbour entry, name server); a
+# runner killed with SIGKILL while armed is followed by a change to A that succeeds within 10 s
+# and reports the interrupted change.
 #
 #   change-e2e.sh [--check] [--client udhcpc|dhclient|dhcpcd|networkd] [--address-in-use]
 #                 [--fault switchbox-off|emulation-mac|emulation-route]
@@ -183,8 +187,9 @@ if [ $check = 1 ] && [ -z "$fault" ] && [ "${NV_LAB_CLIENT:-udhcpc}" = udhcpc ];
       ws ip -4 -o addr show dev "$NV_LAB_WS_IF" | grep -q " $NV_LAB_B_ADDRESS/" && break
       sleep 0.05
     done
-    ws ip route add "$a_net/24" dev "$NV_LAB_WS_IF" metric 500
-    ws ip neigh replace "$NV_LAB_A_GATEWAY" lladdr 02:00:00:00:0a:01 nud permanent dev "$NV_LAB_WS_IF"
+    # One entry into the namespace for both: the runner waits for the lock 2 s at most.
+    ws sh -c "ip route add $a_net/24 dev $NV_LAB_WS_IF metric 500;
+      ip neigh replace $NV_LAB_A_GATEWAY lladdr 02:00:00:00:0a:01 nud permanent dev $NV_LAB_WS_IF"
   ) 9>>"$logf" &
   injector=$!
   sleep 0.3
@@ -201,6 +206,65 @@ if [ $check = 1 ] && [ -z "$fault" ] && [ "${NV_LAB_CLIENT:-udhcpc}" = udhcpc ];
   ws ip route del "$a_net/24" dev "$NV_LAB_WS_IF" metric 500 2>/dev/null
   ws ip neigh del "$NV_LAB_A_GATEWAY" dev "$NV_LAB_WS_IF" 2>/dev/null
   change A "$NV_LAB_A_GATEWAY" "${NV_LAB_A_NET%.*}."
+fi
+
+if [ $check = 1 ] && [ -z "$fault" ]; then
+  say ""
+  say "=== change to network B with the emulation answering another MAC: nothing of A may stay"
+  a_pre=${NV_LAB_A_NET%.*}.
+  a6=$(tr ',' '\n' <<<"${NV_LAB_A_IPV6:-}" | sed 's/::\/64$/:/' | paste -sd'|')
+  had6=$(ws ip -6 -o addr show dev "$NV_LAB_WS_IF" scope global | awk '{print $4}' | paste -sd' ')
+  say "  on A before: $(ws ip -4 -o addr show dev "$NV_LAB_WS_IF" | awk '{print $4}') ${had6:-(no IPv6 of A)}"
+  out=$(ws "$RUNNER" --quiet --gateway-wait 2000 --fault-emulation-mac 02:00:00:00:00:99 B 2>&1)
+  rc=$?
+  printf '%s\n' "$out" | grep -v '^nvutil:' | sed 's/^/  /'
+  left() {  # everything of network A on the adapter, one item a line
+    ws ip -4 -o addr show dev "$NV_LAB_WS_IF" | awk '{print "address " $4}' | grep -F " $a_pre"
+    ws ip -4 route show table all dev "$NV_LAB_WS_IF" | grep -E "(^| )${a_pre//./\\.}" | sed 's/^/route /'
+    ws ip -4 neigh show dev "$NV_LAB_WS_IF" | grep -vE 'FAILED|INCOMPLETE' | grep -F "$a_pre" | sed 's/^/neighbour /'
+    if [ -n "$a6" ]; then
+      ws ip -6 -o addr show dev "$NV_LAB_WS_IF" | awk '{print "address " $4}' | grep -E "$a6"
+      ws ip -6 route show table all dev "$NV_LAB_WS_IF" | grep -E "$a6|via ${NV_LAB_A_ROUTER_LL:-fe80::a:1} " |
+        sed 's/^/route /'
+      ws ip -6 neigh show dev "$NV_LAB_WS_IF" | grep -vE 'FAILED|INCOMPLETE' | grep -E "$a6" | sed 's/^/neighbour /'
+    fi
+    grep -F "$NV_LAB_A_DNS" "$NV_RESOLV_CONF" 2>/dev/null | sed 's/^/name server /'
+  }
+  leftovers=$(left)
+  say "  of A on the adapter now: ${leftovers:-nothing}"
+  expect "the change to B without an address exits non-zero" [ $rc != 0 ]
+  expect "the runner says the address was not obtained" grep -q "no address of network B" <<<"$out"
+  expect "nothing of network A stays on the adapter" [ -z "$leftovers" ]
+  expect "the audit record says no address" grep -q '"outcome":"switched, no address' <<<"$(tail -n 1 "$INSTALL/Log/audit.jsonl")"
+  expect "the log has the failed address step" grep -q ",FAIL SetStartDHCP\$" <<<"$(log_lines | tail -n 3)"
+  change A "$NV_LAB_A_GATEWAY" "${NV_LAB_A_NET%.*}."
+
+  say ""
+  say "=== change to network B killed with SIGKILL while armed, then a change to A"
+  ip netns exec "$NV_LAB_NS_WS" "$RUNNER" --quiet B >/dev/null 2>&1 &
+  victim=$!
+  armed=0
+  for _ in $(seq 150); do
+    if ws tc filter show dev "$NV_LAB_WS_IF" egress 2>/dev/null | grep -q 'pref 49067'; then armed=1; break; fi
+    sleep 0.02
+  done
+  kill -KILL $victim 2>/dev/null
+  wait $victim 2>/dev/null
+  say "  armed when killed: $([ $armed = 1 ] && echo yes || echo no); filters left: $(ws tc filter show dev "$NV_LAB_WS_IF" egress | grep -c 'pref 4906[78]')"
+  expect "the runner was killed while armed" [ $armed = 1 ]
+  start=$(date +%s%N)
+  out=$(ws "$RUNNER" --quiet --gateway-wait 3000 A 2>&1)
+  rc=$?
+  took=$((($(date +%s%N) - start) / 1000000))
+  printf '%s\n' "$out" | grep -v '^nvutil:' | sed 's/^/  /'
+  say "  the change to A took $took ms, exit $rc"
+  expect "the change to A after the kill succeeds" [ $rc = 0 ]
+  expect "the change to A after the kill takes under 10 s" [ $took -lt 10000 ]
+  expect "it reports the interrupted change" grep -q "interrupted" <<<"$out"
+  expect "no filter of ours is left" [ "$(ws tc filter show dev "$NV_LAB_WS_IF" egress | grep -c 'pref 4906[78]')" = 0 ]
+  expect "the audit has the interrupted record" grep -q '"outcome":"interrupted"' "$INSTALL/Log/audit.jsonl"
+  out=$(ws "$RUNNER" --quiet --gateway-wait 3000 B 2>&1)
+  expect "the next run does not report it again" eval '! grep -q interrupted <<<"$out"'
 fi
 
 if [ $check = 1 ]; then

@@ -31,7 +31,8 @@ CMainFrame::CMainFrame(CNetvaneApp& app)
       m_display(m_cfg, app.strings()),
       m_gateway(m_cfg, m_drives, nv::core::MakeGatewayProbe(),
                 [this] { ::PostMessageW(m_hwnd, kGatewayChecked, 0, 0); }),
-      m_audit(nv::core::MakeSystemAuditSink(m_cfg.InstalledPath)),
+      m_audit(nv::core::MakeSystemAuditSink(m_cfg.InstalledPath,
+                                            [this](const std::string& line) { m_drives.LogLine(line); })),
       m_isolation(
           m_cfg,
           [this](int network, const std::vector<std::string>& drives) {

@@ -201,31 +201,127 @@ std::string AuditText(const AuditRecord& r) {
 JsonLinesAuditSink::JsonLinesAuditSink(std::string folder)
     : folder_(std::move(folder)), path_(folder_ + logio::PathSeparator() + "audit.jsonl") {}
 
-void JsonLinesAuditSink::Write(const AuditRecord& record) {
+bool JsonLinesAuditSink::Write(const AuditRecord& record) {
   logio::CreateFolder(folder_);
-  if (!logio::AppendExclusive(path_, AuditJson(record) + "\n", 2000))
-    CDebug::dprintf("Audit: cannot append to %s\n", path_.c_str());
+  // Flushed: the record must outlive a crash of this machine right after the change.
+  if (logio::AppendExclusive(path_, AuditJson(record) + "\n", 2000, true)) return true;
+  CDebug::dprintf("Audit: cannot append to %s\n", path_.c_str());
+  return false;
 }
 
-void EventLogAuditSink::Write(const AuditRecord& record) {
+bool EventLogAuditSink::Write(const AuditRecord& record) {
   // A leftover of the other network is an error; a change that did not arrive, a warning.
-  const IEventLog::Kind kind = record.isolation.failedOrUnchecked()      ? IEventLog::Kind::Error
-                               : record.outcome.rfind("changed", 0) == 0 ? IEventLog::Kind::Information
-                                                                         : IEventLog::Kind::Warning;
+  const bool fine = record.outcome.rfind("changed", 0) == 0 || record.outcome == "started";
+  const IEventLog::Kind kind = record.isolation.failedOrUnchecked() ? IEventLog::Kind::Error
+                               : fine                               ? IEventLog::Kind::Information
+                                                                    : IEventLog::Kind::Warning;
   if (log_ && log_->SourceRegistered(source_) &&
       log_->Report(source_, kind, kChangeEventId, AuditText(record)))
-    return;
+    return true;
   CDebug::dprintf("Audit: event source %s missing or refused; writing the record to the file\n",
                   source_.c_str());
-  if (fallback_) fallback_->Write(record);
+  return fallback_ && fallback_->Write(record);
 }
 
-std::unique_ptr<IAuditSink> MakeSystemAuditSink(const std::string& installedPath) {
+namespace {
+
+constexpr const char* kPendingName = "audit.pending";
+
+std::string OneLine(std::string text) {
+  for (char& c : text)
+    if (c == '\n' || c == '\r') c = ' ';
+  return text;
+}
+
+std::string PendingText(const AuditRecord& r) {
+  return "time=" + OneLine(r.time) + "\ntrigger=" + TriggerName(r.trigger) + "\nfrom=" + Letter(r.from) +
+         "\nto=" + Letter(r.to) + "\nfromName=" + OneLine(r.fromName) + "\ntoName=" + OneLine(r.toName) +
+         "\n";
+}
+
+// Reads back what PendingText wrote; a damaged file still names an interrupted change.
+AuditRecord ParsePending(const std::string& text) {
+  AuditRecord r;
+  r.trigger = ChangeTrigger::ChangeHelper;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(pos, end - pos);
+    pos = end + 1;
+    const size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    const std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+    if (key == "time") r.time = value;
+    if (key == "from") r.from = value == "B" ? 1 : 0;
+    if (key == "to") r.to = value == "B" ? 1 : 0;
+    if (key == "fromName") r.fromName = value;
+    if (key == "toName") r.toName = value;
+    if (key == "trigger") {
+      for (int t = 0; t <= static_cast<int>(ChangeTrigger::Repeat); ++t)
+        if (value == TriggerName(static_cast<ChangeTrigger>(t))) r.trigger = static_cast<ChangeTrigger>(t);
+    }
+  }
+  return r;
+}
+
+}  // namespace
+
+AuditTrail::AuditTrail(std::unique_ptr<IAuditSink> sink, std::string folder, LogLine log)
+    : sink_(std::move(sink)),
+      folder_(std::move(folder)),
+      pending_(folder_ + logio::PathSeparator() + kPendingName),
+      log_(std::move(log)) {}
+
+bool AuditTrail::Begin(const AuditRecord& started) {
+  logio::CreateFolder(folder_);
+  // The marker first: a run that dies after it is reported by the next one.
+  const bool marked = logio::ReplaceFlushed(pending_, PendingText(started));
+  const bool written = sink_ && sink_->Write(started);
+  begun_ = marked;
+  if (!marked || !written) {
+    CDebug::dprintf("Audit: the started record was not written (%s)\n", marked ? "sink" : pending_.c_str());
+    if (log_) log_(std::string(kLogAuditNotWritten) + " (started)");
+  }
+  return marked && written;
+}
+
+bool AuditTrail::Write(const AuditRecord& record) {
+  const bool written = sink_ && sink_->Write(record);
+  if (!written) {
+    if (log_) log_(std::string(kLogAuditNotWritten) + " (" + record.outcome + ")");
+    // The marker stays: the record of this change is missing, the next run says so.
+    return false;
+  }
+  if (begun_) logio::DeleteFileQuietly(pending_);
+  begun_ = false;
+  return true;
+}
+
+std::optional<AuditRecord> AuditTrail::TakeInterrupted() {
+  std::string text;
+  if (!logio::ReadSmallFile(pending_, text)) return std::nullopt;
+  AuditRecord r = ParsePending(text);
+  r.outcome = "interrupted";
+  r.isolation.state = IsolationResult::State::NotRun;
+  if (log_) log_(InterruptedLogLine(r));
+  if (!(sink_ && sink_->Write(r)) && log_) log_(std::string(kLogAuditNotWritten) + " (interrupted)");
+  logio::DeleteFileQuietly(pending_);  // reported once
+  return r;
+}
+
+std::string InterruptedLogLine(const AuditRecord& r) {
+  return std::string("INTERRUPTED ") + Letter(r.from) + "->" + Letter(r.to) + " started " + r.time + " (" +
+         TriggerName(r.trigger) + ")";
+}
+
+std::unique_ptr<IAuditSink> MakeSystemAuditSink(const std::string& installedPath, AuditTrail::LogLine log) {
   if (installedPath.empty()) return nullptr;
-  auto file = std::make_unique<JsonLinesAuditSink>(installedPath + logio::PathSeparator() + "Log");
-  auto events = MakeSystemEventLog();
-  if (!events) return file;
-  return std::make_unique<EventLogAuditSink>(std::move(events), kAuditEventSource, std::move(file));
+  const std::string folder = installedPath + logio::PathSeparator() + "Log";
+  std::unique_ptr<IAuditSink> sink = std::make_unique<JsonLinesAuditSink>(folder);
+  if (auto events = MakeSystemEventLog())
+    sink = std::make_unique<EventLogAuditSink>(std::move(events), kAuditEventSource, std::move(sink));
+  return std::make_unique<AuditTrail>(std::move(sink), folder, std::move(log));
 }
 
 AuditClock AuditClock::System() {
@@ -254,7 +350,7 @@ AuditClock AuditClock::System() {
 }
 
 AuditRecord RunAuditedChange(ChangeTrigger trigger, int showProgress, ChangeState& state, const CCfginfo& cfg,
-                             const ChangeSteps& steps, const AuditClock& clock) {
+                             const ChangeSteps& steps, IAuditSink* ahead, const AuditClock& clock) {
   AuditRecord record;
   record.time = clock.utcText();
   record.trigger = trigger;
@@ -262,6 +358,11 @@ AuditRecord RunAuditedChange(ChangeTrigger trigger, int showProgress, ChangeStat
   record.to = state.current != 0 ? 1 : 0;
   record.fromName = cfg.szNet[record.from];
   record.toName = cfg.szNet[record.to];
+  if (ahead) {
+    AuditRecord started = record;
+    started.outcome = "started";
+    ahead->Begin(started);
+  }
   TimedSteps timed(steps, record, clock);
   const double start = clock.monotonicMs();
   doChange(showProgress, state, cfg, timed.Steps());
@@ -279,6 +380,10 @@ AuditRecord RunAuditedChange(ChangeTrigger trigger, int showProgress, ChangeStat
     record.outcome = record.isolation.state == IsolationResult::State::Failed
                          ? "changed, not isolated"
                          : "changed, isolation not checked";
+  } else if (state.addressResult == IAddressRenewal::kEmulationFailed) {
+    record.outcome = "switched, no address: the DHCP emulation could not be armed (adapter cleared)";
+  } else if (state.addressResult == IAddressRenewal::kRenewFailed) {
+    record.outcome = "switched, no address: the renew got no answer (adapter cleared)";
   } else {
     record.outcome = state.sessionEnding ? "changed, addresses left (session ends)" : "changed";
   }

@@ -40,8 +40,23 @@ CChangeIP::~CChangeIP() {
 }
 
 int CChangeIP::OpenDhcpEmu() {
+  // A run that died while armed may have left the adapter's DHCP traffic redirected: before
+  // anything else, whether or not this configuration ever arms the emulation.
+  RemoveStaleEmulation(m_cfg.net[0]);
+  if (m_cfg.net[1].ucMacAddr != m_cfg.net[0].ucMacAddr) RemoveStaleEmulation(m_cfg.net[1]);
   if (m_cfg.dwIPnum < 2) return 1;  // only a second network can need the emulation
   return m_emu->DrvOpen();
+}
+
+void CChangeIP::RemoveStaleEmulation(const NetCfgRecord& record) {
+  if (m_emulating != 0) return;  // our own live state is not stale
+  unsigned char mac[6];
+  std::memcpy(mac, record.ucMacAddr.data(), sizeof mac);
+  bool any = false;
+  for (const unsigned char b : mac) any = any || b != 0;
+  if (!any) return;
+  const std::string removed = m_emu->RemoveStale(mac);
+  if (!removed.empty()) CDebug::dprintf("Emulation: removed what an earlier run left: %s\n", removed.c_str());
 }
 
 std::string CChangeIP::EmulationError() const { return m_emu->LastError(); }
@@ -85,6 +100,9 @@ std::string CChangeIP::RecoverFixedSettings() {
 
 int CChangeIP::ChangeIPbyDHCP(const NetCfgRecord& record) {
   CDebug::dprintf("ChangeIPbyDHCP Entry\n");
+  // Every change starts from an adapter whose DHCP traffic reaches the wire: a change to a DHCP
+  // network could otherwise never reach its server.
+  RemoveStaleEmulation(record);
   m_failure.clear();
   if (m_fixed && !record.useDhcp) {
     const nv::core::FixedStepResult applied = m_fixed->Apply(record);
@@ -126,14 +144,44 @@ int CChangeIP::ChangeIPbyDHCP(const NetCfgRecord& record) {
     CDebug::dprintf("DNS-(%s)", m_info.szDns);
     mode = DhcpMode::Emulated;
   }
-  const bool requested = DhcpRequest(mode);
+  const int result = DhcpRequest(mode);
   DhcpRequest(DhcpMode::End);
+  if (result != kAddressesChanged) {
+    // No address of the target network: none of the network left may stay on the new wire.
+    CDebug::dprintf("ChangeIPbyDHCP: no address (%d): releasing and clearing the adapter\n", result);
+    Release();
+    ClearAdapter();
+  }
   if (!m_failure.empty()) return kFixedSettingsFailed;
-  if (requested) return kAddressesChanged;
-  return m_addressFailure.empty() ? kEmulationFailed : kAddressInUse;
+  return result;
 }
 
-bool CChangeIP::DhcpRequest(DhcpMode mode) {
+int CChangeIP::ClearAddresses(const NetCfgRecord& record) {
+  const uint8_t* mac = record.ucMacAddr.data();
+  if (!IsWinNT(m_os.name) && !IsWin95(m_os.name) && m_interface == 0)
+    m_interface = m_net->GetInterfaceNum(nvutil::MacAddress{mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]});
+  CDebug::dprintf("ClearAddresses: releasing and clearing interface %u\n",
+                  static_cast<unsigned>(m_interface));
+  const int released = Release();
+  const int cleared = ClearAdapter();
+  return released != 0 && cleared != 0 ? 1 : 0;
+}
+
+int CChangeIP::Release() {
+  if (IsWinNT(m_os.name)) return ReleaseTool(0);
+  if (IsWin95(m_os.name)) return DriveWinIpCfg(true);
+  if (m_interface == 0) return 0;
+  return m_net->LeaseIP(m_interface, 0);
+}
+
+int CChangeIP::ClearAdapter() {
+  // The tools of Windows 95 and NT 4 know no interface numbers: their release is all there is.
+  if (IsWinNT(m_os.name) || IsWin95(m_os.name)) return 1;
+  if (m_interface == 0) return 0;
+  return m_net->ClearAdapter(m_interface);
+}
+
+int CChangeIP::DhcpRequest(DhcpMode mode) {
   if (mode != DhcpMode::End) m_addressFailure.clear();
   switch (mode) {
     case DhcpMode::Emulated:
@@ -144,7 +192,7 @@ bool CChangeIP::DhcpRequest(DhcpMode mode) {
         // away, or let a server on the wire hand out the other network's settings.
         CDebug::dprintf("SetStartDHCP failed: %s\n", m_emu->LastError().c_str());
         m_emulating = 0;
-        return false;
+        return kEmulationFailed;
       }
       break;
     case DhcpMode::Server:
@@ -153,7 +201,7 @@ bool CChangeIP::DhcpRequest(DhcpMode mode) {
     case DhcpMode::End:
       m_emulating = 0;
       m_emu->SetEndDHCP();
-      return true;
+      return kAddressesChanged;
   }
   m_env.Sleep(kDhcpStepPauseMs);
   int released = 0;
@@ -161,6 +209,9 @@ bool CChangeIP::DhcpRequest(DhcpMode mode) {
     released = ReleaseTool(0);
   } else if (!IsWin95(m_os.name)) {
     released = m_net->LeaseIP(m_interface, 0);
+    // What the release leaves (routes, neighbour entries, IPv6 addresses learnt from router
+    // advertisements) belongs to the network left as much as the address did.
+    ClearAdapter();
   }
   m_env.Sleep(kDhcpStepPauseMs);
   CDebug::dprintf("Start Renew\n");
@@ -180,9 +231,11 @@ bool CChangeIP::DhcpRequest(DhcpMode mode) {
     m_addressFailure =
         "address " + nv::core::DottedAddress(m_emu->DeclinedAddress()) + " is in use on this network";
     CDebug::dprintf("DHCP emulation: %s\n", m_addressFailure.c_str());
-    return false;
+    return kAddressInUse;
   }
-  return true;
+  // Only the network helper says whether the renew took effect; the tools' results tell nothing.
+  const bool helperRenew = !IsWinNT(m_os.name) && !IsWin95(m_os.name);
+  return helperRenew && renewed == 0 ? kRenewFailed : kAddressesChanged;
 }
 
 std::string CChangeIP::ServiceName() const {

@@ -28,6 +28,7 @@ class DhcpEmulation : public IDhcpEmulation {
   int DrvClose() noexcept override { return emu_.DrvClose(); }
   std::string LastError() const override { return emu_.LastError(); }
   uint32_t DeclinedAddress() const noexcept override { return emu_.DeclinedAddress(); }
+  std::string RemoveStale(const unsigned char (&mac)[6]) noexcept override { return emu_.RemoveStale(mac); }
 
  private:
   CDHCPemu emu_;

@@ -22,16 +22,21 @@ void FrameController::ToggleNetSTat(int network) noexcept {
 }
 
 void FrameController::RunChange(int showProgress, ChangeTrigger trigger) {
-  const AuditRecord record = RunAuditedChange(trigger, showProgress, state_, cfg_, steps_);
+  const AuditRecord record = RunAuditedChange(trigger, showProgress, state_, cfg_, steps_, audit_);
   if (audit_) audit_->Write(record);
+  // No address was obtained (the adapter was left without one): the log and the tray must not
+  // look like a clean change.
+  const std::string name = cfg_.szNet[state_.current != 0 ? 1 : 0];
   if (state_.addressResult == IAddressRenewal::kEmulationFailed) {
-    // The adapter kept its old addresses: the log and the tray must not look like a clean change.
     host_.LogLine(kLogEmulationFailed);
-    host_.ShowWarning(cfg_.szNet[state_.current != 0 ? 1 : 0] + kTipEmulationFailed);
+    host_.ShowWarning(name + kTipEmulationFailed);
+  } else if (state_.addressResult == IAddressRenewal::kRenewFailed) {
+    host_.LogLine(kLogRenewFailed);
+    host_.ShowWarning(name + kTipRenewFailed);
   } else if (state_.addressResult == IAddressRenewal::kAddressInUse) {
     const std::string reason = steps_.address.AddressFailure();
     host_.LogLine("FAIL " + reason);
-    host_.ShowWarning(cfg_.szNet[state_.current != 0 ? 1 : 0] + ": " + reason);
+    host_.ShowWarning(name + ": " + reason);
   }
   if (state_.addressResult == IAddressRenewal::kFixedSettingsFailed) {
     host_.LogLine(kLogFixedSettingsFailed + steps_.address.FailureDetail());
@@ -93,6 +98,7 @@ void FrameController::OnDllChange(int network) {
     return;
   }
   state_.busy = 1;
+  state_.previous = state_.current;  // the network in force before this change
   ToggleNetSTat(network);
   RunChange(cfg_.dwSilentChng != 0 ? 0 : 1, ChangeTrigger::CopyData);
   CDebug::dprintf("OnDllChange End\n");
@@ -148,6 +154,8 @@ bool FrameController::OnTimer(unsigned id) {
 void FrameController::StartUp() {
   // Before anything else: a workstation must not go on with fixed settings a run that died left.
   const std::string recovered = host_.RecoverAddress();
+  // A change that a dead run left unfinished is said once, before this run changes anything.
+  if (audit_) audit_->TakeInterrupted();
   if (cfg_.net[0].szNetDev.empty()) {
     host_.OpenConfiguration();
   } else {

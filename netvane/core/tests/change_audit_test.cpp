@@ -21,7 +21,16 @@ namespace {
 
 struct RecordingSink : nv::core::IAuditSink {
   std::vector<AuditRecord> records;
-  void Write(const AuditRecord& r) override { records.push_back(r); }
+  std::vector<AuditRecord> started;  // written ahead, before the first step
+  bool Begin(const AuditRecord& r) override {
+    EXPECT_EQ(records.size(), started.size()) << "a change begun before the last one was completed";
+    started.push_back(r);
+    return true;
+  }
+  bool Write(const AuditRecord& r) override {
+    records.push_back(r);
+    return true;
+  }
 };
 
 nv::core::AuditClock FixedClock() {
@@ -78,6 +87,12 @@ TEST(ChangeAudit, EveryTriggerOfTheFrameWritesOneRecordNamingIt) {
        },
        "A", "B"},
       {"copy-data", [](FrameController& f, auto&) { f.OnCopyData(0, 2); }, "A", "B"},
+      {"copy-data",
+       [](FrameController& f, auto&) {
+         f.OnCopyData(0, 2);  // to B and back: the way back starts from B
+         f.OnCopyData(0, 1);
+       },
+       "B", "A"},
       {"start-up", [](FrameController& f, auto&) { f.StartUp(); }, "A", "A"},
       {"exit",
        [](FrameController& f, auto&) {
@@ -105,8 +120,13 @@ TEST(ChangeAudit, EveryTriggerOfTheFrameWritesOneRecordNamingIt) {
     FrameController frame(cfg, host, steps.Steps(), &sink);
     frame.State().busy = 0;
     c.act(frame, host);
-    ASSERT_EQ(sink.records.size(), 1u);
-    const AuditRecord& r = sink.records[0];
+    ASSERT_FALSE(sink.records.empty());
+    ASSERT_EQ(sink.started.size(), sink.records.size());
+    const AuditRecord& r = sink.records.back();
+    EXPECT_EQ(sink.started.back().outcome, "started");
+    EXPECT_EQ(sink.started.back().from, r.from);
+    EXPECT_EQ(sink.started.back().to, r.to);
+    EXPECT_EQ(sink.started.back().trigger, r.trigger);
     EXPECT_EQ(nv::core::TriggerName(r.trigger), std::string(c.trigger));
     EXPECT_EQ(r.from, c.from[0] == 'B' ? 1 : 0);
     EXPECT_EQ(r.to, c.to[0] == 'B' ? 1 : 0);
@@ -170,7 +190,7 @@ TEST(ChangeAudit, RecordHoldsEachStepWithResultAndDurationTheIsolationCheckAndTh
     nv::core::ChangeState state;
     state.current = 1;
     const AuditRecord r =
-        nv::core::RunAuditedChange(ChangeTrigger::TrayCommand, 1, state, cfg, steps, FixedClock());
+        nv::core::RunAuditedChange(ChangeTrigger::TrayCommand, 1, state, cfg, steps, nullptr, FixedClock());
     EXPECT_EQ(StepNames(r), c.steps);
     EXPECT_EQ(r.outcome, c.outcome);
     for (const auto& s : r.steps) EXPECT_DOUBLE_EQ(s.ms, 1.5);  // one tick of the fixed clock per step

@@ -47,11 +47,19 @@ class FakeNet : public CNetUtil {
       c_.push_back("net.renew wait given up");
       return 0;
     }
-    return 1;
+    // Like the real helper: a renew that gets no answer, or no DHCP client to ask, fails.
+    return (renew ? renewAnswered : releaseWorks) ? 1 : 0;
   }
   void SetRenewCancel(std::function<bool()> cancel) override { cancel_ = std::move(cancel); }
+  int ClearAdapter(std::uint32_t n) noexcept override {
+    c_.push_back("net.ClearAdapter " + std::to_string(n));
+    return clearWorks ? 1 : 0;
+  }
 
   std::function<void()> whileRenewing;
+  bool renewAnswered = true;
+  bool releaseWorks = true;
+  bool clearWorks = true;
 
  private:
   std::function<bool()> cancel_;
@@ -81,9 +89,16 @@ class FakeEmu : public nv::core::IDhcpEmulation {
   }
   std::string LastError() const override { return startRefused ? "cannot answer" : ""; }
   uint32_t DeclinedAddress() const noexcept override { return declined; }
+  std::string RemoveStale(const unsigned char (&)[6]) noexcept override {
+    c_.push_back("emu.RemoveStale");
+    std::string left;
+    left.swap(staleLeft);  // what a dead run left goes once
+    return left;
+  }
 
   bool startRefused = false;
   uint32_t declined = 0;  // set while the renew runs: the client declined the address
+  std::string staleLeft;
 
  private:
   Calls& c_;
@@ -170,8 +185,9 @@ NetCfgRecord FixedRecord() {
 TEST(ChangeIp, FixedSettingsStartTheEmulationBeforeReleaseAndStopItAfterRenew) {
   Rig rig("WINXP");
   EXPECT_EQ(rig.ip->ChangeIPbyDHCP(FixedRecord()), 0);
-  const Calls expected = {"net.GetInterfaceNum", "emu.SetStartDHCP", "sleep 1500",    "net.LeaseIP 12 0",
-                          "sleep 1500",          "net.LeaseIP 12 1", "emu.SetEndDHCP"};
+  const Calls expected = {"emu.RemoveStale", "net.GetInterfaceNum", "emu.SetStartDHCP",
+                          "sleep 1500",      "net.LeaseIP 12 0",    "net.ClearAdapter 12",
+                          "sleep 1500",      "net.LeaseIP 12 1",    "emu.SetEndDHCP"};
   EXPECT_EQ(rig.calls, expected);
   EXPECT_EQ(rig.seen.dwIPAddr, 0x0A5C0132u);
   EXPECT_EQ(rig.seen.dwSubnetMask, 0xFFFFFF00u);
@@ -181,18 +197,69 @@ TEST(ChangeIp, FixedSettingsStartTheEmulationBeforeReleaseAndStopItAfterRenew) {
   EXPECT_FALSE(rig.ip->emulating());
 }
 
-TEST(ChangeIp, AnEmulationThatRefusesToArmIsReportedAndNothingIsReleased) {
-  for (const char* version : {"WINXP", "WINNT", "WIN95"}) {
-    SCOPED_TRACE(version);
-    Rig rig(version);
-    rig.emu->startRefused = true;
-    EXPECT_EQ(rig.ip->ChangeIPbyDHCP(FixedRecord()), CChangeIP::kEmulationFailed);
-    // The adapter keeps the address it has: no release, no renew, no tool, no pauses.
-    Calls expected = {"emu.SetStartDHCP", "emu.SetEndDHCP"};
-    if (std::string(version) == "WINXP") expected.insert(expected.begin(), "net.GetInterfaceNum");
-    EXPECT_EQ(rig.calls, expected);
+TEST(ChangeIp, NoAddressOfTheTargetLeavesTheAdapterReleasedAndCleared) {
+  // What the address step does when the target's address cannot be obtained, per method.
+  struct Case {
+    const char* version;
+    bool dhcp, emulationRefuses, renewAnswered;
+    int result;
+    Calls expected;
+  } cases[] = {
+      {"WINXP",
+       false,
+       true,
+       true,
+       CChangeIP::kEmulationFailed,
+       // Nothing would answer a renew: no renew, but the old address must go.
+       {"emu.RemoveStale", "net.GetInterfaceNum", "emu.SetStartDHCP", "emu.SetEndDHCP", "net.LeaseIP 12 0",
+        "net.ClearAdapter 12"}},
+      {"WINNT",
+       false,
+       true,
+       true,
+       CChangeIP::kEmulationFailed,
+       {"emu.RemoveStale", "emu.SetStartDHCP", "emu.SetEndDHCP", "run IPCONFIG.EXE /RELEASE {A1B2} 10000"}},
+      {"WIN95",
+       false,
+       true,
+       true,
+       CChangeIP::kEmulationFailed,
+       {"emu.RemoveStale", "emu.SetStartDHCP", "emu.SetEndDHCP", "ipcfg.Select 0", "ipcfg.Select 1",
+        "ipcfg.Release"}},
+      {"WINXP",
+       true,
+       false,
+       false,
+       CChangeIP::kRenewFailed,
+       {"emu.RemoveStale", "net.GetInterfaceNum", "sleep 1500", "net.LeaseIP 12 0", "net.ClearAdapter 12",
+        "sleep 1500", "net.LeaseIP 12 1", "emu.SetEndDHCP", "net.LeaseIP 12 0", "net.ClearAdapter 12"}},
+      {"VISTA",
+       false,
+       false,
+       false,
+       CChangeIP::kRenewFailed,
+       {"emu.RemoveStale", "net.GetInterfaceNum", "emu.SetStartDHCP", "sleep 1500", "net.LeaseIP 12 0",
+        "net.ClearAdapter 12", "sleep 1500", "net.LeaseIP 12 1", "emu.SetEndDHCP", "net.LeaseIP 12 0",
+        "net.ClearAdapter 12"}},
+      {"WINXP",
+       true,
+       false,
+       true,
+       CChangeIP::kAddressesChanged,
+       {"emu.RemoveStale", "net.GetInterfaceNum", "sleep 1500", "net.LeaseIP 12 0", "net.ClearAdapter 12",
+        "sleep 1500", "net.LeaseIP 12 1", "emu.SetEndDHCP"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.version) + (c.dhcp ? " dhcp" : " fixed") + " result " +
+                 std::to_string(c.result));
+    Rig rig(c.version);
+    rig.emu->startRefused = c.emulationRefuses;
+    rig.net->renewAnswered = c.renewAnswered;
+    NetCfgRecord r = FixedRecord();
+    r.useDhcp = c.dhcp ? 1 : 0;
+    EXPECT_EQ(rig.ip->ChangeIPbyDHCP(r), c.result);
+    EXPECT_EQ(rig.calls, c.expected);
     EXPECT_FALSE(rig.ip->emulating());
-    EXPECT_EQ(rig.ip->EmulationError(), "cannot answer");
   }
 }
 
@@ -202,9 +269,11 @@ TEST(ChangeIp, ADeclinedAddressEndsTheRenewWaitAndFailsTheStepNamingTheAddress) 
   EXPECT_EQ(rig.ip->ChangeIPbyDHCP(FixedRecord()), CChangeIP::kAddressInUse);
   EXPECT_EQ(rig.ip->AddressFailure(),
             "address " + DottedAddress(FixedRecord().IPAddr) + " is in use on this network");
-  const Calls expected = {"net.GetInterfaceNum",     "emu.SetStartDHCP", "sleep 1500",
-                          "net.LeaseIP 12 0",        "sleep 1500",       "net.LeaseIP 12 1",
-                          "net.renew wait given up", "emu.SetEndDHCP"};
+  // Fails closed: the address the emulation could not hand out is no reason to keep the old one.
+  const Calls expected = {"emu.RemoveStale", "net.GetInterfaceNum", "emu.SetStartDHCP",
+                          "sleep 1500",      "net.LeaseIP 12 0",    "net.ClearAdapter 12",
+                          "sleep 1500",      "net.LeaseIP 12 1",    "net.renew wait given up",
+                          "emu.SetEndDHCP",  "net.LeaseIP 12 0",    "net.ClearAdapter 12"};
   EXPECT_EQ(rig.calls, expected);
 
   rig.emu->declined = 0;  // the next change starts clean
@@ -214,22 +283,49 @@ TEST(ChangeIp, ADeclinedAddressEndsTheRenewWaitAndFailsTheStepNamingTheAddress) 
   EXPECT_EQ(rig.ip->AddressFailure(), "");
 }
 
+TEST(ChangeIp, ClearingAfterwardsReportsWhetherEverythingWent) {
+  struct Case {
+    bool releaseWorks, clearWorks;
+    int result;
+  } cases[] = {{true, true, 1}, {false, true, 0}, {true, false, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.releaseWorks) + std::to_string(c.clearWorks));
+    Rig rig("WINXP");
+    rig.net->releaseWorks = c.releaseWorks;
+    rig.net->clearWorks = c.clearWorks;
+    EXPECT_EQ(rig.ip->ClearAddresses(FixedRecord()), c.result);
+    EXPECT_EQ(rig.calls, (Calls{"net.GetInterfaceNum", "net.LeaseIP 12 0", "net.ClearAdapter 12"}));
+  }
+  Rig unknown("WINXP", 5, 0);  // no adapter with the record's MAC: nothing to clear, and it says so
+  EXPECT_EQ(unknown.ip->ClearAddresses(FixedRecord()), 0);
+  EXPECT_EQ(unknown.calls, Calls{"net.GetInterfaceNum"});
+}
+
+TEST(ChangeIp, AnEmulationThatRefusesToArmSaysWhy) {
+  Rig rig("WINXP");
+  rig.emu->startRefused = true;
+  rig.ip->ChangeIPbyDHCP(FixedRecord());
+  EXPECT_EQ(rig.ip->EmulationError(), "cannot answer");
+}
+
 TEST(ChangeIp, DhcpNetworkStartsNothingButStillStopsTheEmulation) {
   Rig rig("WIN2000S");
   NetCfgRecord r = FixedRecord();
   r.useDhcp = 1;
   rig.ip->ChangeIPbyDHCP(r);
-  const Calls expected = {"net.GetInterfaceNum", "sleep 1500",       "net.LeaseIP 12 0",
-                          "sleep 1500",          "net.LeaseIP 12 1", "emu.SetEndDHCP"};
+  const Calls expected = {"emu.RemoveStale",  "net.GetInterfaceNum", "sleep 1500",
+                          "net.LeaseIP 12 0", "net.ClearAdapter 12", "sleep 1500",
+                          "net.LeaseIP 12 1", "emu.SetEndDHCP"};
   EXPECT_EQ(rig.calls, expected);
 }
 
 TEST(ChangeIp, UnknownAdapterSkipsTheAddressChangeAndRetriesNextTime) {
   Rig rig("WINXP", 5, 0);
   EXPECT_EQ(rig.ip->ChangeIPbyDHCP(FixedRecord()), 1);
-  EXPECT_EQ(rig.calls, Calls{"net.GetInterfaceNum"});
+  EXPECT_EQ(rig.calls, (Calls{"emu.RemoveStale", "net.GetInterfaceNum"}));
   rig.ip->ChangeIPbyDHCP(FixedRecord());
-  EXPECT_EQ(rig.calls, (Calls{"net.GetInterfaceNum", "net.GetInterfaceNum"}));
+  EXPECT_EQ(rig.calls,
+            (Calls{"emu.RemoveStale", "net.GetInterfaceNum", "emu.RemoveStale", "net.GetInterfaceNum"}));
 }
 
 TEST(ChangeIp, InterfaceNumberIsLookedUpOnceAndKept) {
@@ -243,11 +339,9 @@ TEST(ChangeIp, InterfaceNumberIsLookedUpOnceAndKept) {
 TEST(ChangeIp, Nt4RunsTheToolWithTheServiceName) {
   Rig rig("WINNT", 4);
   rig.ip->ChangeIPbyDHCP(FixedRecord());
-  const Calls expected = {"emu.SetStartDHCP",
-                          "sleep 1500",
-                          "run IPCONFIG.EXE /RELEASE {A1B2} 10000",
-                          "sleep 1500",
-                          "run IPCONFIG.EXE /RENEW {A1B2} 60000",
+  const Calls expected = {"emu.RemoveStale", "emu.SetStartDHCP",
+                          "sleep 1500",      "run IPCONFIG.EXE /RELEASE {A1B2} 10000",
+                          "sleep 1500",      "run IPCONFIG.EXE /RENEW {A1B2} 60000",
                           "emu.SetEndDHCP"};
   EXPECT_EQ(rig.calls, expected);
 }
@@ -264,8 +358,9 @@ TEST(ChangeIp, Win98AndMeUseTheHelperLikeTheNtFamily) {
 TEST(ChangeIp, Win95DrivesTheToolWindowToOurAdapter) {
   Rig rig("WIN95");
   rig.ip->ChangeIPbyDHCP(FixedRecord());
-  const Calls expected = {"emu.SetStartDHCP", "sleep 1500",    "sleep 1500",  "ipcfg.Select 0",
-                          "ipcfg.Select 1",   "ipcfg.Release", "ipcfg.Renew", "emu.SetEndDHCP"};
+  const Calls expected = {"emu.RemoveStale", "emu.SetStartDHCP", "sleep 1500",
+                          "sleep 1500",      "ipcfg.Select 0",   "ipcfg.Select 1",
+                          "ipcfg.Release",   "ipcfg.Renew",      "emu.SetEndDHCP"};
   EXPECT_EQ(rig.calls, expected);
 }
 
@@ -315,6 +410,32 @@ TEST(ChangeIp, EmulationOpensOnlyWithTwoNetworks) {
   rig.cfg.dwIPnum = 1;
   EXPECT_EQ(rig.ip->OpenDhcpEmu(), 1);
   EXPECT_EQ(std::count(rig.calls.begin(), rig.calls.end(), "emu.DrvOpen"), 1);
+}
+
+TEST(ChangeIp, WhatADeadRunLeftIsRemovedAtStartAndBeforeEveryChange) {
+  struct Case {
+    const char* name;
+    bool atOpen;
+    int ipNum;
+  } cases[] = {
+      {"start-up, two networks", true, 2}, {"start-up, one network", true, 1}, {"a change", false, 2}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig rig("WINXP");
+    rig.cfg.dwIPnum = c.ipNum;
+    std::copy(std::begin(kMac), std::end(kMac), rig.cfg.net[0].ucMacAddr.begin());
+    rig.cfg.net[1].ucMacAddr = rig.cfg.net[0].ucMacAddr;
+    rig.emu->staleLeft = "tc filter prio 49067 on eth0";
+    if (c.atOpen) {
+      rig.ip->OpenDhcpEmu();
+    } else {
+      rig.ip->ChangeIPbyDHCP(FixedRecord());
+    }
+    ASSERT_FALSE(rig.calls.empty());
+    EXPECT_EQ(rig.calls.front(), "emu.RemoveStale") << "before anything else";
+    EXPECT_EQ(std::count(rig.calls.begin(), rig.calls.end(), "emu.RemoveStale"), 1) << "one adapter, once";
+    EXPECT_TRUE(rig.emu->staleLeft.empty());
+  }
 }
 
 TEST(ChangeIp, DottedAddressPutsTheFirstOctetFirst) {

@@ -20,7 +20,7 @@ void DeleteFileQuietly(const std::string& path) noexcept {
   }
 }
 
-bool AppendExclusive(const std::string& path, std::string_view bytes, int retryMs) noexcept {
+bool AppendExclusive(const std::string& path, std::string_view bytes, int retryMs, bool flush) noexcept {
   try {
     const std::wstring wide = text::Widen(path);
     const DWORD start = ::GetTickCount();
@@ -49,7 +49,62 @@ bool AppendExclusive(const std::string& path, std::string_view bytes, int retryM
       }
       done += n;
     }
+    return !flush || ::FlushFileBuffers(file.get()) != 0;
+  } catch (...) {
+    return false;
+  }
+}
+
+bool ReplaceFlushed(const std::string& path, std::string_view bytes) noexcept {
+  try {
+    const std::wstring wide = text::Widen(path);
+    const std::wstring temp = wide + L".tmp";
+    {
+      win32::UniqueFile file(::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (!file) return false;
+      for (size_t done = 0; done < bytes.size();) {
+        DWORD n = 0;
+        if (!::WriteFile(file.get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &n,
+                         nullptr) ||
+            n == 0) {
+          file.reset();
+          ::DeleteFileW(temp.c_str());
+          return false;
+        }
+        done += n;
+      }
+      if (!::FlushFileBuffers(file.get())) return false;
+    }
+    if (!::MoveFileExW(temp.c_str(), wide.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      ::DeleteFileW(temp.c_str());
+      return false;
+    }
     return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+bool ReadSmallFile(const std::string& path, std::string& out) noexcept {
+  try {
+    win32::UniqueFile file(::CreateFileW(text::Widen(path).c_str(), GENERIC_READ,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    out.assign(64 * 1024, '\0');
+    DWORD got = 0;
+    if (!::ReadFile(file.get(), out.data(), static_cast<DWORD>(out.size()), &got, nullptr)) return false;
+    out.resize(got);
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+bool FileExists(const std::string& path) noexcept {
+  try {
+    return ::GetFileAttributesW(text::Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
   } catch (...) {
     return false;
   }

@@ -2,7 +2,9 @@
 
 #include <vector>
 
+#include "posix/interface_lookup.h"
 #include "posix/run_program.h"
+#include "src/transport.h"
 
 namespace nvserv::posix {
 namespace {
@@ -85,4 +87,34 @@ void TcReflection::Remove() noexcept {
   }
 }
 
+std::string TcReflection::RemoveStale(const std::string& interfaceName) noexcept {
+  try {
+    const std::string tc = TcPath();
+    if (tc.empty()) return {};
+    std::string removed;
+    // A delete succeeds only when the filter is there: its exit code says what was left.
+    for (const int prio : {kServerPortPrio, kClientPortPrio}) {
+      if (RunTc(tc, DeleteFilter(interfaceName, prio)).exitCode != 0) continue;
+      removed += std::string(removed.empty() ? "" : ", ") + "tc filter prio " + std::to_string(prio);
+    }
+    return removed.empty() ? removed : removed + " on " + interfaceName;
+  } catch (...) {
+    return {};
+  }
+}
+
 }  // namespace nvserv::posix
+
+namespace nvserv {
+
+std::string RemoveStaleRedirection(const MacAddress& mac) noexcept {
+  posix::InterfaceInfo adapter;
+  try {
+    if (!posix::FindInterfaceByMac(mac, adapter)) return {};
+  } catch (...) {
+    return {};
+  }
+  return posix::TcReflection::RemoveStale(adapter.name);
+}
+
+}  // namespace nvserv

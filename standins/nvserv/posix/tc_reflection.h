@@ -23,6 +23,9 @@ class TcReflection {
   bool Install(const std::string& interfaceName, std::string& error);
   // Removes our filters, and the clsact qdisc when Install added it. Safe to repeat.
   void Remove() noexcept;
+  // Removes filters of ours that a run which died while armed left on the interface; says
+  // which ("" when there were none).
+  static std::string RemoveStale(const std::string& interfaceName) noexcept;
 
  private:
   std::string interface_;

@@ -2,6 +2,7 @@
 
 #include "src/dhcp_server.h"
 #include "src/lease_config.h"
+#include "src/transport.h"
 
 CDHCPemu::CDHCPemu() : server_(std::make_unique<nvserv::DhcpServer>(nvserv::MakeSystemTransport())) {}
 
@@ -40,5 +41,10 @@ int CDHCPemu::DrvClose() noexcept {
 }
 
 std::uint32_t CDHCPemu::DeclinedAddress() const noexcept { return server_->DeclinedAddress(); }
+std::string CDHCPemu::RemoveStale(const unsigned char (&mac)[6]) noexcept {
+  nvserv::MacAddress adapter{};
+  for (std::size_t i = 0; i < adapter.size(); ++i) adapter[i] = mac[i];
+  return nvserv::RemoveStaleRedirection(adapter);
+}
 
 std::string CDHCPemu::LastError() const { return server_->LastError(); }

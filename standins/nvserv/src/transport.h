@@ -45,4 +45,9 @@ class DhcpTransport {
 // The platform's transport (defined in posix/ or win32/).
 std::unique_ptr<DhcpTransport> MakeSystemTransport();
 
+// Removes what an earlier run that died while armed left on the adapter with this MAC (the
+// redirections of its DHCP traffic), so that the adapter's own DHCP client reaches the wire
+// again. Says what went ("" when nothing was left). Never call it while this process is armed.
+std::string RemoveStaleRedirection(const MacAddress& mac) noexcept;
+
 }  // namespace nvserv

@@ -176,6 +176,9 @@ std::unique_ptr<DhcpTransport> MakeWinsockTransport(const WinsockTransportOption
   return std::make_unique<WinsockTransport>(options);
 }
 
+// The Winsock responder changes nothing on the adapter: no run leaves anything behind.
+std::string RemoveStaleRedirection(const MacAddress&) noexcept { return {}; }
+
 std::unique_ptr<DhcpTransport> MakeSystemTransport() {
   return MakeWinsockTransport(WinsockTransportOptions{});
 }

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -49,6 +50,41 @@ int DumpAll(std::uint16_t type, Decode decode, std::vector<Entry>& out) {
     });
   }
   return err;
+}
+
+// Every entry of a table, of both families.
+template <typename Decode, typename Entry>
+int DumpEvery(std::uint16_t type, Decode decode, std::vector<Entry>& out) {
+  int err = EAGAIN;
+  for (int attempt = 0; attempt < 3 && err == EAGAIN; ++attempt) {
+    out.clear();
+    NetlinkSocket sock;
+    if ((err = sock.Open()) != 0) return err;
+    err = sock.Dump(
+        type,
+        [&](const nl::Message& msg) {
+          if (auto entry = decode(msg)) out.push_back(std::move(*entry));
+        },
+        nl::kFamilyUnspec);
+  }
+  return err;
+}
+
+// A route of the interface that names a network: not in the local table (those go with their
+// address), not to a link-local destination.
+bool NetworkRoute(const nl::AnyRoute& r, std::uint32_t ifindex) {
+  if (r.table == nl::kTableLocal || !r.Through(ifindex)) return false;
+  return !(r.destination.linkLocal() && r.msg.dstLen >= (r.family() == 6 ? 10 : 16));
+}
+
+bool NetworkAddress(const nl::AnyAddr& a, std::uint32_t ifindex) {
+  return a.msg.index == ifindex && !a.address.linkLocal();
+}
+
+// Entries the kernel keeps for itself (multicast mappings) or an administrator set for good.
+bool LearntNeighbour(const nl::AnyNeigh& n, std::uint32_t ifindex) {
+  return static_cast<std::uint32_t>(n.msg.ifindex) == ifindex &&
+         (n.msg.state & (NUD_NOARP | NUD_PERMANENT)) == 0;
 }
 
 long long MsSince(Clock::time_point start) {
@@ -296,14 +332,119 @@ Outcome LinuxNetStack::ReadAdapter(std::uint32_t interfaceNumber, AdapterSnapsho
   return outcome;
 }
 
+Outcome LinuxNetStack::ClearAdapter(std::uint32_t ifindex) {
+  NetlinkSocket sock;
+  if (const int err = sock.Open()) return Fail(err, "opening the routing socket");
+  bool exists = false;
+  const int linkErr = sock.Query(nl::MakeLinkGet(sock.NextSeq(), static_cast<std::int32_t>(ifindex)),
+                                 [&](const nl::Message& msg) { exists = nl::DecodeLink(msg).has_value(); });
+  if (linkErr != 0 || !exists)
+    return Fail(linkErr ? linkErr : ENODEV, "no interface " + std::to_string(ifindex));
+  Outcome outcome;
+  unsigned routes = 0, addresses = 0, neighbours = 0;
+  std::string failures;
+  const auto removed = [&](int err, const char* what, const IpAddress& ip) {
+    // Gone meanwhile (with its address, or by someone else) is what we wanted.
+    if (err == 0 || err == ESRCH || err == ENOENT || err == EADDRNOTAVAIL) return err == 0;
+    outcome.code = static_cast<std::uint32_t>(err);
+    if (failures.size() < 200)
+      failures += std::string(failures.empty() ? "" : ", ") + what + " " + FormatIp(ip);
+    return false;
+  };
+
+  // Routes first, so that nothing is sent through the interface while its addresses go; a
+  // second round catches what the first one's removals did not take along.
+  for (int round = 0; round < 3; ++round) {
+    std::vector<nl::AnyRoute> list;
+    if (const int err = DumpEvery(nl::kGetRoute, nl::DecodeAnyRoute, list))
+      return Fail(err, "reading the routes");
+    bool any = false;
+    for (const nl::AnyRoute& r : list) {
+      if (!NetworkRoute(r, ifindex)) continue;
+      any = true;
+      if (removed(sock.Execute(nl::MakeAnyRouteDelete(sock.NextSeq(), r)), "route to",
+                  r.destination.version ? r.destination : IpAddress::V4(0)))
+        ++routes;
+    }
+    if (!any) break;
+  }
+  std::vector<nl::AnyAddr> addrs;
+  if (const int err = DumpEvery(nl::kGetAddr, nl::DecodeAnyAddr, addrs))
+    return Fail(err, "reading the addresses");
+  for (const nl::AnyAddr& a : addrs)
+    if (NetworkAddress(a, ifindex) &&
+        removed(sock.Execute(nl::MakeAnyAddrDelete(sock.NextSeq(), a)), "address", a.address))
+      ++addresses;
+  std::vector<nl::AnyNeigh> neighs;
+  if (const int err = DumpEvery(nl::kGetNeigh, nl::DecodeAnyNeigh, neighs))
+    return Fail(err, "reading the neighbour table");
+  for (const nl::AnyNeigh& n : neighs)
+    if (LearntNeighbour(n, ifindex) &&
+        removed(sock.Execute(nl::MakeAnyNeighDelete(sock.NextSeq(), n)), "neighbour", n.destination))
+      ++neighbours;
+
+  unsigned nameServers = 0;
+  if (m_options.resolverIsAdapters) {
+    std::ifstream in(m_options.resolverConfig, std::ios::binary);
+    if (in) {
+      std::string text(64 * 1024, '\0');
+      in.read(text.data(), static_cast<std::streamsize>(text.size()));
+      text.resize(static_cast<std::size_t>(in.gcount()));
+      // Every server line counts, IPv6 ones too.
+      for (size_t pos = 0; pos < text.size();) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string::npos) end = text.size();
+        const size_t first = text.find_first_not_of(" \t", pos);
+        if (first < end && text.compare(first, 11, "nameserver ") == 0) ++nameServers;
+        pos = end + 1;
+      }
+      in.close();
+      // Written whole beside it and renamed over it: a reader never sees half a file.
+      const std::string temp = m_options.resolverConfig + ".clear";
+      std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+      out << "# cleared: the network these name servers belonged to was left\n";
+      out.close();
+      if (!out || std::rename(temp.c_str(), m_options.resolverConfig.c_str()) != 0) {
+        outcome.code = static_cast<std::uint32_t>(errno ? errno : EIO);
+        failures += std::string(failures.empty() ? "" : ", ") + "name servers in " + m_options.resolverConfig;
+        nameServers = 0;
+      }
+    }
+  }
+
+  // What is left must be nothing: an address or route the kernel would not give up is reported.
+  std::vector<nl::AnyRoute> leftRoutes;
+  std::vector<nl::AnyAddr> leftAddrs;
+  if (DumpEvery(nl::kGetRoute, nl::DecodeAnyRoute, leftRoutes) == 0 &&
+      DumpEvery(nl::kGetAddr, nl::DecodeAnyAddr, leftAddrs) == 0) {
+    const auto routesLeft = std::count_if(leftRoutes.begin(), leftRoutes.end(),
+                                          [&](const nl::AnyRoute& r) { return NetworkRoute(r, ifindex); });
+    const auto addrsLeft = std::count_if(leftAddrs.begin(), leftAddrs.end(),
+                                         [&](const nl::AnyAddr& a) { return NetworkAddress(a, ifindex); });
+    if ((routesLeft != 0 || addrsLeft != 0) && outcome.ok()) {
+      outcome.code = EBUSY;
+      failures += std::to_string(routesLeft) + " route(s) and " + std::to_string(addrsLeft) +
+                  " address(es) came back";
+    }
+  }
+  outcome.count = routes + addresses + neighbours + nameServers;
+  outcome.note = "removed " + std::to_string(routes) + " route(s), " + std::to_string(addresses) +
+                 " address(es), " + std::to_string(neighbours) + " neighbour(s), " +
+                 std::to_string(nameServers) + " name server(s)" +
+                 (failures.empty() ? "" : "; not removed: " + failures);
+  return outcome;
+}
+
 }  // namespace nvutil::posix
 
 namespace nvutil {
 std::unique_ptr<NetStack> MakeSystemNetStack() {
   // NV_RESOLV_CONF names another resolver file (the lab keeps one per workstation adapter).
   posix::LinuxNetStack::Options options;
-  if (const char* resolver = std::getenv("NV_RESOLV_CONF"); resolver != nullptr && *resolver != '\0')
+  if (const char* resolver = std::getenv("NV_RESOLV_CONF"); resolver != nullptr && *resolver != '\0') {
     options.resolverConfig = resolver;
+    options.resolverIsAdapters = true;
+  }
   return std::make_unique<posix::LinuxNetStack>(std::move(options));
 }
 }  // namespace nvutil

@@ -21,6 +21,9 @@ class LinuxNetStack : public NetStack {
     DhcpClientControl::Options clients;
     // The resolver configuration whose name servers the adapter uses.
     std::string resolverConfig = "/etc/resolv.conf";
+    // The resolver file is this adapter's alone (its DHCP client writes it): clearing the
+    // adapter empties its name servers. The shared /etc/resolv.conf is never rewritten.
+    bool resolverIsAdapters = false;
   };
 
   LinuxNetStack() = default;
@@ -32,6 +35,7 @@ class LinuxNetStack : public NetStack {
   Outcome FindInterfaceByMac(const MacAddress& mac) override;
   Outcome Lease(std::uint32_t interfaceNumber, LeaseAction action) override;
   Outcome ReadAdapter(std::uint32_t interfaceNumber, AdapterSnapshot& out) override;
+  Outcome ClearAdapter(std::uint32_t interfaceNumber) override;
 
   // Read-back of the kernel's tables (IPv4; routes of the main table). 0 or errno.
   int ListRoutes(std::vector<nl::RouteEntry>& out);

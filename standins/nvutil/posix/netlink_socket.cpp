@@ -1,5 +1,6 @@
 #include "netlink_socket.h"
 
+#include <linux/fib_rules.h>
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
 #include <poll.h>
@@ -22,6 +23,11 @@ static_assert(nl::kError == NLMSG_ERROR && nl::kDone == NLMSG_DONE && nl::kNewRo
 static_assert(nl::kFlagRequest == NLM_F_REQUEST && nl::kFlagAck == NLM_F_ACK && nl::kFlagDump == NLM_F_DUMP &&
               nl::kFlagCreate == NLM_F_CREATE && nl::kFlagExclusive == NLM_F_EXCL &&
               nl::kFlagMulti == NLM_F_MULTI && nl::kFlagDumpInterrupted == NLM_F_DUMP_INTR);
+static_assert(nl::kFamilyInet6 == AF_INET6 && nl::kFamilyUnspec == AF_UNSPEC &&
+              nl::kRouteMultipath == RTA_MULTIPATH && nl::kTableLocal == RT_TABLE_LOCAL &&
+              nl::kGetRule == RTM_GETRULE && nl::kNewRule == RTM_NEWRULE && nl::kRuleIifName == FRA_IIFNAME &&
+              nl::kRuleOifName == FRA_OIFNAME && nl::kRuleTable == FRA_TABLE &&
+              nl::kRulePriority == FRA_PRIORITY && nl::kRuleDst == FRA_DST && nl::kRuleSrc == FRA_SRC);
 static_assert(nl::kFamilyInet == AF_INET && nl::kRouteDst == RTA_DST && nl::kRouteOif == RTA_OIF &&
               nl::kRouteGateway == RTA_GATEWAY && nl::kRoutePriority == RTA_PRIORITY &&
               nl::kRouteTable == RTA_TABLE && nl::kTableMain == RT_TABLE_MAIN &&
@@ -143,8 +149,8 @@ int NetlinkSocket::Transact(const nl::Request& request, Mode mode, const Handler
   }
 }
 
-int NetlinkSocket::Dump(std::uint16_t type, const Handler& onMessage) {
-  return Transact(nl::MakeDumpRequest(type, NextSeq()), Mode::Dump, onMessage);
+int NetlinkSocket::Dump(std::uint16_t type, const Handler& onMessage, std::uint8_t family) {
+  return Transact(nl::MakeDumpRequest(type, NextSeq(), family), Mode::Dump, onMessage);
 }
 
 int NetlinkSocket::Execute(const nl::Request& request) { return Transact(request, Mode::Ack, nullptr); }

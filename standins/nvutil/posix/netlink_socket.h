@@ -23,7 +23,8 @@ class NetlinkSocket {
 
   // A dump: every reply message up to NLMSG_DONE goes to `onMessage`. 0 or errno
   // (EAGAIN when the kernel reports the dump was interrupted by a change).
-  int Dump(std::uint16_t type, const Handler& onMessage);
+  // `family`: nl::kFamilyInet, or nl::kFamilyUnspec for every family.
+  int Dump(std::uint16_t type, const Handler& onMessage, std::uint8_t family = nl::kFamilyInet);
   // A request acknowledged by NLMSG_ERROR; returns its error number (0 = done).
   int Execute(const nl::Request& request);
   // A get request answered by one message (or an error).

@@ -181,6 +181,24 @@ int CNetUtil::GetAdapterSnapshot(const nvutil::MacAddress& mac, nvutil::AdapterS
   }
 }
 
+int CNetUtil::ClearAdapter(std::uint32_t interfaceNumber) noexcept {
+  try {
+    const std::string call = "ClearAdapter(" + std::to_string(interfaceNumber) + ")";
+    if (interfaceNumber == 0) return Reject(call, "no interface number");
+    if (!m_stack) return Reject(call, "no network stack");
+    return Finish(call, m_stack->ClearAdapter(interfaceNumber));
+  } catch (const std::exception& e) {
+    return Reject("ClearAdapter", e.what());
+  }
+}
+
+nvutil::Outcome nvutil::NetStack::ClearAdapter(std::uint32_t) {
+  Outcome outcome;
+  outcome.code = InvalidArgumentCode();
+  outcome.note = "this network stack cannot clear an adapter";
+  return outcome;
+}
+
 nvutil::Outcome nvutil::NetStack::ReadAdapter(std::uint32_t, AdapterSnapshot&) {
   Outcome outcome;
   outcome.code = InvalidArgumentCode();

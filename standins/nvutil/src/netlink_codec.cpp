@@ -224,24 +224,25 @@ std::optional<AddrEntry> DecodeAddr(const Message& msg) {
   return addr;
 }
 
-Request MakeDumpRequest(std::uint16_t type, std::uint32_t seq) noexcept {
+Request MakeDumpRequest(std::uint16_t type, std::uint32_t seq, std::uint8_t family) noexcept {
   Request req(type, kFlagRequest | kFlagDump, seq);
   switch (type) {
-    case kGetRoute: {
+    case kGetRoute:
+    case kGetRule: {
       RouteMsg body{};
-      body.family = kFamilyInet;
+      body.family = family;
       req.AppendBody(&body, sizeof body);
       break;
     }
     case kGetNeigh: {
       NeighMsg body{};
-      body.family = kFamilyInet;
+      body.family = family;
       req.AppendBody(&body, sizeof body);
       break;
     }
     case kGetAddr: {
       AddrMsg body{};
-      body.family = kFamilyInet;
+      body.family = family;
       req.AppendBody(&body, sizeof body);
       break;
     }
@@ -276,6 +277,186 @@ Request MakeNeighDelete(std::uint32_t seq, std::int32_t ifindex, std::uint32_t a
   body.ifindex = ifindex;
   req.AppendBody(&body, sizeof body);
   req.AppendIpv4(kNeighDst, address);
+  return req;
+}
+
+namespace {
+
+std::optional<IpAddress> AnyIp(const Attr& a, std::uint8_t family) noexcept {
+  if (a.len != (family == kFamilyInet6 ? 16u : family == kFamilyInet ? 4u : 0u)) return std::nullopt;
+  return IpAddress::FromBytes(a.data, a.len);
+}
+
+bool KnownFamily(std::uint8_t family) noexcept { return family == kFamilyInet || family == kFamilyInet6; }
+
+std::string AttrText(const Attr& a) {
+  std::size_t n = 0;
+  while (n < a.len && a.data[n] != 0) ++n;
+  return std::string(reinterpret_cast<const char*>(a.data), n);
+}
+
+// RTA_MULTIPATH: rtnexthop {len, flags, hops, ifindex} records, each followed by its attributes.
+bool DecodeHops(const Attr& a, std::uint8_t family, std::vector<AnyRoute::Hop>& out) {
+  constexpr std::size_t kHopHeader = 8;
+  std::size_t pos = 0;
+  while (a.len - pos >= kHopHeader) {
+    const auto len = Load<std::uint16_t>(a.data + pos);
+    if (len < kHopHeader || len > a.len - pos) return false;
+    AnyRoute::Hop hop;
+    hop.ifindex = static_cast<std::uint32_t>(Load<std::int32_t>(a.data + pos + 4));
+    Message inner;
+    inner.payload = a.data + pos;
+    inner.payloadLen = len;
+    std::vector<Attr> attrs;
+    if (!SplitAttrs(inner, kHopHeader, attrs)) return false;
+    for (const Attr& h : attrs) {
+      if (h.type != kRouteGateway) continue;
+      const auto gw = AnyIp(h, family);
+      if (!gw) return false;
+      hop.gateway = *gw;
+    }
+    out.push_back(hop);
+    pos += Align(len) <= a.len - pos ? Align(len) : len;
+  }
+  return pos == a.len;
+}
+
+void AppendIp(Request& req, std::uint16_t type, const IpAddress& ip) noexcept {
+  req.AppendAttr(type, ip.bytes.data(), ip.size());
+}
+
+}  // namespace
+
+bool AnyRoute::Through(std::uint32_t ifindex) const noexcept {
+  if (hasOif && oif == ifindex) return true;
+  for (const Hop& hop : hops)
+    if (hop.ifindex == ifindex) return true;
+  return false;
+}
+
+std::optional<AnyAddr> DecodeAnyAddr(const Message& msg) {
+  AnyAddr addr;
+  std::vector<Attr> attrs;
+  if (msg.header.type != kNewAddr || !ReadBody(msg, addr.msg) || !KnownFamily(addr.msg.family) ||
+      !SplitAttrs(msg, sizeof(AddrMsg), attrs))
+    return std::nullopt;
+  std::optional<IpAddress> local, address;
+  for (const Attr& a : attrs) {
+    if (a.type != kAddrLocal && a.type != kAddrAddress) continue;
+    const auto ip = AnyIp(a, addr.msg.family);
+    if (!ip) return std::nullopt;
+    (a.type == kAddrLocal ? local : address) = *ip;
+  }
+  if (!local && !address) return std::nullopt;
+  addr.address = local ? *local : *address;
+  if (local && address && *local != *address) addr.peer = *address;
+  return addr;
+}
+
+std::optional<AnyRoute> DecodeAnyRoute(const Message& msg) {
+  AnyRoute route;
+  std::vector<Attr> attrs;
+  if (msg.header.type != kNewRoute || !ReadBody(msg, route.msg) || !KnownFamily(route.msg.family) ||
+      route.msg.dstLen > (route.msg.family == kFamilyInet6 ? 128 : 32) ||
+      !SplitAttrs(msg, sizeof(RouteMsg), attrs))
+    return std::nullopt;
+  route.table = route.msg.table;
+  for (const Attr& a : attrs) {
+    std::optional<std::uint32_t> v;
+    std::optional<IpAddress> ip;
+    switch (a.type) {
+      case kRouteDst:
+        if (!(ip = AnyIp(a, route.msg.family))) return std::nullopt;
+        route.destination = *ip;
+        break;
+      case kRouteGateway:
+        if (!(ip = AnyIp(a, route.msg.family))) return std::nullopt;
+        route.gateway = *ip;
+        break;
+      case kRouteOif:
+        if (!(v = U32(a))) return std::nullopt;
+        route.oif = *v, route.hasOif = true;
+        break;
+      case kRoutePriority:
+        if (!(v = U32(a))) return std::nullopt;
+        route.priority = *v, route.hasPriority = true;
+        break;
+      case kRouteTable:
+        if (!(v = U32(a))) return std::nullopt;
+        route.table = *v;
+        break;
+      case kRouteMultipath:
+        if (!DecodeHops(a, route.msg.family, route.hops)) return std::nullopt;
+        break;
+      default:
+        break;
+    }
+  }
+  return route;
+}
+
+std::optional<AnyNeigh> DecodeAnyNeigh(const Message& msg) {
+  AnyNeigh neigh;
+  std::vector<Attr> attrs;
+  if (msg.header.type != kNewNeigh || !ReadBody(msg, neigh.msg) || !KnownFamily(neigh.msg.family) ||
+      !SplitAttrs(msg, sizeof(NeighMsg), attrs))
+    return std::nullopt;
+  for (const Attr& a : attrs) {
+    if (a.type != kNeighDst) continue;
+    const auto ip = AnyIp(a, neigh.msg.family);
+    if (!ip) return std::nullopt;
+    neigh.destination = *ip;
+  }
+  if (neigh.destination.version == 0) return std::nullopt;
+  return neigh;
+}
+
+std::optional<RuleEntry> DecodeRule(const Message& msg) {
+  RuleEntry rule;
+  std::vector<Attr> attrs;
+  if (msg.header.type != kNewRule || !ReadBody(msg, rule.msg) || !KnownFamily(rule.msg.family) ||
+      !SplitAttrs(msg, sizeof(RouteMsg), attrs))
+    return std::nullopt;
+  rule.table = rule.msg.table;
+  for (const Attr& a : attrs) {
+    if (a.type == kRuleIifName) rule.iifName = AttrText(a);
+    if (a.type == kRuleOifName) rule.oifName = AttrText(a);
+    if (a.type == kRuleTable) rule.table = U32(a).value_or(rule.table);
+    if (a.type == kRulePriority) rule.priority = U32(a).value_or(0);
+  }
+  return rule;
+}
+
+Request MakeAnyAddrDelete(std::uint32_t seq, const AnyAddr& addr) noexcept {
+  Request req(kDelAddr, kFlagRequest | kFlagAck, seq);
+  req.AppendBody(&addr.msg, sizeof addr.msg);
+  AppendIp(req, kAddrLocal, addr.address);
+  AppendIp(req, kAddrAddress, addr.peer.version ? addr.peer : addr.address);
+  return req;
+}
+
+Request MakeAnyRouteDelete(std::uint32_t seq, const AnyRoute& route) noexcept {
+  Request req(kDelRoute, kFlagRequest | kFlagAck, seq);
+  RouteMsg body = route.msg;
+  body.table = route.table < 256 ? static_cast<std::uint8_t>(route.table) : 0;
+  req.AppendBody(&body, sizeof body);
+  if (body.dstLen > 0 && route.destination.version) AppendIp(req, kRouteDst, route.destination);
+  if (route.hops.empty()) {
+    if (route.gateway.version) AppendIp(req, kRouteGateway, route.gateway);
+    if (route.hasOif) req.AppendU32(kRouteOif, route.oif);
+  }
+  if (route.hasPriority) req.AppendU32(kRoutePriority, route.priority);
+  req.AppendU32(kRouteTable, route.table);
+  return req;
+}
+
+Request MakeAnyNeighDelete(std::uint32_t seq, const AnyNeigh& neigh) noexcept {
+  Request req(kDelNeigh, kFlagRequest | kFlagAck, seq);
+  NeighMsg body{};
+  body.family = neigh.msg.family;
+  body.ifindex = neigh.msg.ifindex;
+  req.AppendBody(&body, sizeof body);
+  AppendIp(req, kNeighDst, neigh.destination);
   return req;
 }
 

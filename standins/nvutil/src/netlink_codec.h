@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "nvutil/ip_address.h"
+
 namespace nvutil::nl {
 
 // Message types and flags.
@@ -17,11 +19,16 @@ constexpr std::uint16_t kNewLink = 16, kGetLink = 18;
 constexpr std::uint16_t kNewAddr = 20, kDelAddr = 21, kGetAddr = 22;
 constexpr std::uint16_t kNewRoute = 24, kDelRoute = 25, kGetRoute = 26;
 constexpr std::uint16_t kNewNeigh = 28, kDelNeigh = 29, kGetNeigh = 30;
+constexpr std::uint16_t kNewRule = 32, kGetRule = 34;
 constexpr std::uint16_t kFlagRequest = 0x1, kFlagMulti = 0x2, kFlagAck = 0x4, kFlagDumpInterrupted = 0x10;
 constexpr std::uint16_t kFlagDump = 0x300, kFlagExclusive = 0x200, kFlagCreate = 0x400;
 // Attributes and values.
-constexpr std::uint8_t kFamilyInet = 2;
+constexpr std::uint8_t kFamilyUnspec = 0, kFamilyInet = 2, kFamilyInet6 = 10;
 constexpr std::uint16_t kRouteDst = 1, kRouteOif = 4, kRouteGateway = 5, kRoutePriority = 6, kRouteTable = 15;
+constexpr std::uint16_t kRouteMultipath = 9;
+constexpr std::uint8_t kTableLocal = 255;
+constexpr std::uint16_t kRuleDst = 1, kRuleSrc = 2, kRuleIifName = 3, kRulePriority = 6, kRuleTable = 15,
+                        kRuleOifName = 17;
 constexpr std::uint8_t kTableMain = 254, kProtoStatic = 4, kScopeUniverse = 0, kTypeUnicast = 1;
 constexpr std::uint16_t kNeighDst = 1, kNeighLinkAddress = 2;
 constexpr std::uint16_t kLinkAddress = 1, kLinkName = 3;
@@ -134,7 +141,50 @@ std::optional<NeighEntry> DecodeNeigh(const Message& msg);
 std::optional<LinkEntry> DecodeLink(const Message& msg);
 std::optional<AddrEntry> DecodeAddr(const Message& msg);
 
-Request MakeDumpRequest(std::uint16_t type, std::uint32_t seq) noexcept;
+// Entries of both families, for reading and clearing everything an interface holds.
+struct AnyAddr {
+  AddrMsg msg{};
+  IpAddress address;  // IFA_LOCAL, else IFA_ADDRESS: the interface's own address
+  IpAddress peer;     // IFA_ADDRESS when it differs (point-to-point)
+};
+struct AnyRoute {
+  RouteMsg msg{};
+  std::uint32_t table = 0;
+  IpAddress destination;  // unset (version 0) for a default route
+  IpAddress gateway;
+  std::uint32_t oif = 0, priority = 0;
+  bool hasOif = false, hasPriority = false;
+  struct Hop {
+    std::uint32_t ifindex = 0;
+    IpAddress gateway;
+  };
+  std::vector<Hop> hops;  // RTA_MULTIPATH's next hops
+  [[nodiscard]] bool Through(std::uint32_t ifindex) const noexcept;
+  [[nodiscard]] int family() const noexcept { return msg.family == kFamilyInet6 ? 6 : 4; }
+};
+struct AnyNeigh {
+  NeighMsg msg{};
+  IpAddress destination;
+};
+struct RuleEntry {  // fib_rule_hdr has rtmsg's layout
+  RouteMsg msg{};
+  std::uint32_t table = 0, priority = 0;
+  std::string iifName, oifName;
+};
+
+std::optional<AnyAddr> DecodeAnyAddr(const Message& msg);
+std::optional<AnyRoute> DecodeAnyRoute(const Message& msg);
+std::optional<AnyNeigh> DecodeAnyNeigh(const Message& msg);
+std::optional<RuleEntry> DecodeRule(const Message& msg);
+
+// Deletes of exactly the dumped entry (keys only: a multipath route goes by destination,
+// table and metric, which removes all its hops).
+Request MakeAnyAddrDelete(std::uint32_t seq, const AnyAddr& addr) noexcept;
+Request MakeAnyRouteDelete(std::uint32_t seq, const AnyRoute& route) noexcept;
+Request MakeAnyNeighDelete(std::uint32_t seq, const AnyNeigh& neigh) noexcept;
+
+// `family`: kFamilyInet (the default, IPv4 only) or kFamilyUnspec for every family.
+Request MakeDumpRequest(std::uint16_t type, std::uint32_t seq, std::uint8_t family = kFamilyInet) noexcept;
 // New or deleted route carrying the entry's keys (destination, gateway, interface,
 // priority, table), so that a delete removes exactly the dumped route.
 Request MakeRouteRequest(std::uint16_t type, std::uint16_t extraFlags, std::uint32_t seq,

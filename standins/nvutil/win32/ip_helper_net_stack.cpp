@@ -10,9 +10,11 @@
 #include <iphlpapi.h>
 
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "nvutil/ip_address.h"
 #include "nvutil/net_stack.h"
 
 namespace nvutil {
@@ -231,7 +233,125 @@ class IpHelperNetStack : public NetStack {
     return ReadNameServers(interfaceNumber, out.nameServers);
   }
 
+  // IPv4 through the classic tables (present everywhere); IPv6, and IPv4 addresses the DHCP
+  // release did not take, through the version 6 calls where the system has them.
+  Outcome ClearAdapter(std::uint32_t index) override {
+    MIB_IFROW ifRow{};
+    ifRow.dwIndex = index;
+    if (const DWORD err = ::GetIfEntry(&ifRow)) return Fail(err, "no interface " + std::to_string(index));
+    Outcome outcome;
+    std::string missing, failures;
+    const auto failed = [&](DWORD err, const std::string& what) {
+      if (err == NO_ERROR || err == ERROR_NOT_FOUND || err == ERROR_FILE_NOT_FOUND) return false;
+      outcome.code = err;
+      if (failures.size() < 200)
+        failures += (failures.empty() ? "" : ", ") + what + " (" + std::to_string(err) + ")";
+      return true;
+    };
+    unsigned routes = 0, addresses = 0;
+    std::vector<MIB_IPFORWARDROW> rows;
+    if (const DWORD err = ReadRoutes(rows)) return Fail(err, "reading the route table");
+    for (MIB_IPFORWARDROW& row : rows)
+      if (ClassicNetworkRoute(row, index) &&
+          !failed(::DeleteIpForwardEntry(&row), "route to " + FormatDotted(FromWire(row.dwForwardDest))))
+        ++routes;
+    failed(::FlushIpNetTable(index), "ARP table");
+
+    using GetAddrsFn = decltype(&::GetUnicastIpAddressTable);
+    using DelAddrFn = decltype(&::DeleteUnicastIpAddressEntry);
+    using GetRoutesFn = decltype(&::GetIpForwardTable2);
+    using DelRouteFn = decltype(&::DeleteIpForwardEntry2);
+    using FlushFn = decltype(&::FlushIpNetTable2);
+    using FreeFn = decltype(&::FreeMibTable);
+    const auto getAddrs = IpHelperFunction<GetAddrsFn>("GetUnicastIpAddressTable");
+    const auto delAddr = IpHelperFunction<DelAddrFn>("DeleteUnicastIpAddressEntry");
+    const auto getRoutes = IpHelperFunction<GetRoutesFn>("GetIpForwardTable2");
+    const auto delRoute = IpHelperFunction<DelRouteFn>("DeleteIpForwardEntry2");
+    const auto flush2 = IpHelperFunction<FlushFn>("FlushIpNetTable2");
+    const auto freeTable = IpHelperFunction<FreeFn>("FreeMibTable");
+    const auto lacks = [&](const void* fn, const char* name) {
+      if (fn == nullptr) missing += std::string(missing.empty() ? "" : ", ") + name;
+      return fn == nullptr;
+    };
+    if (!lacks(reinterpret_cast<const void*>(getRoutes), "GetIpForwardTable2") &&
+        !lacks(reinterpret_cast<const void*>(delRoute), "DeleteIpForwardEntry2") &&
+        !lacks(reinterpret_cast<const void*>(freeTable), "FreeMibTable")) {
+      MIB_IPFORWARD_TABLE2* table = nullptr;
+      if (!failed(getRoutes(AF_INET6, &table), "reading the IPv6 routes") && table) {
+        for (ULONG i = 0; i < table->NumEntries; ++i) {
+          MIB_IPFORWARD_ROW2& row = table->Table[i];
+          if (row.InterfaceIndex != index || !NetworkPrefix(row.DestinationPrefix)) continue;
+          if (!failed(delRoute(&row), "IPv6 route")) ++routes;
+        }
+      }
+      if (table) freeTable(table);
+    }
+    if (!lacks(reinterpret_cast<const void*>(getAddrs), "GetUnicastIpAddressTable") &&
+        !lacks(reinterpret_cast<const void*>(delAddr), "DeleteUnicastIpAddressEntry") && freeTable) {
+      MIB_UNICASTIPADDRESS_TABLE* table = nullptr;
+      if (!failed(getAddrs(AF_UNSPEC, &table), "reading the addresses") && table) {
+        for (ULONG i = 0; i < table->NumEntries; ++i) {
+          MIB_UNICASTIPADDRESS_ROW& row = table->Table[i];
+          if (row.InterfaceIndex != index || !NetworkAddress(row.Address)) continue;
+          if (!failed(delAddr(&row), "address")) ++addresses;
+        }
+      }
+      if (table) freeTable(table);
+    }
+    if (!lacks(reinterpret_cast<const void*>(flush2), "FlushIpNetTable2"))
+      failed(flush2(AF_INET6, index), "IPv6 neighbours");
+
+    // Read back what the classic tables show: a call that said yes without effect is a failure.
+    std::vector<MIB_IPADDRROW> leftAddrs;
+    unsigned left = 0;
+    if (ReadTable<MIB_IPADDRTABLE>(::GetIpAddrTable, leftAddrs) == NO_ERROR)
+      for (const MIB_IPADDRROW& row : leftAddrs)
+        left += row.dwIndex == index && row.dwAddr != 0 && !IpAddress::V4(FromWire(row.dwAddr)).linkLocal()
+                    ? 1
+                    : 0;
+    if (ReadRoutes(rows) == NO_ERROR)
+      for (const MIB_IPFORWARDROW& row : rows)
+        left += ClassicNetworkRoute(row, index) && row.dwForwardType == MIB_IPROUTE_TYPE_INDIRECT ? 1 : 0;
+    if (left > 0 && outcome.ok()) {
+      outcome.code = ERROR_CALL_NOT_IMPLEMENTED;
+      failures += (failures.empty() ? "" : ", ") + std::to_string(left) +
+                  " IPv4 address(es) or route(s) still in the tables";
+    }
+    outcome.count = routes + addresses;
+    outcome.note = "removed " + std::to_string(routes) + " route(s), " + std::to_string(addresses) +
+                   " address(es)" + (failures.empty() ? "" : "; not removed: " + failures) +
+                   (missing.empty() ? "" : "; IPv6 not cleared, the system lacks " + missing);
+    if (!missing.empty() && outcome.ok()) outcome.code = ERROR_CALL_NOT_IMPLEMENTED;
+    return outcome;
+  }
+
  private:
+  // A route of the interface that names a network: not the link-local, multicast or broadcast
+  // ones, not those the system keeps for the interface's own addresses.
+  static bool ClassicNetworkRoute(const MIB_IPFORWARDROW& row, std::uint32_t index) {
+    if (row.dwForwardIfIndex != index || row.dwForwardProto == MIB_IPPROTO_LOCAL) return false;
+    const IpAddress dest = IpAddress::V4(FromWire(row.dwForwardDest));
+    const int length = MaskToPrefixLength(FromWire(row.dwForwardMask)).value_or(32);
+    if (dest.multicast() || dest.v4() == 0xFFFFFFFFu) return false;
+    return !(dest.linkLocal() && length >= 16);
+  }
+  static std::optional<IpAddress> FromSockaddr(const SOCKADDR_INET& a) {
+    if (a.si_family == AF_INET6)
+      return IpAddress::FromBytes(reinterpret_cast<const std::uint8_t*>(&a.Ipv6.sin6_addr), 16);
+    if (a.si_family == AF_INET)
+      return IpAddress::FromBytes(reinterpret_cast<const std::uint8_t*>(&a.Ipv4.sin_addr), 4);
+    return std::nullopt;
+  }
+  static bool NetworkAddress(const SOCKADDR_INET& a) {
+    const auto ip = FromSockaddr(a);
+    return ip && !ip->linkLocal() && !ip->unspecified();
+  }
+  static bool NetworkPrefix(const IP_ADDRESS_PREFIX& p) {
+    const auto ip = FromSockaddr(p.Prefix);
+    if (!ip || ip->multicast()) return false;
+    return !(ip->linkLocal() && p.PrefixLength >= 10);
+  }
+
   static std::uint32_t FromWire(DWORD wire) {
     std::uint8_t bytes[4];
     std::memcpy(bytes, &wire, sizeof bytes);

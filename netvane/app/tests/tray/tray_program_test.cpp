@@ -249,15 +249,25 @@ TEST_F(TrayProgramTest, SecondStartMakesTheRunningInstanceChangeAndEnds) {
   EXPECT_EQ(install_.LogMessages(InstallFolder::kIsolationLines),
             (Log{"START", "ID1", unchecked, "ID2", unchecked}));
 
-  // One audit record per change; without the launcher service's event source they go to the file.
+  // Each change writes a "started" record ahead, then its completion; without the launcher
+  // service's event source they go to the file.
   if (EventSourceRegistered())
     GTEST_SKIP() << "the NvMGR event source exists in this prefix: records go there";
-  ASSERT_TRUE(WaitUntil([&] { return install_.AuditRecords().size() == 2; }))
+  ASSERT_TRUE(WaitUntil([&] { return install_.AuditRecords().size() == 4; }))
       << install_.AuditRecords().size();
-  const auto records = install_.AuditRecords();
   const auto has = [](const std::string& record, const std::string& part) {
     return record.find(part) != std::string::npos;
   };
+  std::vector<std::string> records;
+  const auto all = install_.AuditRecords();
+  for (size_t i = 0; i < all.size(); ++i) {
+    const bool started = has(all[i], "\"outcome\":\"started\"");
+    EXPECT_EQ(started, i % 2 == 0) << "record " << i << " out of order: " << all[i];
+    if (!started) records.push_back(all[i]);
+  }
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(::GetFileAttributesW(install_.File(L"Log\\audit.pending").c_str()), INVALID_FILE_ATTRIBUTES)
+      << "both changes completed: nothing pending";
   EXPECT_TRUE(has(records[0], "\"trigger\":\"start-up\",\"from\":\"A\",\"fromName\":\"INTRA\",\"to\":\"A\""))
       << records[0];
   EXPECT_TRUE(

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,7 +46,9 @@ struct AuditRecord {
   std::string fromName, toName;
   std::vector<AuditStep> steps;
   IsolationResult isolation;
-  std::string outcome;  // "changed", "changed, not isolated", "refused by the printer helper", ...
+  // "changed", "changed, not isolated", "refused by the printer helper", ...; "started" for the
+  // record written ahead of a change, "interrupted" for one whose run ended before it finished.
+  std::string outcome;
   double ms = 0;
 };
 
@@ -57,14 +60,20 @@ std::string AuditText(const AuditRecord& record);
 class IAuditSink {
  public:
   virtual ~IAuditSink() = default;
-  virtual void Write(const AuditRecord& record) = 0;
+  // Writes one record; false when it could not be written.
+  virtual bool Write(const AuditRecord& record) = 0;
+  // Ahead of a change's first step: its "started" record, on disk before anything changes.
+  virtual bool Begin(const AuditRecord& started) { return Write(started); }
+  // A change whose run ended between its started record and its completion: reported once (its
+  // "interrupted" record is written), nothing when there is none.
+  virtual std::optional<AuditRecord> TakeInterrupted() { return std::nullopt; }
 };
 
 // Appends JSON lines to a file ("<folder>/audit.jsonl"), creating the folder (one level).
 class JsonLinesAuditSink : public IAuditSink {
  public:
   explicit JsonLinesAuditSink(std::string folder);
-  void Write(const AuditRecord& record) override;
+  bool Write(const AuditRecord& record) override;
   const std::string& path() const noexcept { return path_; }
 
  private:
@@ -91,7 +100,7 @@ class EventLogAuditSink : public IAuditSink {
   static constexpr unsigned kChangeEventId = 1000;
   EventLogAuditSink(std::unique_ptr<IEventLog> log, std::string source, std::unique_ptr<IAuditSink> fallback)
       : log_(std::move(log)), source_(std::move(source)), fallback_(std::move(fallback)) {}
-  void Write(const AuditRecord& record) override;
+  bool Write(const AuditRecord& record) override;
 
  private:
   std::unique_ptr<IEventLog> log_;
@@ -99,11 +108,36 @@ class EventLogAuditSink : public IAuditSink {
   std::unique_ptr<IAuditSink> fallback_;
 };
 
+// Writes ahead: Begin keeps the started change in "<folder>/audit.pending" (flushed) before its
+// record goes to the sink; Write of its completion removes it.  A run that finds the file left by
+// one that died reports that change once as "interrupted".  Every failed write leaves a log line.
+class AuditTrail : public IAuditSink {
+ public:
+  using LogLine = std::function<void(const std::string&)>;
+  AuditTrail(std::unique_ptr<IAuditSink> sink, std::string folder, LogLine log);
+  bool Begin(const AuditRecord& started) override;
+  bool Write(const AuditRecord& record) override;
+  std::optional<AuditRecord> TakeInterrupted() override;
+  const std::string& pendingPath() const noexcept { return pending_; }
+
+ private:
+  std::unique_ptr<IAuditSink> sink_;
+  std::string folder_, pending_;
+  LogLine log_;
+  bool begun_ = false;
+};
+
+// The log lines of the audit trail.
+inline constexpr const char* kLogAuditNotWritten = "AUDIT NOT WRITTEN";
+std::string InterruptedLogLine(const AuditRecord& interrupted);  // "INTERRUPTED A->B started ..."
+
 // The launcher service's event source, under which the tray program's records appear.
 inline constexpr const char* kAuditEventSource = "NvMGR";
 // Windows: the event log under kAuditEventSource, else the JSON-lines file in the log folder;
-// Linux: the JSON-lines file in "<installedPath>/Log".  Null without an installation folder.
-std::unique_ptr<IAuditSink> MakeSystemAuditSink(const std::string& installedPath);
+// Linux: the JSON-lines file in "<installedPath>/Log"; either written ahead (AuditTrail), with
+// its failures on `log`.  Null without an installation folder.
+std::unique_ptr<IAuditSink> MakeSystemAuditSink(const std::string& installedPath,
+                                                AuditTrail::LogLine log = nullptr);
 
 // Wall time as record text and a monotonic stopwatch; tests give fixed ones.
 struct AuditClock {
@@ -113,8 +147,10 @@ struct AuditClock {
 };
 
 // Runs doChange with every step timed and returns its record; the isolation result comes from
-// `steps.isolation`.  The caller may add what it checks afterwards before writing the record.
+// `steps.isolation`.  `ahead` (may be null) gets the "started" record before the first step.  The
+// caller may add what it checks afterwards before writing the record.
 AuditRecord RunAuditedChange(ChangeTrigger trigger, int showProgress, ChangeState& state, const CCfginfo& cfg,
-                             const ChangeSteps& steps, const AuditClock& clock = AuditClock::System());
+                             const ChangeSteps& steps, IAuditSink* ahead = nullptr,
+                             const AuditClock& clock = AuditClock::System());
 
 }  // namespace nv::core

@@ -28,6 +28,9 @@ class IDhcpEmulation {
   virtual int DrvClose() noexcept = 0;
   // Why the last failed call failed, for the trace; empty when unknown.
   virtual std::string LastError() const { return {}; }
+  // Removes what a run that died while armed left on the adapter with this MAC; says what
+  // went ("" when nothing). Only while not armed.
+  virtual std::string RemoveStale(const unsigned char (&mac)[6]) noexcept = 0;
   // The address the adapter's client declined since the last arming (another host holds it);
   // 0 when none.
   virtual uint32_t DeclinedAddress() const noexcept { return 0; }
@@ -83,7 +86,13 @@ class CChangeIP : public nv::core::IAddressRenewal {
   CChangeIP(const CChangeIP&) = delete;
   CChangeIP& operator=(const CChangeIP&) = delete;
 
+  // Removes emulation state a run that died left on the adapter (first thing at start-up).
   int OpenDhcpEmu();
+  // Removes what a run that died while armed left on the adapter of `record`, and traces it.
+  void RemoveStaleEmulation(const NetCfgRecord& record);
+  // Fail closed: releases the adapter of `record` and takes every address, route, neighbour
+  // entry and name server of the network it had off it. 1 when all of it went.
+  int ClearAddresses(const NetCfgRecord& record);
   // Why the emulation did not open or arm (for the trace).
   std::string EmulationError() const;
   int CloseDhcpEmu();
@@ -107,14 +116,17 @@ class CChangeIP : public nv::core::IAddressRenewal {
   bool emulating() const noexcept { return m_emulating != 0; }
 
   enum class DhcpMode { Server, Emulated, End };
-  // False when the emulation refused to arm (nothing was released or renewed then) or the
-  // client declined the emulated address (AddressFailure() says which).
-  bool DhcpRequest(DhcpMode mode);
+  // kAddressesChanged, or why no address was obtained: kEmulationFailed (the emulation refused
+  // to arm; nothing was released or renewed), kAddressInUse (the client declined the emulated
+  // address, AddressFailure() says which) or kRenewFailed (the renew got no answer).
+  int DhcpRequest(DhcpMode mode);
   // Why the last address step failed, for the user ("address 10.92.1.50 is in use on this
   // network"); empty after a step that did not fail that way.
   std::string AddressFailure() const override { return m_addressFailure; }
 
  private:
+  int Release();
+  int ClearAdapter();
   int ReleaseTool(int network);
   int RenewStep(int network);
   int DriveWinIpCfg(bool releaseOnly);

@@ -65,10 +65,13 @@ class IAddressRenewal {
  public:
   // ChangeIPbyDHCP's results.
   static constexpr int kAddressesChanged = 0;
-  static constexpr int kNoInterface = 1;      // the adapter was not found: nothing was done
-  static constexpr int kEmulationFailed = 2;  // the DHCP emulation could not be armed: nothing was done
+  static constexpr int kNoInterface = 1;  // the adapter was not found: nothing was done
+  // The target network's address could not be obtained; the adapter was released and cleared
+  // of the network left (it may now hold no address at all, never the old one).
+  static constexpr int kEmulationFailed = 2;  // the DHCP emulation could not be armed
   static constexpr int kAddressInUse = 3;  // the client declined the emulated address: another host holds it
   static constexpr int kFixedSettingsFailed = 4;  // fixed settings not applied or not taken off
+  static constexpr int kRenewFailed = 5;          // the renew got no answer
 
   virtual ~IAddressRenewal() = default;
   virtual int DelGateway() = 0;

@@ -42,6 +42,8 @@ inline constexpr const char* kTipEmulationFailed = ": address not set (DHCP emul
 inline constexpr const char* kLogEmulationFailed = "FAIL SetStartDHCP";
 inline constexpr const char* kLogFixedSettingsFailed = "FAIL ";  // + "fixed settings not ...: <why>"
 inline constexpr const char* kTipFixedSettingsFailed = ": address not set (fixed settings failed)";
+inline constexpr const char* kTipRenewFailed = ": address not set (no DHCP answer)";
+inline constexpr const char* kLogRenewFailed = "FAIL Renew";
 inline constexpr const char* kLogResendWaitCut = "RESEND WAIT CUT SHORT";
 inline constexpr const char* kShutdownReason = "Returning to network A";
 

@@ -67,6 +67,7 @@ class IdleEmulation final : public nv::core::IDhcpEmulation {
   int SetStartDHCP(const _uIPINFO&) noexcept override { return 1; }
   int SetEndDHCP() noexcept override { return 1; }
   int DrvClose() noexcept override { return 1; }
+  std::string RemoveStale(const unsigned char (&)[6]) noexcept override { return {}; }
 };
 
 // Child role: what the tray program does for a change on one fixed address, traced to a file.

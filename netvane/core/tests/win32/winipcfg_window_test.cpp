@@ -77,6 +77,7 @@ class NoEmulation : public nv::core::IDhcpEmulation {
   int SetStartDHCP(const _uIPINFO&) noexcept override { return 1; }
   int SetEndDHCP() noexcept override { return 1; }
   int DrvClose() noexcept override { return 1; }
+  std::string RemoveStale(const unsigned char (&)[6]) noexcept override { return {}; }
 };
 
 std::vector<int> RenewThroughTheTool(FakeTool& tool, bool releaseEnabled) {

@@ -37,6 +37,9 @@ class CDHCPemu {
   // holds it (it is offered no more until the next SetStartDHCP); 0 when none was declined.
   // LastError() then says "address A.B.C.D is in use on this network".
   std::uint32_t DeclinedAddress() const noexcept;
+  // Removes what a run that died while armed left on the adapter with this MAC; says what
+  // went ("" when nothing was left). Call it only while this emulation is not armed.
+  std::string RemoveStale(const unsigned char (&mac)[6]) noexcept;
 
   // Why the last failed operation failed (for traces); empty when none failed.
   std::string LastError() const;

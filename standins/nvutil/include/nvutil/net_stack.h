@@ -73,6 +73,12 @@ class NetStack {
   virtual Outcome Lease(std::uint32_t interfaceNumber, LeaseAction action) = 0;
   // Reads what the interface holds now; a stack that cannot read it says so (the default).
   virtual Outcome ReadAdapter(std::uint32_t interfaceNumber, AdapterSnapshot& out);
+  // Takes everything a network left on the interface away: its addresses, the routes through
+  // it (every table, both families, multipath ones too), its neighbour entries and, where the
+  // adapter has a resolver file of its own, its name servers. Link-local addresses and routes
+  // stay (they name no network). Fails when something could not be removed; `count` is how
+  // many entries went. A stack that cannot do it says so (the default).
+  virtual Outcome ClearAdapter(std::uint32_t interfaceNumber);
 
   // Asked while a renew waits for its address: true gives the wait up at once (the caller
   // knows that no address will come). Empty: wait the whole bound.

@@ -61,6 +61,11 @@ class CNetUtil {
   // (LeaseIP then fails). Empty: the whole bound is waited.
   virtual void SetRenewCancel(std::function<bool()> cancel);
 
+  // Removes everything of a network from the interface: addresses, routes through it, neighbour
+  // entries (both families), and the name servers of an adapter's own resolver file; link-local
+  // ones stay. 0 when something could not be removed (the note says what).
+  virtual int ClearAdapter(std::uint32_t interfaceNumber) noexcept;
+
   // What the adapter with this MAC holds now (addresses, routes, neighbours, name servers).
   // 0 when there is no such adapter or its tables could not be read.
   virtual int GetAdapterSnapshot(const nvutil::MacAddress& mac, nvutil::AdapterSnapshot& out) noexcept;
