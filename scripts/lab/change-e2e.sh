@@ -259,7 +259,11 @@ if [ $check = 1 ] && [ -z "$fault" ]; then
   printf '%s\n' "$out" | grep -v '^nvutil:' | sed 's/^/  /'
   say "  the change to A took $took ms, exit $rc"
   expect "the change to A after the kill succeeds" [ $rc = 0 ]
-  expect "the change to A after the kill takes under 10 s" [ $took -lt 10000 ]
+  # 10 s with the lab's default client (udhcpc); dhcpcd's own random delay and address probe
+  # alone take up to 7 s, and the others start a client again: they get twice that.
+  bound_ms=10000
+  [ "${NV_LAB_CLIENT:-udhcpc}" = udhcpc ] || bound_ms=20000
+  expect "the change to A after the kill takes under $((bound_ms / 1000)) s" [ $took -lt $bound_ms ]
   expect "it reports the interrupted change" grep -q "interrupted" <<<"$out"
   expect "no filter of ours is left" [ "$(ws tc filter show dev "$NV_LAB_WS_IF" egress | grep -c 'pref 4906[78]')" = 0 ]
   expect "the audit has the interrupted record" grep -q '"outcome":"interrupted"' "$INSTALL/Log/audit.jsonl"

@@ -4,6 +4,7 @@
 #include "resolver_config.h"
 
 #include <linux/neighbour.h>
+#include <net/if.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -336,8 +337,14 @@ Outcome LinuxNetStack::ClearAdapter(std::uint32_t ifindex) {
   NetlinkSocket sock;
   if (const int err = sock.Open()) return Fail(err, "opening the routing socket");
   bool exists = false;
+  std::uint32_t linkFlags = 0;
   const int linkErr = sock.Query(nl::MakeLinkGet(sock.NextSeq(), static_cast<std::int32_t>(ifindex)),
-                                 [&](const nl::Message& msg) { exists = nl::DecodeLink(msg).has_value(); });
+                                 [&](const nl::Message& msg) {
+                                   if (const auto link = nl::DecodeLink(msg)) {
+                                     exists = true;
+                                     linkFlags = link->flags;
+                                   }
+                                 });
   if (linkErr != 0 || !exists)
     return Fail(linkErr ? linkErr : ENODEV, "no interface " + std::to_string(ifindex));
   Outcome outcome;
@@ -427,10 +434,21 @@ Outcome LinuxNetStack::ClearAdapter(std::uint32_t ifindex) {
                   " address(es) came back";
     }
   }
+  // Some clients' release takes the link down (systemd-networkd's): the adapter stays up with
+  // nothing on it, or the switch box's next command could not leave through it.
+  std::string linkNote;
+  if ((linkFlags & IFF_UP) == 0) {
+    if (const int err = sock.Execute(nl::MakeLinkUp(sock.NextSeq(), static_cast<std::int32_t>(ifindex)))) {
+      if (outcome.ok()) outcome.code = static_cast<std::uint32_t>(err);
+      failures += std::string(failures.empty() ? "" : ", ") + "the link could not be set up again";
+    } else {
+      linkNote = "; the link, found down, is up again";
+    }
+  }
   outcome.count = routes + addresses + neighbours + nameServers;
   outcome.note = "removed " + std::to_string(routes) + " route(s), " + std::to_string(addresses) +
                  " address(es), " + std::to_string(neighbours) + " neighbour(s), " +
-                 std::to_string(nameServers) + " name server(s)" +
+                 std::to_string(nameServers) + " name server(s)" + linkNote +
                  (failures.empty() ? "" : "; not removed: " + failures);
   return outcome;
 }

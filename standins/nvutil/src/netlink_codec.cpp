@@ -468,4 +468,15 @@ Request MakeLinkGet(std::uint32_t seq, std::int32_t index) noexcept {
   return req;
 }
 
+Request MakeLinkUp(std::uint32_t seq, std::int32_t index) noexcept {
+  constexpr std::uint32_t kLinkUp = 0x1;  // IFF_UP
+  Request req(kNewLink, kFlagRequest | kFlagAck, seq);
+  LinkMsg body{};
+  body.index = index;
+  body.flags = kLinkUp;
+  body.change = kLinkUp;
+  req.AppendBody(&body, sizeof body);
+  return req;
+}
+
 }  // namespace nvutil::nl

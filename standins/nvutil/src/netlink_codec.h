@@ -191,5 +191,7 @@ Request MakeRouteRequest(std::uint16_t type, std::uint16_t extraFlags, std::uint
                          const RouteEntry& route) noexcept;
 Request MakeNeighDelete(std::uint32_t seq, std::int32_t ifindex, std::uint32_t address) noexcept;
 Request MakeLinkGet(std::uint32_t seq, std::int32_t index) noexcept;
+// Sets the link administratively up (IFF_UP), touching no other flag.
+Request MakeLinkUp(std::uint32_t seq, std::int32_t index) noexcept;
 
 }  // namespace nvutil::nl

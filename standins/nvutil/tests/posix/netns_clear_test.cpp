@@ -112,6 +112,25 @@ TEST_F(NetnsClear, EverythingOfTheNetworkGoesAndLinkLocalStays) {
   EXPECT_TRUE(Contains(traces, "2 name server(s)")) << traces;
 }
 
+TEST_F(NetnsClear, ALinkTheReleaseTookDownIsUpAgain) {
+  // systemd-networkd's release takes the link down; the switch box's next command needs it up.
+  ASSERT_EQ(Ip({"addr", "add", "10.214.1.128/24", "dev", pair.ifA}), 0);
+  ASSERT_EQ(Ip({"link", "set", pair.ifA, "down"}), 0);
+  CNetUtil util(std::make_unique<nvutil::posix::LinuxNetStack>());
+  std::string traces;
+  util.SetTraceSink([&](const std::string& line) { traces += line; });
+  {
+    nvtest::EnterNetns inside(pair.nsA);
+    ASSERT_TRUE(inside.ok());
+    EXPECT_EQ(util.ClearAdapter(static_cast<std::uint32_t>(nvtest::LinkIndex(pair.nsA, pair.ifA))), 1)
+        << traces;
+  }
+  const std::string link = Show({"link", "show", "dev", pair.ifA});
+  EXPECT_TRUE(Contains(link, ",UP")) << link;
+  EXPECT_FALSE(Contains(Show({"addr", "show", "dev", pair.ifA}), "10.214.1.128"));
+  EXPECT_TRUE(Contains(traces, "found down, is up again")) << traces;
+}
+
 TEST_F(NetnsClear, AnInterfaceThatIsGoneIsAFailure) {
   CNetUtil util(std::make_unique<nvutil::posix::LinuxNetStack>());
   util.SetTraceSink(nullptr);
