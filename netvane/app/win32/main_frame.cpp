@@ -48,7 +48,8 @@ CMainFrame::CMainFrame(CNetvaneApp& app)
   m_address.UseFixedAddressStep(nv::core::MakeSystemFixedAddressPlatform(),
                                 nv::core::MakeRegistryAppliedStaticStore(m_cfg));
   m_display.SetPump([this] { PumpDuringChange(); });
-  m_display.SetWindows(nv::core::MakeIndicatorWindows(reinterpret_cast<std::uintptr_t>(app.resources())));
+  m_display.SetWindows(nv::core::MakeIndicatorWindows(reinterpret_cast<std::uintptr_t>(app.resources()),
+                                                      app.texts().FontFaceName));
   m_display.SetDesktopLinks(nv::core::MakeDesktopLinks());
   m_drives.SetPrinterTexts(app.strings());
   m_optionPages = nv::ui::AdPageHooks(app.os(), m_drives.guardDevice());

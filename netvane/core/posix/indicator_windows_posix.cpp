@@ -4,7 +4,9 @@
 
 namespace nv::core {
 
-std::unique_ptr<IIndicatorWindows> MakeIndicatorWindows(std::uintptr_t) { return nullptr; }
+std::unique_ptr<IIndicatorWindows> MakeIndicatorWindows(std::uintptr_t, const std::string&) {
+  return nullptr;
+}
 
 std::unique_ptr<IDesktopLinks> MakeDesktopLinks() { return nullptr; }
 

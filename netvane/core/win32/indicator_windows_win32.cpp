@@ -2,9 +2,11 @@
 // the desktop display window, drawn with GDI.
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "corekit/debug.h"
 #include "netvane/indicator_windows.h"
+#include "netvane/win32/window_font.h"
 #include "nvres/nvres_ids.h"
 #include "platform/text.h"
 #include "platform/unique_handle.h"
@@ -19,12 +21,7 @@ namespace {
 constexpr wchar_t kDisplayClass[] = L"Netvane_Display";
 constexpr int kScreenMargin = 16;
 
-struct FontTraits {
-  using pointer = HFONT;
-  static pointer invalid() noexcept { return nullptr; }
-  static void close(pointer h) noexcept { ::DeleteObject(h); }
-};
-using UniqueFont = nv::UniqueHandle<FontTraits>;
+using nv::win32::UniqueFont;
 
 // What the display window draws; owned by the window object, read by its procedure.
 struct DisplayState {
@@ -129,7 +126,8 @@ SIZE MeasureText(HFONT font, const std::wstring& text) {
 
 class Win32IndicatorWindows final : public IIndicatorWindows {
  public:
-  explicit Win32IndicatorWindows(HMODULE resources) : m_resources(resources) {
+  Win32IndicatorWindows(HMODULE resources, std::string fontFace)
+      : m_resources(resources), m_fontFace(std::move(fontFace)) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
     ::InitCommonControlsEx(&controls);
   }
@@ -147,6 +145,7 @@ class Win32IndicatorWindows final : public IIndicatorWindows {
         ::CreateDialogParamW(m_resources, MAKEINTRESOURCEW(IDD_PROGRESS), m_parent, ProgressProc, 0));
     if (!m_progress) return false;
     HWND dialog = m_progress.get();
+    m_progressFont = ApplyStringFileFont(dialog, m_fontFace, line1 + line2, IDD_PROGRESS);
     ::SetDlgItemTextW(dialog, IDC_PROGRESS_TEXT1, nv::text::Widen(line1).c_str());
     ::SetDlgItemTextW(dialog, IDC_PROGRESS_TEXT2, nv::text::Widen(line2).c_str());
     m_line2 = line2;
@@ -169,7 +168,10 @@ class Win32IndicatorWindows final : public IIndicatorWindows {
     DrawNow(dialog);
   }
 
-  void CloseProgress() override { m_progress.reset(); }
+  void CloseProgress() override {
+    m_progress.reset();
+    m_progressFont.reset();
+  }
 
   bool ShowDisplay(const DisplaySpec& spec) override {
     CloseDisplay();
@@ -212,7 +214,9 @@ class Win32IndicatorWindows final : public IIndicatorWindows {
   }
 
   HMODULE m_resources;
+  std::string m_fontFace;
   HWND m_parent = nullptr;
+  UniqueFont m_progressFont;  // declared first: outlives the window
   nv::win32::UniqueWindow m_progress;
   std::string m_line2;
   std::unique_ptr<DisplayState> m_displayState;  // declared first: outlives the window
@@ -221,8 +225,9 @@ class Win32IndicatorWindows final : public IIndicatorWindows {
 
 }  // namespace
 
-std::unique_ptr<IIndicatorWindows> MakeIndicatorWindows(std::uintptr_t resourceModule) {
-  return std::make_unique<Win32IndicatorWindows>(reinterpret_cast<HMODULE>(resourceModule));
+std::unique_ptr<IIndicatorWindows> MakeIndicatorWindows(std::uintptr_t resourceModule,
+                                                        const std::string& fontFace) {
+  return std::make_unique<Win32IndicatorWindows>(reinterpret_cast<HMODULE>(resourceModule), fontFace);
 }
 
 void PumpPaintMessages() {

@@ -7,7 +7,6 @@
 #include <map>
 
 #include "netvane/about_text.h"
-#include "netvane/dialog_font.h"
 #include "netvane/skin_slices.h"
 
 namespace {
@@ -291,47 +290,6 @@ TEST(SkinSlices, NineSliceKeepsAsymmetricMarginsAndStretchesTheMiddle) {
   EXPECT_EQ(small[0].target, (SkinRect{0, 0, 5, 5}));
   EXPECT_EQ(small[8].target, (SkinRect{5, 5, 10, 20}));
   EXPECT_EQ(small[4].target.width(), 0);
-}
-
-}  // namespace
-
-namespace {
-
-TEST(DialogFont, TheStringFilesFaceWhenInstalledElseOneThatShowsTheTexts) {
-  using nv::ui::ChooseDialogFont;
-  struct Case {
-    const char* what;
-    std::string wanted;
-    std::vector<std::string> installed;
-    bool hangul;
-    std::string face;
-  } cases[] = {
-      {"English face installed", "Tahoma", {"Arial", "tahoma"}, false, "Tahoma"},
-      {"Korean face installed", "굴림", {"굴림", "NanumGothic"}, true, "굴림"},
-      {"Korean face missing: a Hangul face",
-       "굴림",
-       {"@NanumGothic", "NanumGothic", "Nanum Myeongjo"},
-       true,
-       "NanumGothic"},
-      {"Korean face missing, no preferred one: any Hangul face",
-       "굴림",
-       {"@UnDotum", "UnDotum"},
-       true,
-       "UnDotum"},
-      {"no Hangul face at all: the template's font", "굴림", {}, true, ""},
-      {"English face missing", "Verdana", {"Segoe UI", "Tahoma"}, false, "Tahoma"},
-      {"nothing known: the template's font", "Verdana", {"Arial"}, false, ""},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    const auto choice = ChooseDialogFont(c.wanted, c.installed, c.hangul);
-    EXPECT_EQ(choice.face, c.face);
-    EXPECT_EQ(choice.hangul, c.hangul);
-  }
-  EXPECT_TRUE(nv::ui::ContainsHangul("굴림"));
-  EXPECT_TRUE(nv::ui::ContainsHangul("Save 저장"));
-  EXPECT_FALSE(nv::ui::ContainsHangul("Tahoma"));
-  EXPECT_FALSE(nv::ui::ContainsHangul("日本語"));
 }
 
 }  // namespace

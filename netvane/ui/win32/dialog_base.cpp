@@ -2,71 +2,31 @@
 
 #include <exception>
 #include <string>
-#include <vector>
 
 #include "corekit/debug.h"
 #include "corekit/ini_file.h"
 #include "corekit/message_box.h"
-#include "netvane/dialog_font.h"
 #include "netvane/string_keys.h"
 #include "netvane/win32/skin.h"
+#include "netvane/win32/window_font.h"
 #include "platform/text.h"
 
 namespace nv::ui {
-namespace {
-
-int CALLBACK AddFace(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM faces) {
-  reinterpret_cast<std::vector<std::string>*>(faces)->push_back(nv::text::Narrow(font->lfFaceName));
-  return 1;
-}
-
-// The faces the system has, for the Hangul character set or for any.
-std::vector<std::string> InstalledFaces(bool hangul) {
-  std::vector<std::string> faces;
-  const HDC dc = ::GetDC(nullptr);
-  LOGFONTW wanted{};
-  wanted.lfCharSet = hangul ? HANGUL_CHARSET : DEFAULT_CHARSET;
-  ::EnumFontFamiliesExW(dc, &wanted, &AddFace, reinterpret_cast<LPARAM>(&faces), 0);
-  ::ReleaseDC(nullptr, dc);
-  return faces;
-}
-
-}  // namespace
 
 CDialogBase::~CDialogBase() {
   if (m_hwnd != nullptr && !m_modal) {
     ::SetWindowLongPtrW(m_hwnd, DWLP_USER, 0);
     ::DestroyWindow(m_hwnd);
   }
-  if (m_font != nullptr) ::DeleteObject(m_font);
 }
 
 void CDialogBase::ApplyFont() {
   if (m_context.strings == nullptr) return;
-  const std::string wanted = Text(nv::strings::kFontFaceName);
-  const bool hangul = ContainsHangul(wanted + Text(nv::strings::kSave) + Text(nv::strings::kCancel));
-  const FontChoice choice = ChooseDialogFont(wanted, InstalledFaces(hangul), hangul);
-  LOGFONTW font{};
-  const auto current = reinterpret_cast<HFONT>(::SendMessageW(m_hwnd, WM_GETFONT, 0, 0));
-  const std::wstring face = nv::text::Widen(choice.face);
-  if (choice.face.empty() || face.size() >= LF_FACESIZE || current == nullptr ||
-      ::GetObjectW(current, sizeof font, &font) == 0) {
-    CDebug::dprintf("Dialog %d: font %s not available, the template's kept\n", m_templateId, wanted.c_str());
-    return;
-  }
-  face.copy(font.lfFaceName, face.size());
-  font.lfFaceName[face.size()] = L'\0';
-  font.lfCharSet = choice.hangul ? HANGUL_CHARSET : DEFAULT_CHARSET;
-  const HFONT made = ::CreateFontIndirectW(&font);
-  if (made == nullptr) return;
-  if (m_font != nullptr) ::DeleteObject(m_font);
-  m_font = made;
-  ::SendMessageW(m_hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
-  for (HWND child = ::GetWindow(m_hwnd, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT))
-    ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
-  if (choice.face != wanted)
-    CDebug::dprintf("Dialog %d: font %s is missing, %s used\n", m_templateId, wanted.c_str(),
-                    choice.face.c_str());
+  // The save and cancel texts tell whether the dialog needs Hangul glyphs.
+  nv::win32::UniqueFont made =
+      nv::core::ApplyStringFileFont(m_hwnd, Text(nv::strings::kFontFaceName),
+                                    Text(nv::strings::kSave) + Text(nv::strings::kCancel), m_templateId);
+  if (made) m_font = std::move(made);
 }
 
 INT_PTR CDialogBase::DoModal(HWND owner) {

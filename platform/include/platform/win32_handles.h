@@ -31,10 +31,17 @@ struct WindowTraits {
   static void close(pointer h) noexcept { ::DestroyWindow(h); }
 };
 
+struct FontTraits {
+  using pointer = HFONT;
+  static pointer invalid() noexcept { return nullptr; }
+  static void close(pointer h) noexcept { ::DeleteObject(h); }
+};
+
 using UniqueFile = UniqueHandle<FileHandleTraits>;
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 using UniqueKey = UniqueHandle<RegKeyTraits>;
 using UniqueModule = UniqueHandle<ModuleTraits>;
 using UniqueWindow = UniqueHandle<WindowTraits>;
+using UniqueFont = UniqueHandle<FontTraits>;
 
 }  // namespace nv::win32

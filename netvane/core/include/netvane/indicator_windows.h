@@ -58,8 +58,10 @@ class IIndicatorWindows {
   virtual void CloseDisplay() = 0;
 };
 
-// The Win32 windows, dialog template from `resourceModule` (an HMODULE); null natively.
-std::unique_ptr<IIndicatorWindows> MakeIndicatorWindows(std::uintptr_t resourceModule);
+// The Win32 windows, dialog template from `resourceModule` (an HMODULE); the progress window is
+// drawn in `fontFace` (the string file's "FontFaceName") as the dialogs are.  Null natively.
+std::unique_ptr<IIndicatorWindows> MakeIndicatorWindows(std::uintptr_t resourceModule,
+                                                        const std::string& fontFace);
 
 // Repaints this thread's windows while a change blocks it: paint messages only, so no input,
 // command or posted request is taken from the queue.  Nothing natively.

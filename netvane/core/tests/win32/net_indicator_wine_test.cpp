@@ -181,7 +181,7 @@ TEST_F(NetIndicatorWine, TheDisplayWindowShowsAHorizontalAndBTurned) {
   };
   cfg_.dwSilentChng = 1;
   CNetIndicator display(cfg_);
-  display.SetWindows(nv::core::MakeIndicatorWindows(reinterpret_cast<std::uintptr_t>(resources_)));
+  display.SetWindows(nv::core::MakeIndicatorWindows(reinterpret_cast<std::uintptr_t>(resources_), "Tahoma"));
   for (const Case& c : cases) {
     SCOPED_TRACE(c.png);
     cfg_.dwOpt = c.opt;
@@ -276,7 +276,7 @@ TEST_F(NetIndicatorWine, TheProgressWindowShowsTheChangeAndRepaintsWhileTheChang
   strings.SetValue("CommonStr", "szChngMsg1", "Changing to %1...");
   strings.SetValue("CommonStr", "szChngMsg2", "Please wait while the network is changed.");
   CNetIndicator display(cfg_, strings);
-  display.SetWindows(nv::core::MakeIndicatorWindows(reinterpret_cast<std::uintptr_t>(resources_)));
+  display.SetWindows(nv::core::MakeIndicatorWindows(reinterpret_cast<std::uintptr_t>(resources_), "Tahoma"));
   display.SetPump(&nv::core::PumpPaintMessages);
 
   // Requests that arrive during a change wait in the queue: a posted command to a window of
@@ -342,6 +342,91 @@ TEST_F(NetIndicatorWine, TheProgressWindowShowsTheChangeAndRepaintsWhileTheChang
   ::DestroyWindow(requests);
   display.CloseProgress();
   EXPECT_FALSE(::IsWindow(dialog));
+}
+
+std::vector<std::string> InstalledFaces() {
+  std::vector<std::string> faces;
+  LOGFONTW all{};
+  all.lfCharSet = DEFAULT_CHARSET;
+  HDC screen = ::GetDC(nullptr);
+  ::EnumFontFamiliesExW(
+      screen, &all,
+      [](const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM out) -> int {
+        reinterpret_cast<std::vector<std::string>*>(out)->push_back(Narrow(font->lfFaceName));
+        return 1;
+      },
+      reinterpret_cast<LPARAM>(&faces), 0);
+  ::ReleaseDC(nullptr, screen);
+  return faces;
+}
+
+bool Listed(const std::vector<std::string>& faces, const std::string& face) {
+  return std::any_of(faces.begin(), faces.end(),
+                     [&](const std::string& f) { return nv::text::EqualsNoCase(f, face); });
+}
+
+TEST_F(NetIndicatorWine, TheProgressWindowIsDrawnInTheStringFilesFace) {
+  // For a missing Latin face, the first of these that the system has.
+  const std::vector<std::string> faces = InstalledFaces();
+  const std::vector<std::string> fallbacks = {"Tahoma", "Segoe UI", "MS Shell Dlg 2", "DejaVu Sans"};
+  std::string fallback, other;
+  for (const std::string& face : fallbacks)
+    if (fallback.empty() && Listed(faces, face)) fallback = face;
+  ASSERT_FALSE(fallback.empty()) << "Wine lists none of the fallback faces";
+  // An installed face that neither the template nor a fallback would give.
+  for (const std::string& face : faces) {
+    if (other.empty() && !face.empty() && face[0] != '@' && !Listed(fallbacks, face) &&
+        !Listed({"Marlett", "Symbol", "Wingdings", "Webdings"}, face))
+      other = face;
+  }
+  ASSERT_FALSE(other.empty()) << "Wine lists no face but the template's and the fallbacks";
+  struct Case {
+    const char* what;
+    std::string wanted, message, network;
+    std::string face;  // empty: any Hangul face
+    const char* png;   // a Korean picture, checked for Hangul glyphs
+  } cases[] = {
+      {"installed face", other, "Changing to %1...", "INTERNET", other, nullptr},
+      {"missing face: a fallback", "No Such Face", "Changing to %1...", "INTERNET", fallback, nullptr},
+      {"missing Korean face: a Hangul one", "굴림", "%1(으)로 바꾸는 중...", "외부망", "",
+       "netvane-progress-kor.png"},
+  };
+  cfg_.dwDebug = CNetIndicator::kDebugShowText;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    CIniFile strings;
+    strings.SetValue("CommonStr", "szChngMsg1", c.message);
+    strings.SetValue("CommonStr", "szChngMsg2",
+                     c.png ? "네트워크를 바꾸는 동안 기다리십시오." : "Please wait.");
+    cfg_.szNet[1] = c.network;
+    CNetIndicator display(cfg_, strings);
+    display.SetWindows(
+        nv::core::MakeIndicatorWindows(reinterpret_cast<std::uintptr_t>(resources_), c.wanted));
+    display.SetPump(&nv::core::PumpPaintMessages);
+    display.SetNetwork(1);
+    display.SetProgress(10, "");
+    HWND dialog = ::FindWindowW(nullptr, L"Netvane");
+    ASSERT_NE(dialog, nullptr);
+    for (int id : {IDC_PROGRESS_TEXT1, IDC_PROGRESS_TEXT2}) {
+      LOGFONTW font{};
+      const auto used = reinterpret_cast<HFONT>(::SendDlgItemMessageW(dialog, id, WM_GETFONT, 0, 0));
+      ASSERT_NE(used, nullptr) << id;
+      ASSERT_NE(::GetObjectW(used, sizeof font, &font), 0) << id;
+      const std::string face = Narrow(font.lfFaceName);
+      if (c.face.empty()) {
+        EXPECT_EQ(font.lfCharSet, HANGUL_CHARSET) << face;
+        EXPECT_FALSE(nv::text::EqualsNoCase(face, "Tahoma"));
+      } else {
+        EXPECT_TRUE(nv::text::EqualsNoCase(face, c.face)) << face;
+      }
+    }
+    if (c.png != nullptr) {
+      Screenshot(c.png, dialog);
+      EXPECT_EQ(nv::testing::CheckHangulShown(reinterpret_cast<std::uintptr_t>(dialog)), "");
+    }
+    display.CloseProgress();
+    EXPECT_FALSE(::IsWindow(dialog));
+  }
 }
 
 }  // namespace

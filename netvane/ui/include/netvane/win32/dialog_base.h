@@ -3,7 +3,7 @@
 // the virtual handlers.  Nothing throws across user32: an exception ends the dialog with
 // kFailed (modal) or destroys it (modeless), and is traced.  Every dialog and page is drawn in
 // the string file's "FontFaceName" at its template's size, or in a face the system has that can
-// show the texts when that one is missing (dialog_font.h).
+// show the texts when that one is missing (netvane/win32/window_font.h).
 //
 // Lifecycle: construct, then DoModal (returns IDOK, IDCANCEL or kFailed) or Create (modeless,
 // for pages and tests; the window lives until End or the owner goes).  The object must outlive
@@ -11,6 +11,7 @@
 #pragma once
 #include <string>
 
+#include "platform/win32_handles.h"
 #include "platform/windows_api.h"
 
 struct StringKey;
@@ -81,7 +82,7 @@ class CDialogBase {
   HWND m_hwnd = nullptr;
   bool m_modal = false;
   INT_PTR m_result = 0;
-  HFONT m_font = nullptr;  // owned; outlives the window
+  nv::win32::UniqueFont m_font;  // outlives the window
 };
 
 }  // namespace nv::ui

@@ -1,11 +1,12 @@
-// Which face the dialogs are drawn in: the string file's "FontFaceName" at the template's size
-// when the system has it, else a face it has that can show the texts.  The choice is a plain
-// function over the faces installed; the dialog base asks the system and applies it.
+// Which face the dialogs and the progress window are drawn in: the string file's "FontFaceName"
+// at the template's size when the system has it, else a face it has that can show the texts.
+// The choice is a plain function over the faces installed; win32/window_font.h asks the system
+// and applies it to a window.
 #pragma once
 #include <string>
 #include <vector>
 
-namespace nv::ui {
+namespace nv::core {
 
 struct FontChoice {
   std::string face;     // empty: keep the template's font
@@ -24,4 +25,4 @@ bool ContainsHangul(const std::string& utf8);
 FontChoice ChooseDialogFont(const std::string& wanted, const std::vector<std::string>& installed,
                             bool hangul);
 
-}  // namespace nv::ui
+}  // namespace nv::core

@@ -2,7 +2,7 @@
 
 #include "platform/text.h"
 
-namespace nv::ui {
+namespace nv::core {
 namespace {
 
 const char* const kHangulFaces[] = {"굴림",  "Gulim", "Malgun Gothic", "맑은 고딕",
@@ -41,4 +41,4 @@ FontChoice ChooseDialogFont(const std::string& wanted, const std::vector<std::st
   return {};
 }
 
-}  // namespace nv::ui
+}  // namespace nv::core
