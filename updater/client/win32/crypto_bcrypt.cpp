@@ -1,28 +1,12 @@
-// bcrypt.h needs the types of windows.h first.
-#include "platform/windows_api.h"
-
-#include <bcrypt.h>
-
-#include "platform/unique_handle.h"
 #include "update_crypto.h"
+#include "updater/win32/bcrypt_handles.h"
 
 namespace nv::updater {
 namespace {
 
-struct AlgorithmTraits {
-  using pointer = BCRYPT_ALG_HANDLE;
-  static pointer invalid() noexcept { return nullptr; }
-  static void close(pointer h) noexcept { ::BCryptCloseAlgorithmProvider(h, 0); }
-};
-struct KeyTraits {
-  using pointer = BCRYPT_KEY_HANDLE;
-  static pointer invalid() noexcept { return nullptr; }
-  static void close(pointer h) noexcept { ::BCryptDestroyKey(h); }
-};
-using Algorithm = nv::UniqueHandle<AlgorithmTraits>;
-using Key = nv::UniqueHandle<KeyTraits>;
-
-bool Ok(NTSTATUS status) { return status >= 0; }
+using cng::Algorithm;
+using cng::Key;
+using cng::Ok;
 
 class CngCrypto final : public ICrypto {
  public:

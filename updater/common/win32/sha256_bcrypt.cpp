@@ -1,26 +1,12 @@
-// bcrypt.h needs the types of windows.h first.
-#include "platform/windows_api.h"
-
-#include <bcrypt.h>
-
-#include "platform/unique_handle.h"
 #include "updater/sha256.h"
+#include "updater/win32/bcrypt_handles.h"
 
 namespace nv::updater {
 namespace {
 
-struct AlgorithmTraits {
-  using pointer = BCRYPT_ALG_HANDLE;
-  static pointer invalid() noexcept { return nullptr; }
-  static void close(pointer h) noexcept { ::BCryptCloseAlgorithmProvider(h, 0); }
-};
-struct HashTraits {
-  using pointer = BCRYPT_HASH_HANDLE;
-  static pointer invalid() noexcept { return nullptr; }
-  static void close(pointer h) noexcept { ::BCryptDestroyHash(h); }
-};
-
-bool Ok(NTSTATUS status) { return status >= 0; }
+using cng::Algorithm;
+using cng::Hash;
+using cng::Ok;
 
 class CngSha256 final : public ISha256 {
  public:
@@ -43,8 +29,8 @@ class CngSha256 final : public ISha256 {
   }
 
  private:
-  nv::UniqueHandle<AlgorithmTraits> m_algorithm;
-  nv::UniqueHandle<HashTraits> m_hash;
+  Algorithm m_algorithm;
+  Hash m_hash;
   bool m_ok = false;
 };
 
