@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Builds a release: the Windows programs (windows preset, Release), the help file and the
-# installer, then writes into build/windows/release/
+# Builds a release: the Windows programs (windows-release preset: Release, no test switches), the
+# help file and the installer, then writes into build/windows-release/release/
 #   NetvaneSetup-<version>.exe    the installer (silent: /S)
 #   Netvane-<version>-win64.zip   the programs, NvRes.dll, the string files and the help file
-#   SHA256SUMS                    SHA-256 of both (check: cd build/windows/release && sha256sum -c SHA256SUMS)
+#   SHA256SUMS                    SHA-256 of both (check: cd build/windows-release/release && sha256sum -c SHA256SUMS)
 # The zip carries a SHA256SUMS of its own files.
 set -eu
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -11,25 +11,30 @@ scripts/install-deps.sh test
 export PATH=/usr/lib/wine:$PATH
 jobs=${NV_JOBS:-$(nproc)}
 
-cmake --preset windows >/dev/null
+# The shipped programs come from a build without the test switches (corekit/test_switches.h).
+cmake --preset windows-release >/dev/null
 programs=(Netvane corekit nvidle nvsvc Updagent continue nvuninst nvres ldnvchng)
-cmake --build --preset windows -j "$jobs" --target "${programs[@]}"
+cmake --build --preset windows-release -j "$jobs" --target "${programs[@]}"
 
-build=build/windows
-# The help file shows the screenshots of this build's test run: the tests that take them run again
-# when any picture is missing or older than the program, and the help is built from them.
-artifacts=$PWD/$build/artifacts
+build=build/windows-release
+# The help file shows the screenshots of the test build's run (the windows preset: the tests drive
+# the programs through the test switches): the tests that take them run again when any picture is
+# missing or older than the test build's program, and the help is built from them.
+tests=build/windows
+artifacts=$PWD/$tests/artifacts
+cmake --preset windows >/dev/null
+cmake --build --preset windows -j "$jobs" --target Netvane
 stale=0
 for f in help/images/*.png; do
   a=$artifacts/$(basename "$f")
-  [ -f "$a" ] && [ "$a" -nt "$build/bin/Netvane.exe" ] || stale=1
+  [ -f "$a" ] && [ "$a" -nt "$tests/bin/Netvane.exe" ] || stale=1
 done
 if [ $stale = 1 ]; then
   cmake --build --preset windows -j "$jobs"
   ctest --preset windows -L screenshots --output-on-failure
 fi
 rm -f "$build/bin/Netvane_Help.chm"
-NV_HELP_IMAGES=$artifacts cmake --build --preset windows -j "$jobs" --target netvane_help netvane_installer
+NV_HELP_IMAGES=$artifacts cmake --build --preset windows-release -j "$jobs" --target netvane_help netvane_installer
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 [ -n "$version" ] || { echo "no project version in $build/CMakeCache.txt" >&2; exit 1; }

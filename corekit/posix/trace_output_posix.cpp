@@ -14,6 +14,13 @@ std::string ReadEnvironment(const char* name) {
   return value ? value : "";
 }
 
+std::string ProgramPath() {
+  char path[4096];
+  const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path);
+  return n > 0 && static_cast<size_t>(n) < sizeof path ? std::string(path, static_cast<size_t>(n))
+                                                       : std::string();
+}
+
 void EmitTraceLine(std::string_view text) noexcept { (void)WriteAll(STDERR_FILENO, text); }
 
 void AppendTraceFile(const std::string& path, std::string_view text) noexcept {

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <string>
 
+#include "corekit/test_switches.h"
 #include "trace_output.h"
 
 namespace {
@@ -32,7 +33,10 @@ TraceState& State() {
 
 void LoadSettings(TraceSettings& settings) {
   settings.on = nv::corekit::ReadEnvironment("NV_TRACE") == "1";
-  settings.file = nv::corekit::ReadEnvironment("NV_TRACE_FILE");
+  // A test build writes where NV_TRACE_FILE says; a shipped one only into its own log folder.
+  settings.file = nv::corekit::TestSwitchesOn() ? nv::corekit::ReadEnvironment("NV_TRACE_FILE")
+                  : settings.on                 ? nv::corekit::ShippedTraceFile(nv::corekit::ProgramPath())
+                                                : std::string();
   settings.loaded = true;
 }
 

@@ -8,6 +8,9 @@ namespace nv::corekit {
 // The variable's value as UTF-8; empty when it is not set.
 std::string ReadEnvironment(const char* name);
 
+// The running program's full path (UTF-8); empty when it cannot be had.
+std::string ProgramPath();
+
 // The platform's trace channel: the debugger output on Windows, stderr elsewhere.
 void EmitTraceLine(std::string_view text) noexcept;
 

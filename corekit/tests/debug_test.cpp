@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "corekit/debug.h"
+#include "corekit/test_switches.h"
 #include "support/test_support.h"
 
 using corekit_test::ReadBytes;
@@ -90,6 +91,39 @@ TEST_F(DebugTest, LinesFromManyThreadsStayWhole) {
     distinct.insert(line);
   }
   EXPECT_EQ(distinct.size(), static_cast<size_t>(kThreads * kLines));
+}
+
+// The test build honours the switches (a shipped build's refusal is shown under Wine, where the
+// update test runs Updagent.exe over a Corekit.dll built without them).
+TEST_F(DebugTest, TestBuildHonoursTheTestSwitches) {
+  ASSERT_TRUE(nv::corekit::TestSwitchesOn());
+  SetEnv("NV_NO_MESSAGEBOX", "1");
+  EXPECT_TRUE(nv::corekit::UnattendedMessageBoxes());
+  EXPECT_EQ(nv::corekit::ReadTestSwitch("NV_NO_MESSAGEBOX"), "1");
+  SetEnv("NV_NO_MESSAGEBOX", "yes");
+  EXPECT_FALSE(nv::corekit::UnattendedMessageBoxes());
+  SetEnv("NV_NO_MESSAGEBOX", nullptr);
+  EXPECT_FALSE(nv::corekit::UnattendedMessageBoxes());
+}
+
+TEST(ShippedTraceFile, IsInTheLogFolderBesideTheProgram) {
+  const struct {
+    const char* program;
+    const char* file;
+  } cases[] = {
+      {"C:\\Program Files\\Tarn\\Netvane\\Updagent.exe",
+       "C:\\Program Files\\Tarn\\Netvane\\Log\\trace-Updagent.txt"},
+      {"C:\\Net\\NvSVC.EXE", "C:\\Net\\Log\\trace-NvSVC.txt"},
+      {"/opt/netvane/nvchange", "/opt/netvane/Log/trace-nvchange.txt"},
+      {"C:\\Net\\.hidden", "C:\\Net\\Log\\trace-.hidden.txt"},
+      {"C:\\Net\\a.b.exe", "C:\\Net\\Log\\trace-a.b.txt"},
+      {"Updagent.exe", ""},  // no folder: nowhere
+      {"C:\\Net\\", ""},
+      {"", ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(nv::corekit::ShippedTraceFile(c.program), c.file) << c.program;
+  }
 }
 
 }  // namespace

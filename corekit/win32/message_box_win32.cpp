@@ -1,4 +1,5 @@
 #include "corekit/debug.h"
+#include "corekit/test_switches.h"
 #include "message_box_platform.h"
 #include "platform/text.h"
 #include "platform/windows_api.h"
@@ -6,11 +7,7 @@
 namespace corekit::detail {
 namespace {
 
-bool Unattended() {
-  wchar_t value[8] = {};
-  const DWORD n = ::GetEnvironmentVariableW(L"NV_NO_MESSAGEBOX", value, 8);
-  return n == 1 && value[0] == L'1';
-}
+bool Unattended() { return nv::corekit::UnattendedMessageBoxes(); }
 
 }  // namespace
 

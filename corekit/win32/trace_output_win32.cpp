@@ -22,6 +22,20 @@ std::string ReadEnvironment(const char* name) {
   return text::Narrow(value);
 }
 
+std::string ProgramPath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) return {};
+    if (n < path.size()) {
+      path.resize(n);
+      return text::Narrow(path);
+    }
+    path.resize(path.size() * 4);
+  }
+  return {};
+}
+
 void EmitTraceLine(std::string_view line) noexcept {
   try {
     ::OutputDebugStringW(text::Widen(line).c_str());

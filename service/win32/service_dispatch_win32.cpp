@@ -3,6 +3,7 @@
 #include <string>
 
 #include "corekit/debug.h"
+#include "corekit/test_switches.h"
 #include "platform/text.h"
 #include "platform/windows_api.h"
 
@@ -43,13 +44,14 @@ bool Win32ServiceHost::RegisterControlHandler(const std::string& serviceName) {
   return m_handle != nullptr;
 }
 
-// Start parameters "-trace <file>" (sc start NvMGR -trace C:\x.log) turn the trace on into that
-// file: a service's environment and console are not its starter's, so this is the way to watch it.
+// Start parameters "-trace <file>" (sc start NvMGR -trace C:\x.log) turn the trace on: a
+// service's environment and console are not its starter's, so this is the way to watch it.  A test
+// build writes into that file; a shipped one into its own log folder, whatever the file says.
 void ApplyStartParameters(DWORD argc, LPWSTR* argv) {
   for (DWORD i = 1; i + 1 < argc; ++i) {
     if (::lstrcmpiW(argv[i], L"-trace") != 0) continue;
     ::SetEnvironmentVariableW(L"NV_TRACE", L"1");
-    ::SetEnvironmentVariableW(L"NV_TRACE_FILE", argv[i + 1]);
+    if (nv::corekit::TestSwitchesOn()) ::SetEnvironmentVariableW(L"NV_TRACE_FILE", argv[i + 1]);
     CDebug::reloadSettings();
   }
 }

@@ -1,4 +1,5 @@
 #include "corekit/debug.h"
+#include "corekit/test_switches.h"
 #include "netvane/win32/ad_page_views.h"
 #include "nvres/nvres_ids.h"
 #include "platform/text.h"
@@ -10,12 +11,8 @@ namespace {
 
 constexpr const wchar_t* kCaption = L"Netvane";
 
-// As everywhere in the tray program: NV_NO_MESSAGEBOX=1 turns a box into a trace line.
-bool Unattended() {
-  wchar_t value[8] = {};
-  const DWORD n = ::GetEnvironmentVariableW(L"NV_NO_MESSAGEBOX", value, 8);
-  return n == 1 && value[0] == L'1';
-}
+// As everywhere in the tray program: NV_NO_MESSAGEBOX=1 (test builds) turns a box into a trace line.
+bool Unattended() { return nv::corekit::UnattendedMessageBoxes(); }
 
 void SetText(HWND page, int id, const std::string& text) {
   ::SetDlgItemTextW(page, id, nv::text::Widen(text).c_str());

@@ -1,6 +1,7 @@
 #include <string>
 
 #include "corekit/debug.h"
+#include "corekit/test_switches.h"
 #include "netvane/drive_platform.h"
 #include "nvres/nvres_ids.h"
 #include "platform/text.h"
@@ -11,12 +12,8 @@ namespace {
 
 constexpr const char* kCaption = "Netvane";
 
-// As everywhere in the tray program: NV_NO_MESSAGEBOX=1 turns a box into a trace line.
-bool Unattended() {
-  wchar_t value[8] = {};
-  const DWORD n = ::GetEnvironmentVariableW(L"NV_NO_MESSAGEBOX", value, 8);
-  return n == 1 && value[0] == L'1';
-}
+// As everywhere in the tray program: NV_NO_MESSAGEBOX=1 (test builds) turns a box into a trace line.
+bool Unattended() { return nv::corekit::UnattendedMessageBoxes(); }
 
 // The dialog lives in the resource library the tray program has loaded; a program without it
 // (a test) may carry the template itself.

@@ -111,6 +111,13 @@ class PosixFileSystem final : public IFileSystem {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0;
   }
+  bool IsReplaceableTarget(const std::string& path) noexcept override {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT || Fail();
+    if (S_ISREG(st.st_mode)) return true;
+    t_lastError = EPERM;
+    return false;
+  }
   bool CreatePrivateDirectory(const std::string& path) noexcept override {
     struct stat st {};
     if (::lstat(path.c_str(), &st) == 0) {

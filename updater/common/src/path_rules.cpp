@@ -155,6 +155,12 @@ bool IsSafeAbsolutePath(std::string_view path, PathStyle style) noexcept {
       if (part == "." || part == ".." || (style == PathStyle::kWindows && IsOnlyDotsAndBlanks(part))) {
         return false;
       }
+      // "C:\Net\CON\x" reaches the console, whatever follows.
+      try {
+        if (style == PathStyle::kWindows && IsDeviceName(part)) return false;
+      } catch (...) {
+        return false;
+      }
       start = i + 1;
     }
   }

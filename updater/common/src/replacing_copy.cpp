@@ -25,6 +25,11 @@ CopyResult CopyReplacing(IFileSystem& fs, const std::string& source, const std::
     hash = NewPlatformSha256();
     if (!hash) return {CopyStatus::kFailed, "no SHA-256 to check " + source + " with"};
   }
+  // Nothing is written unless the target is a plain file or absent: a replace over a folder, a
+  // link or a device would not install what was checked.
+  if (!fs.IsReplaceableTarget(target)) {
+    return {CopyStatus::kFailed, target + " is not a plain file, refused: " + fs.LastError()};
+  }
   std::string dir = ParentDirectory(target, style);
   if (dir.empty()) dir = ".";
   std::string temporary;

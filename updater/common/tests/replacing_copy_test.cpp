@@ -4,6 +4,11 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace nv::updater {
 namespace {
@@ -33,6 +38,9 @@ class FailingFileSystem final : public IFileSystem {
   bool Remove(const std::string& path) noexcept override { return m_real.Remove(path); }
   bool CreateDirectory(const std::string& path) noexcept override { return m_real.CreateDirectory(path); }
   bool Exists(const std::string& path) noexcept override { return m_real.Exists(path); }
+  bool IsReplaceableTarget(const std::string& path) noexcept override {
+    return m_real.IsReplaceableTarget(path);
+  }
   bool CreatePrivateDirectory(const std::string& path) noexcept override {
     return m_real.CreatePrivateDirectory(path);
   }
@@ -135,6 +143,37 @@ TEST_F(ReplacingCopyTest, FailuresLeaveTheOldTargetByteIdenticalAndNoTemporary) 
     EXPECT_EQ(Read(Path("target.exe")), old);
     EXPECT_EQ(FileCount(), 2u);
   }
+}
+
+TEST_F(ReplacingCopyTest, TargetThatIsNoPlainFileIsRefusedBeforeAByteIsWritten) {
+  Write(Path("staged.exe"), "new program");
+  fs::create_directory(m_dir / "folder.exe");
+  std::vector<std::string> targets = {Path("folder.exe")};
+#ifdef _WIN32
+  targets.push_back(Path("NUL"));  // the device, in any folder
+  targets.push_back(Path("con.dll"));
+#else
+  Write(Path("real.exe"), "old");
+  fs::create_symlink(m_dir / "real.exe", m_dir / "link.exe");
+  ASSERT_EQ(::mkfifo(Path("pipe.exe").c_str(), 0600), 0);
+  targets.push_back(Path("link.exe"));
+  targets.push_back(Path("pipe.exe"));
+  targets.push_back("/dev/null");
+#endif
+  const size_t before = FileCount();
+  for (const std::string& target : targets) {
+    SCOPED_TRACE(target);
+    const CopyResult r =
+        CopyReplacing(NativeFileSystem(), Path("staged.exe"), target, 61440, NativePathStyle());
+    EXPECT_EQ(r.status, CopyStatus::kFailed);
+    EXPECT_NE(r.error.find("is not a plain file, refused"), std::string::npos) << r.error;
+    EXPECT_EQ(FileCount(), before);  // no temporary was made
+  }
+  EXPECT_TRUE(fs::is_directory(m_dir / "folder.exe"));
+#ifndef _WIN32
+  EXPECT_TRUE(fs::is_symlink(m_dir / "link.exe"));
+  EXPECT_EQ(Read(Path("real.exe")), "old");
+#endif
 }
 
 TEST_F(ReplacingCopyTest, MissingSourceTouchesNothing) {

@@ -121,6 +121,35 @@ class Win32FileSystem final : public IFileSystem {
   bool Exists(const std::string& path) noexcept override {
     return ::GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
   }
+  bool IsReplaceableTarget(const std::string& path) noexcept override {
+    try {
+      const std::wstring target = Wide(path);
+      const DWORD attributes = ::GetFileAttributesW(target.c_str());
+      if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return true;
+        return Fail();
+      }
+      if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) {
+        t_lastError = ERROR_CANT_ACCESS_FILE;
+        return false;
+      }
+      // A device answers to a file's attributes too ("C:\x\NUL"): opened without any access
+      // right, only what it is is asked.
+      nv::win32::UniqueFile file(::CreateFileW(
+          target.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+          nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+      if (!file) return Fail();
+      if (::GetFileType(file.get()) != FILE_TYPE_DISK) {
+        t_lastError = ERROR_CANT_ACCESS_FILE;
+        return false;
+      }
+      return true;
+    } catch (...) {
+      t_lastError = ERROR_NOT_ENOUGH_MEMORY;
+      return false;
+    }
+  }
   bool CreatePrivateDirectory(const std::string& path) noexcept override {
     try {
       const std::wstring folder = Wide(path);

@@ -54,6 +54,7 @@ class FullDisk final : public IFileSystem {
   bool Remove(const std::string& p) noexcept override { return Real().Remove(p); }
   bool CreateDirectory(const std::string& p) noexcept override { return Real().CreateDirectory(p); }
   bool Exists(const std::string& p) noexcept override { return Real().Exists(p); }
+  bool IsReplaceableTarget(const std::string& p) noexcept override { return Real().IsReplaceableTarget(p); }
   bool CreatePrivateDirectory(const std::string& p) noexcept override {
     return Real().CreatePrivateDirectory(p);
   }

@@ -194,7 +194,7 @@ class UpdagentE2E : public ::testing::Test {
   }
 
   // Starts Updagent.exe with the tray program's five arguments; its trace goes to a file.
-  void StartUpdagent(const std::wstring& extraEnvironment = L"") {
+  void LaunchUpdagent(const std::wstring& extraEnvironment = L"") {
     m_trace = m_base + L"\\trace-" + std::to_wstring(++m_runs) + L".txt";
     std::wstring block;
     const std::vector<std::wstring> ours = {L"NV_TRACE=1",
@@ -222,23 +222,30 @@ class UpdagentE2E : public ::testing::Test {
     ASSERT_TRUE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
                                  block.data(), m_install.c_str(), &si, &m_process));
     ::CloseHandle(m_process.hThread);
+  }
+  void StartUpdagent(const std::wstring& extraEnvironment = L"") {
+    LaunchUpdagent(extraEnvironment);
     ASSERT_TRUE(WaitUntil([&] { return (m_dialog = FindDialog()) != nullptr; }, 30000)) << "no update dialog";
   }
 
-  HWND FindDialog() const {
+  HWND FindDialog() const { return FindWindowOf(L"Netvane Update", true); }
+  // A visible window of the program with this caption, with or without the dialog's Start button.
+  HWND FindWindowOf(const std::wstring& caption, bool dialog) const {
     struct Search {
       DWORD pid;
+      const std::wstring& caption;
+      bool dialog;
       HWND found;
-    } search{m_process.dwProcessId, nullptr};
+    } search{m_process.dwProcessId, caption, dialog, nullptr};
     ::EnumWindows(
         [](HWND hwnd, LPARAM lParam) -> BOOL {
           auto* s = reinterpret_cast<Search*>(lParam);
           DWORD pid = 0;
           ::GetWindowThreadProcessId(hwnd, &pid);
-          wchar_t caption[128] = {};
-          ::GetWindowTextW(hwnd, caption, 128);
-          if (pid == s->pid && std::wstring(caption) == L"Netvane Update" &&
-              ::GetDlgItem(hwnd, IDC_UPDATE_START)) {
+          wchar_t text[128] = {};
+          ::GetWindowTextW(hwnd, text, 128);
+          if (pid == s->pid && text == s->caption && ::IsWindowVisible(hwnd) &&
+              (::GetDlgItem(hwnd, IDC_UPDATE_START) != nullptr) == s->dialog) {
             s->found = hwnd;
             return FALSE;
           }
@@ -436,6 +443,42 @@ TEST_F(UpdagentE2E, DialogRunsAgainstARealServerThenTheFinisherInstalls) {
     EXPECT_TRUE(TraceHas("line refused, file name is not a plain name"));
     EXPECT_TRUE(TraceHas("line refused, target folder is not a safe absolute path"));
   }
+}
+
+// A shipped build: Updagent.exe over the Corekit.dll a build without test switches makes
+// (bin/shipped/).  Every switch is set as the other cases set it, and each is ignored: the built-in
+// server is asked, not this test's; a real message box comes up; the trace goes to the log folder,
+// not to NV_TRACE_FILE.
+TEST_F(UpdagentE2E, ShippedBuildIgnoresTheTestSwitches) {
+  ASSERT_TRUE(::CopyFileW((BuildFolder() + L"\\shipped\\Corekit.dll").c_str(),
+                          (m_install + L"\\Corekit.dll").c_str(), FALSE));
+  ASSERT_TRUE(::CreateDirectoryW((m_install + L"\\Log").c_str(), nullptr));
+  const std::wstring ownTrace = m_install + L"\\Log\\trace-Updagent.txt";
+  ServeList("b.dll|ALL|ALL|INSTALLEDPATH|1.2.3|||NONE\r\n");
+  const size_t ftpLogBefore = ReadFile(m_ftpLog).size();
+  StartUpdagent();
+  ChooseServer(2);  // no address of its own: the default server
+  Press(IDC_UPDATE_START);
+  // A failed connection ends the run quietly.
+  ASSERT_TRUE(WaitUntil([&] { return ReadFile(ownTrace).find("run ended") != std::string::npos; }, 60000))
+      << ReadFile(ownTrace);
+  const std::string trace = ReadFile(ownTrace);
+  EXPECT_NE(trace.find("cannot connect to update.tarn.example"), std::string::npos) << trace;
+  EXPECT_EQ(trace.find("127.0.0.1"), std::string::npos) << trace;
+  EXPECT_FALSE(Exists(m_trace)) << "NV_TRACE_FILE was written";
+  EXPECT_EQ(ReadFile(m_ftpLog).substr(ftpLogBefore).find("USER"), std::string::npos)
+      << "the test's FTP server was asked";
+  EXPECT_EQ(CloseAndWait(), 3u);
+
+  // Without its resource library the program says so in a box, which stays until answered.
+  ASSERT_TRUE(::DeleteFileW((m_install + L"\\NvRes.dll").c_str()));
+  LaunchUpdagent();
+  HWND box = nullptr;
+  EXPECT_TRUE(WaitUntil([&] { return (box = FindWindowOf(L"Updagent", false)) != nullptr; }, 30000))
+      << "no message box: NV_NO_MESSAGEBOX was honoured";
+  EXPECT_EQ(::WaitForSingleObject(m_process.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+  if (box != nullptr) ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  EXPECT_EQ(WaitForExit(), 2u);
 }
 
 std::wstring RegistryText(const std::wstring& subkey, const std::wstring& name) {

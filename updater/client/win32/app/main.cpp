@@ -13,6 +13,7 @@
 #include "corekit/debug.h"
 #include "corekit/ini_file.h"
 #include "corekit/os_version.h"
+#include "corekit/test_switches.h"
 #include "message_box.h"
 #include "nvres/nvres_ids.h"
 #include "platform/text.h"
@@ -28,12 +29,6 @@ std::vector<std::string> Arguments() {
   for (int i = 1; i < count; ++i) args.push_back(nv::text::Narrow(argv[i]));
   ::LocalFree(argv);
   return args;
-}
-
-std::string Environment(const wchar_t* name) {
-  wchar_t value[512] = {};
-  const DWORD n = ::GetEnvironmentVariableW(name, value, 512);
-  return n > 0 && n < 512 ? nv::text::Narrow(value) : std::string();
 }
 
 std::string ProfileLanguage() {
@@ -73,11 +68,11 @@ int Run() {
   strings.ReadFile();
   program.texts = LoadUpdateTexts(strings);
 
-  // Deployment overrides: another default server or FTP port (tests use both).
-  if (const std::string server = Environment(L"NV_UPDATE_DEFAULT_SERVER"); !server.empty()) {
+  // Test builds only: another default server or FTP port.
+  if (const std::string server = nv::corekit::ReadTestSwitch("NV_UPDATE_DEFAULT_SERVER"); !server.empty()) {
     program.defaults.address = server;
   }
-  if (const std::string port = Environment(L"NV_UPDATE_FTP_PORT"); !port.empty()) {
+  if (const std::string port = nv::corekit::ReadTestSwitch("NV_UPDATE_FTP_PORT"); !port.empty()) {
     const int value = LeadingInt(port);
     if (value > 0 && value < 65536) program.port = static_cast<uint16_t>(value);
   }

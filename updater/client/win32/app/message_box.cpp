@@ -1,14 +1,14 @@
 #include "message_box.h"
 
 #include "corekit/debug.h"
+#include "corekit/test_switches.h"
 #include "platform/text.h"
 
 namespace nv::updater {
 
 int ShowMessageBox(HWND owner, const std::string& caption, const std::string& text, unsigned type,
                    int unattendedAnswer) {
-  wchar_t value[8] = {};
-  if (::GetEnvironmentVariableW(L"NV_NO_MESSAGEBOX", value, 8) == 1 && value[0] == L'1') {
+  if (nv::corekit::UnattendedMessageBoxes()) {
     CDebug::dprintf("MessageBox(%s): %s\n", caption.c_str(), text.c_str());
     return unattendedAnswer;
   }

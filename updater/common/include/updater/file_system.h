@@ -42,6 +42,9 @@ class IFileSystem {
   // One level; an existing folder counts as success.
   virtual bool CreateDirectory(const std::string& path) noexcept = 0;
   virtual bool Exists(const std::string& path) noexcept = 0;
+  // True when nothing is at `path` or a plain disk file is; false for a folder, a link or
+  // junction, a device, a pipe, or anything that cannot be looked at.  What a replace may overwrite.
+  virtual bool IsReplaceableTarget(const std::string& path) noexcept = 0;
   // Makes `path` anew as a folder only SYSTEM and Administrators may write (natively: only its
   // owner): a link or junction there is refused and left alone; a plain folder there is emptied
   // of its files and removed first (a subfolder in it is refused).  False on any refusal.

@@ -35,7 +35,7 @@ std::string StagedNameKey(std::string_view name);
 bool NamesMayAlias(std::string_view a, std::string_view b);
 
 // An absolute path ("C:\..." or "\\server\share\..." on Windows, "/..." on POSIX) without "."
-// or ".." components and without control characters.
+// or ".." components and without control characters; on Windows no component is a device name.
 bool IsSafeAbsolutePath(std::string_view path, PathStyle style) noexcept;
 
 // Blanks, tabs, CR and LF removed from both ends.

@@ -10,6 +10,7 @@
 #include "corekit/os_version.h"
 #include "corekit/psapi.h"
 #include "corekit/registry.h"
+#include "corekit/test_switches.h"
 #include "finisher_run.h"
 #include "platform/text.h"
 #include "platform/win32_handles.h"
@@ -19,10 +20,7 @@ namespace {
 
 using namespace nv::updater;
 
-bool Unattended() {
-  wchar_t value[8] = {};
-  return ::GetEnvironmentVariableW(L"NV_NO_MESSAGEBOX", value, 8) == 1 && value[0] == L'1';
-}
+bool Unattended() { return nv::corekit::UnattendedMessageBoxes(); }
 
 int Box(HWND owner, const std::string& caption, const std::string& text, UINT type, int unattendedAnswer) {
   if (Unattended()) {
