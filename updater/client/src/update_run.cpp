@@ -331,7 +331,14 @@ class Run {
       m_s.settings.Audit("update from " + m_request.serverName + " (" + m_request.endpoint.address +
                          ") handed over NOT VERIFIED (no update key configured): " + names);
     }
-    if (restartTray) m_s.actions.SendCommandToTray();
+    if (restartTray) {
+      m_s.actions.SendCommandToTray();
+      // Its files stay in use until it has ended; continue would find them busy.
+      if (!m_s.actions.WaitForTrayToEnd(kTrayExitLimitMs)) {
+        CDebug::dprintf("Updagent: the tray program still runs after %u s; continue waits for its files\n",
+                        kTrayExitLimitMs / 1000);
+      }
+    }
     if (!m_s.actions.StartProgram(finisherCopy, FinisherParameters(m_request)))
       return Fail(m_texts.failExecute);
     return {RunEnd::kHandedOver, "", {}};

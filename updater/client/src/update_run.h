@@ -54,11 +54,18 @@ class IRunSettings {
 };
 
 // The two things the hand-over does outside the process.
+// How long Updagent waits for the tray program to end after the exit command: on network B it
+// first changes back to A, which takes seconds and may wait for DHCP.
+inline constexpr unsigned kTrayExitLimitMs = 120000;
+
 class IHandOverActions {
  public:
   virtual ~IHandOverActions() = default;
   // The exit command to the tray program, so that it closes before its files are replaced.
   virtual void SendCommandToTray() = 0;
+  // Waits up to `limitMs` for the tray program the command went to to end; true when it has
+  // (or there was none to wait for).
+  virtual bool WaitForTrayToEnd(unsigned limitMs) = 0;
   // Starts `program` with `parameters`; false when it did not start.
   virtual bool StartProgram(const std::string& program, const std::string& parameters) = 0;
 };

@@ -108,8 +108,18 @@ class Recorder final : public IRunSettings, public IHandOverActions, public IUpd
   void SetLastServerName(const std::string& name) override { lastServer = name; }
   void SetCwd(const std::string& dir) override { cwd = dir; }
   std::string UpdatePublicKey() override { return key; }
-  void SendCommandToTray() override { ++trayCommands; }
+  std::vector<std::string> handOver;  // the hand-over's steps in order
+  bool trayEnds = true;
+  void SendCommandToTray() override {
+    ++trayCommands;
+    handOver.push_back("tray command");
+  }
+  bool WaitForTrayToEnd(unsigned limitMs) override {
+    handOver.push_back("wait " + std::to_string(limitMs) + (trayEnds ? ", ended" : ", still running"));
+    return trayEnds;
+  }
   bool StartProgram(const std::string& program, const std::string& params) override {
+    handOver.push_back("start " + program);
     started = program;
     parameters = params;
     return true;
@@ -210,6 +220,9 @@ TEST_F(UpdateRunTest, NewerFilesAreStagedAndHandedOver) {
   EXPECT_EQ(m_rec.started, Installed("orgcontinue.exe"));
   EXPECT_EQ(m_rec.parameters, "Tarn Netvane-H \"C:\\N\\Netvane.exe\"");
   EXPECT_EQ(m_rec.trayCommands, 1);
+  // continue starts only once the tray program has ended.
+  EXPECT_EQ(m_rec.handOver, (std::vector<std::string>{"tray command", "wait 120000, ended",
+                                                      "start " + Installed("orgcontinue.exe")}));
   EXPECT_EQ(m_rec.lastServer, "LOCAL");
   EXPECT_EQ(m_rec.cwd, m_request.list.installedPath);
   EXPECT_EQ(m_ftp.connectedTo, m_request.endpoint);

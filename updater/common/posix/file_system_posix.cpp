@@ -118,6 +118,12 @@ class PosixFileSystem final : public IFileSystem {
     t_lastError = EPERM;
     return false;
   }
+  // No mandatory locks here: a file in use can always be replaced.
+  bool InUse(const std::string&) noexcept override { return false; }
+  bool ReplaceAtRestart(const std::string&, const std::string&) noexcept override {
+    t_lastError = ENOTSUP;
+    return false;
+  }
   bool CreatePrivateDirectory(const std::string& path) noexcept override {
     struct stat st {};
     if (::lstat(path.c_str(), &st) == 0) {

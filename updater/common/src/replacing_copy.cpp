@@ -17,7 +17,7 @@ CopyResult Failure(IFileSystem& fs, const std::string& what, const std::string& 
 CopyResult CopyReplacing(IFileSystem& fs, const std::string& source, const std::string& target,
                          size_t blockSize, PathStyle style,
                          const std::function<void(uint64_t, uint64_t)>& progress,
-                         const std::string& expectedSha256) {
+                         const std::string& expectedSha256, ReplaceWhen when) {
   auto in = fs.OpenRead(source);
   if (!in) return {CopyStatus::kSourceMissing, "cannot open " + source + ": " + fs.LastError()};
   std::unique_ptr<ISha256> hash;
@@ -70,6 +70,11 @@ CopyResult CopyReplacing(IFileSystem& fs, const std::string& source, const std::
       result = {CopyStatus::kMismatch, source + " is not the file that was downloaded and checked (SHA-256 " +
                                            Sha256Text(digest) + ", expected " + expectedSha256 + ")"};
     }
+  }
+  if (result.status == CopyStatus::kCopied && when == ReplaceWhen::kAtRestart) {
+    // The temporary stays: it is what the computer moves over the target when it next starts.
+    if (fs.ReplaceAtRestart(temporary, target)) return {CopyStatus::kScheduled, temporary};
+    result = Failure(fs, "cannot schedule the replacement of", target);
   }
   if (result.status == CopyStatus::kCopied && !fs.Replace(temporary, target)) {
     result = Failure(fs, "cannot replace", target);

@@ -38,6 +38,10 @@ class FailingFileSystem final : public IFileSystem {
   bool Remove(const std::string& path) noexcept override { return m_real.Remove(path); }
   bool CreateDirectory(const std::string& path) noexcept override { return m_real.CreateDirectory(path); }
   bool Exists(const std::string& path) noexcept override { return m_real.Exists(path); }
+  bool InUse(const std::string& path) noexcept override { return m_real.InUse(path); }
+  bool ReplaceAtRestart(const std::string& from, const std::string& to) noexcept override {
+    return m_real.ReplaceAtRestart(from, to);
+  }
   bool IsReplaceableTarget(const std::string& path) noexcept override {
     return m_real.IsReplaceableTarget(path);
   }

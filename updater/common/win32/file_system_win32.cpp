@@ -150,6 +150,28 @@ class Win32FileSystem final : public IFileSystem {
       return false;
     }
   }
+  bool InUse(const std::string& path) noexcept override {
+    try {
+      nv::win32::UniqueFile file(::CreateFileW(Wide(path).c_str(), GENERIC_WRITE,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (file) return false;
+      const DWORD error = ::GetLastError();
+      return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+    } catch (...) {
+      return false;
+    }
+  }
+  bool ReplaceAtRestart(const std::string& from, const std::string& to) noexcept override {
+    try {
+      return ::MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT) ||
+             Fail();
+    } catch (...) {
+      t_lastError = ERROR_NOT_ENOUGH_MEMORY;
+      return false;
+    }
+  }
   bool CreatePrivateDirectory(const std::string& path) noexcept override {
     try {
       const std::wstring folder = Wide(path);

@@ -34,6 +34,9 @@ FinisherReport RunFinisher(const FinisherContext& context, IFileSystem& fs, ISer
   const std::string staging = JoinPath(context.installedPath, kStagingFolderName, context.style);
   bool restart = false;
   bool shutdown = false;
+  bool shutdownAsked = false;
+  for (const auto& entry : list.entries)
+    shutdownAsked = shutdownAsked || entry.flags.find("SHUTDOWN") != std::string::npos;
   for (const auto& entry : list.entries) {
     host.StepProgress();
     host.ShowStatus("Copying " + entry.fileName + " ...");
@@ -43,8 +46,19 @@ FinisherReport RunFinisher(const FinisherContext& context, IFileSystem& fs, ISer
       host.Wait(2000);
     }
     fs.CreateDirectory(ParentDirectory(entry.targetPath, context.style));
-    const CopyResult copy = CopyReplacing(fs, JoinPath(staging, entry.fileName, context.style),
-                                          entry.targetPath, kInstallBlock, context.style, {}, entry.sha256);
+    // The program that held it (the tray program changing back to A) may still be ending.
+    unsigned waited = 0;
+    while (fs.InUse(entry.targetPath) && waited < kFreeWaitMs) {
+      host.Wait(kFreePollMs);
+      waited += kFreePollMs;
+    }
+    const bool busy = waited >= kFreeWaitMs && fs.InUse(entry.targetPath);
+    if (busy)
+      CDebug::dprintf("continue: %s still in use after %u s\n", entry.targetPath.c_str(), waited / 1000);
+    const ReplaceWhen when = busy && shutdownAsked ? ReplaceWhen::kAtRestart : ReplaceWhen::kNow;
+    const CopyResult copy =
+        CopyReplacing(fs, JoinPath(staging, entry.fileName, context.style), entry.targetPath, kInstallBlock,
+                      context.style, {}, entry.sha256, when);
     if (copy.status == CopyStatus::kSourceMissing) {
       // Nothing staged for this entry: its service stays stopped and its flags unnoted.
       CDebug::dprintf("continue: %s\n", copy.error.c_str());
@@ -52,6 +66,11 @@ FinisherReport RunFinisher(const FinisherContext& context, IFileSystem& fs, ISer
     }
     if (copy.status == CopyStatus::kCopied) {
       report.installed.push_back(entry.fileName);
+    } else if (copy.status == CopyStatus::kScheduled) {
+      CDebug::dprintf("continue: %s replaces %s when the computer next starts\n", copy.error.c_str(),
+                      entry.targetPath.c_str());
+      report.scheduled.push_back(entry.fileName);
+      host.ReportReplacedAtRestart(entry.fileName);
     } else {
       CDebug::dprintf("continue: %s\n", copy.error.c_str());
       report.failed.push_back(entry.fileName);

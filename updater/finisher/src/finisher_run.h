@@ -12,6 +12,9 @@
 namespace nv::updater {
 
 inline constexpr size_t kInstallBlock = 61440;
+// How long continue waits for a target that another program holds, polling every kFreePollMs.
+inline constexpr unsigned kFreeWaitMs = 30000;
+inline constexpr unsigned kFreePollMs = 500;
 
 // Maker key, product key (also the product name shown), program to restart: exactly three.
 struct FinisherArguments {
@@ -45,6 +48,8 @@ class IFinisherHost {
   virtual bool ProgramRuns(const std::string& path) = 0;
   // A copy that failed: the old file stays in place and the user is told.
   virtual void ReportCopyFailure(const std::string& fileName, const std::string& error) = 0;
+  // A file still in use when the computer is to restart: replaced when it next starts.
+  virtual void ReportReplacedAtRestart(const std::string& fileName) = 0;
 };
 
 struct FinisherContext {
@@ -60,6 +65,7 @@ struct FinisherReport {
   bool listFound = false;
   std::vector<std::string> installed;  // file names copied
   std::vector<std::string> failed;     // file names whose copy failed or whose bytes changed
+  std::vector<std::string> scheduled;  // in use, SHUTDOWN asked: replaced when the computer starts
   std::vector<std::string> refused;    // list lines refused by the path rules
   bool restartedProgram = false;
   bool programRanAlready = false;  // RESTART asked while the program runs: not started twice

@@ -38,29 +38,55 @@ class Recorder final : public IServiceControl, public IFinisherHost {
   void ReportCopyFailure(const std::string& file, const std::string&) override {
     calls.push_back("failed " + file);
   }
+  void ReportReplacedAtRestart(const std::string& file) override { calls.push_back("at restart " + file); }
 };
 
-// The real file system, with writes into temporaries that fail after `budget` bytes.
+// The real file system, with writes into temporaries that fail after `budget` bytes, and targets
+// that another program holds as Windows does: `held` answers InUse for that many more questions
+// (-1: for good), and meanwhile a replace over it fails with the sharing violation.  A replace at
+// restart needs an administrator, as the real call does (it writes the session manager's key).
 class FullDisk final : public IFileSystem {
  public:
   long long budget = -1;
+  std::map<std::string, int> held;
+  bool administrator = true;
+  std::vector<std::pair<std::string, std::string>> atRestart;
+  bool InUse(const std::string& p) noexcept override {
+    auto it = held.find(p);
+    if (it == held.end() || it->second == 0) return false;
+    if (it->second > 0) --it->second;
+    return true;
+  }
+  bool ReplaceAtRestart(const std::string& f, const std::string& t) noexcept override {
+    if (!administrator) return m_error = "Access is denied.", false;
+    atRestart.emplace_back(f, t);
+    return true;
+  }
+  bool IsReplaceableTarget(const std::string& p) noexcept override { return Real().IsReplaceableTarget(p); }
   std::unique_ptr<IReadFile> OpenRead(const std::string& p) noexcept override { return Real().OpenRead(p); }
   std::unique_ptr<IWriteFile> Create(const std::string& p) noexcept override { return Real().Create(p); }
   std::unique_ptr<IWriteFile> CreateTemporary(const std::string& dir, std::string& path) noexcept override {
     auto inner = Real().CreateTemporary(dir, path);
     return inner ? std::make_unique<Writer>(std::move(inner), budget) : nullptr;
   }
-  bool Replace(const std::string& f, const std::string& t) noexcept override { return Real().Replace(f, t); }
+  bool Replace(const std::string& f, const std::string& t) noexcept override {
+    auto it = held.find(t);
+    if (it != held.end() && it->second != 0) {
+      m_error = "The process cannot access the file because it is being used by another process.";
+      return false;
+    }
+    return Real().Replace(f, t);
+  }
   bool Remove(const std::string& p) noexcept override { return Real().Remove(p); }
   bool CreateDirectory(const std::string& p) noexcept override { return Real().CreateDirectory(p); }
   bool Exists(const std::string& p) noexcept override { return Real().Exists(p); }
-  bool IsReplaceableTarget(const std::string& p) noexcept override { return Real().IsReplaceableTarget(p); }
   bool CreatePrivateDirectory(const std::string& p) noexcept override {
     return Real().CreatePrivateDirectory(p);
   }
-  std::string LastError() const override { return "There is not enough space on the disk."; }
+  std::string LastError() const override { return m_error; }
 
  private:
+  std::string m_error = "There is not enough space on the disk.";
   static IFileSystem& Real() { return NativeFileSystem(); }
   class Writer final : public IWriteFile {
    public:
@@ -248,6 +274,62 @@ TEST_F(FinisherRunTest, AStagedFileChangedAfterItsCheckIsNotInstalled) {
   ASSERT_EQ(report.refused.size(), 2u);
   EXPECT_NE(report.refused[0].find("earlier line's staged file"), std::string::npos);
   EXPECT_NE(report.refused[1].find("no SHA-256"), std::string::npos);
+}
+
+TEST_F(FinisherRunTest, FilesInUseAreWaitedForThenReplacedOrScheduledForTheNextStart) {
+  const int waitLimit = static_cast<int>(kFreeWaitMs / kFreePollMs);
+  const struct {
+    const char* name;
+    int heldFor;  // InUse answers; -1: held for good
+    std::string flags;
+    bool administrator;
+    const char* outcome;  // "installed", "failed" or "at restart"
+    int waits;
+  } cases[] = {
+      {"freed while continue waits", 3, "RESTART", true, "installed", 3},
+      {"held for good, no restart of the computer", -1, "RESTART", true, "failed", waitLimit},
+      {"held for good, SHUTDOWN", -1, "SHUTDOWN", true, "at restart", waitLimit},
+      {"held for good, SHUTDOWN, the scheduling refused", -1, "SHUTDOWN", false, "failed", waitLimit},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    m_rec.calls.clear();
+    const std::string old = "MZ old tray program";
+    Write(Target("Netvane.exe"), old);
+    Stage("Netvane.exe", "MZ new tray program");
+    HandOver({{"Netvane.exe", Target("Netvane.exe"), c.flags}});
+    FullDisk fs;
+    fs.held[Target("Netvane.exe")] = c.heldFor;
+    fs.administrator = c.administrator;
+    const FinisherReport report = RunFinisher(m_context, fs, m_rec, m_rec);
+
+    EXPECT_EQ(std::count(m_rec.calls.begin(), m_rec.calls.end(), "wait " + std::to_string(kFreePollMs)),
+              c.waits);
+    const std::string outcome = c.outcome;
+    EXPECT_EQ(Read(Target("Netvane.exe")), outcome == "installed" ? "MZ new tray program" : old);
+    EXPECT_EQ(report.installed.size(), outcome == "installed" ? 1u : 0u);
+    EXPECT_EQ(report.failed.size(), outcome == "failed" ? 1u : 0u);
+    EXPECT_EQ(std::count(m_rec.calls.begin(), m_rec.calls.end(), "failed Netvane.exe"), outcome == "failed");
+    EXPECT_EQ(std::count(m_rec.calls.begin(), m_rec.calls.end(), "at restart Netvane.exe"),
+              outcome == "at restart");
+    std::vector<std::string> temporaries;
+    for (const auto& e : stdfs::directory_iterator(m_root / "Netvane")) {
+      if (e.is_regular_file() && e.path().filename() != "Netvane.exe")
+        temporaries.push_back(e.path().string());
+    }
+    if (outcome == "at restart") {
+      // The checked bytes wait beside the target for the computer's next start.
+      EXPECT_EQ(report.scheduled, (std::vector<std::string>{"Netvane.exe"}));
+      ASSERT_EQ(fs.atRestart.size(), 1u);
+      EXPECT_EQ(fs.atRestart[0].second, Target("Netvane.exe"));
+      ASSERT_EQ(temporaries, (std::vector<std::string>{fs.atRestart[0].first}));
+      EXPECT_EQ(Read(temporaries[0]), "MZ new tray program");
+      stdfs::remove(temporaries[0]);
+    } else {
+      EXPECT_TRUE(report.scheduled.empty());
+      EXPECT_TRUE(temporaries.empty()) << temporaries.front();
+    }
+  }
 }
 
 TEST_F(FinisherRunTest, AnEmptyOrRelativeInstallationFolderInstallsNothing) {

@@ -42,6 +42,7 @@ class Recorder final : public IRunSettings, public IHandOverActions, public IUpd
   void SetInstalledSequence(uint32_t) override {}
   void Audit(const std::string&) override {}
   void SendCommandToTray() override {}
+  bool WaitForTrayToEnd(unsigned) override { return true; }
   bool StartProgram(const std::string& program, const std::string&) override {
     started = program;
     return true;

@@ -96,19 +96,6 @@ void SetRegistry(const std::wstring& subkey, const std::wstring& name, DWORD val
   ::RegCloseKey(key);
 }
 
-int g_trayCommands = 0;
-// Run when the exit command arrives: everything is staged and checked by then, and continue has
-// not copied yet (it waits a second).
-std::function<void()> g_onTrayCommand;
-
-LRESULT CALLBACK TrayProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_COMMAND && LOWORD(wParam) == kExitCommand) {
-    ++g_trayCommands;
-    if (g_onTrayCommand) g_onTrayCommand();
-  }
-  return ::DefWindowProcW(hwnd, message, wParam, lParam);
-}
-
 class UpdagentE2E : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -148,21 +135,42 @@ class UpdagentE2E : public ::testing::Test {
     SetRegistry(std::wstring(kProductKey) + L"\\Update\\ServerList", L"LOCAL", L"user:pw:127.0.0.1");
     SetRegistry(std::wstring(kProductKey) + L"\\Update\\ServerList", L"PLAIN", L"no colon here");
     SetRegistry(std::wstring(kProductKey) + L"\\Update\\ServerNum", L"Count", 2);
-
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = TrayProcedure;
-    wc.hInstance = ::GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"NvE2ETray";
-    ::RegisterClassW(&wc);
-    m_tray = ::CreateWindowW(wc.lpszClassName, L"tray", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
-                             wc.hInstance, nullptr);
-    g_trayCommands = 0;
-    g_onTrayCommand = nullptr;
   }
 
+  // The stand-in tray program (tray_standin.exe), a process of its own as the real one is: Updagent
+  // waits for it to end. On the exit command it holds `hold` (if any) for `holdMs`, then ends.
+  void StartTray(const std::wstring& hold = L"", int holdMs = 0) {
+    StopTray();
+    ::DeleteFileW((m_base + L"\\tray-window.txt").c_str());
+    ::DeleteFileW((m_base + L"\\tray-command.txt").c_str());
+    std::wstring command =
+        L"\"" + BuildFolder() + L"\\tray_standin.exe\" \"" + m_base + L"\" " + std::to_wstring(kExitCommand);
+    if (!hold.empty()) command += L" \"" + hold + L"\" " + std::to_wstring(holdMs);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    ASSERT_TRUE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                                 &m_trayProcess));
+    ::CloseHandle(m_trayProcess.hThread);
+    ASSERT_TRUE(WaitUntil([&] { return !ReadFile(m_base + L"\\tray-window.txt").empty(); }, 20000));
+    m_tray =
+        reinterpret_cast<HWND>(static_cast<uintptr_t>(std::stoull(ReadFile(m_base + L"\\tray-window.txt"))));
+  }
+  void StopTray() {
+    if (m_trayProcess.hProcess == nullptr) return;
+    if (::WaitForSingleObject(m_trayProcess.hProcess, 0) != WAIT_OBJECT_0)
+      ::TerminateProcess(m_trayProcess.hProcess, 9);
+    ::CloseHandle(m_trayProcess.hProcess);
+    m_trayProcess.hProcess = nullptr;
+    m_tray = nullptr;
+  }
+  bool TrayRuns() const {
+    return m_trayProcess.hProcess != nullptr &&
+           ::WaitForSingleObject(m_trayProcess.hProcess, 0) == WAIT_TIMEOUT;
+  }
+  bool TrayCommanded() const { return Exists(m_base + L"\\tray-command.txt"); }
+
   void TearDown() override {
-    g_onTrayCommand = nullptr;
-    if (m_tray) ::DestroyWindow(m_tray);
+    StopTray();
     ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kProductKey);
     ::DeleteFileW(m_systemFile.c_str());
     // The finisher may still be closing: its files go once it has.
@@ -224,6 +232,7 @@ class UpdagentE2E : public ::testing::Test {
     ::CloseHandle(m_process.hThread);
   }
   void StartUpdagent(const std::wstring& extraEnvironment = L"") {
+    if (!TrayRuns()) StartTray();
     LaunchUpdagent(extraEnvironment);
     ASSERT_TRUE(WaitUntil([&] { return (m_dialog = FindDialog()) != nullptr; }, 30000)) << "no update dialog";
   }
@@ -313,6 +322,7 @@ class UpdagentE2E : public ::testing::Test {
 
   std::wstring m_serverDir, m_ftpLog, m_port, m_base, m_install, m_systemFile, m_trace;
   HWND m_tray = nullptr;
+  PROCESS_INFORMATION m_trayProcess{};
   HWND m_dialog = nullptr;
   PROCESS_INFORMATION m_process{};
   int m_runs = 0;
@@ -407,19 +417,22 @@ TEST_F(UpdagentE2E, DialogRunsAgainstARealServerThenTheFinisherInstalls) {
     Serve(L"t.dll", "new t");
     const std::string oldT = "MZ the installed t.dll, no version resource";
     WriteFile(m_install + L"\\t.dll", oldT);
-    // Someone swaps a staged file after it was downloaded and hashed.
-    bool tampered = false;
-    g_onTrayCommand = [&] {
-      WriteFile(m_install + L"\\UpdateTemp\\t.dll", "MZ planted");
-      tampered = true;
-    };
     Serve(L"b.dll", "must not be fetched");
     Serve(L"nvupdtest-c.dll", "system file");
     Serve(L"x.exe", "escaped");
+    // The tray program keeps a.dll in use for 3 s after the exit command, as it does while it
+    // changes back to network A: Updagent waits for it to end before continue starts.
+    StartTray(m_install + L"\\a.dll", 3000);
     StartUpdagent();
     Press(IDC_UPDATE_START);
+    // Someone swaps a staged file after it was downloaded and hashed (while the tray program ends).
+    ASSERT_TRUE(WaitUntil([&] { return TrayCommanded(); }, 60000));
+    WriteFile(m_install + L"\\UpdateTemp\\t.dll", "MZ planted");
     EXPECT_EQ(WaitForExit(60000), 0u);
-    EXPECT_TRUE(WaitUntil([&] { return g_trayCommands > 0; }, 5000));
+    EXPECT_TRUE(TraceHas("Updagent: the tray program ended after")) << ReadFile(m_trace);
+    EXPECT_LT(ReadFile(m_trace).find("the tray program ended after"),
+              ReadFile(m_trace).find("Updagent: open "))
+        << "continue started before the tray program ended";
     EXPECT_TRUE(TraceHas("no update key configured, the update is not verified"));
     EXPECT_TRUE(WaitUntil([&] { return Exists(m_install + L"\\restarted.txt"); }, 30000))
         << "program not restarted";
@@ -427,7 +440,6 @@ TEST_F(UpdagentE2E, DialogRunsAgainstARealServerThenTheFinisherInstalls) {
     EXPECT_EQ(ReadFile(m_install + L"\\a.dll"), newA);
     EXPECT_EQ(ReadFile(m_install + L"\\b.dll"), oldB);
     EXPECT_EQ(ReadFile(m_systemFile), "system file");
-    ASSERT_TRUE(tampered);
     EXPECT_EQ(ReadFile(m_install + L"\\t.dll"), oldT) << "a changed staged file was installed";
     EXPECT_TRUE(
         WaitForTrace("MessageBox(Netvane-H): t.dll could not be installed; the installed file was kept."));

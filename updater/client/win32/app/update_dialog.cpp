@@ -11,6 +11,7 @@
 #include "message_box.h"
 #include "nvres/nvres_ids.h"
 #include "platform/text.h"
+#include "platform/win32_handles.h"
 #include "server_dialog.h"
 
 namespace nv::updater {
@@ -91,8 +92,21 @@ class ShellHandOver final : public IHandOverActions {
  public:
   ShellHandOver(HWND tray, int command) : m_tray(tray), m_command(command) {}
   void SendCommandToTray() override {
-    CDebug::dprintf("Updagent: command %d to the tray program\n", m_command);
+    // The process is held before the command goes, so that its end is seen however soon it comes.
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(m_tray, &pid);
+    if (pid != 0 && pid != ::GetCurrentProcessId())
+      m_trayProcess.reset(::OpenProcess(SYNCHRONIZE, FALSE, pid));
+    CDebug::dprintf("Updagent: command %d to the tray program (process %lu)\n", m_command, pid);
     ::PostMessageW(m_tray, WM_COMMAND, MAKEWPARAM(m_command, 0), 0);
+  }
+  bool WaitForTrayToEnd(unsigned limitMs) override {
+    if (!m_trayProcess) return true;
+    const ULONGLONG start = ::GetTickCount64();
+    const bool ended = ::WaitForSingleObject(m_trayProcess.get(), limitMs) == WAIT_OBJECT_0;
+    CDebug::dprintf("Updagent: the tray program %s after %llu ms\n", ended ? "ended" : "still runs",
+                    static_cast<unsigned long long>(::GetTickCount64() - start));
+    return ended;
   }
   bool StartProgram(const std::string& program, const std::string& parameters) override {
     const std::wstring file = nv::text::Widen(program);
@@ -107,6 +121,7 @@ class ShellHandOver final : public IHandOverActions {
  private:
   HWND m_tray;
   int m_command;
+  nv::win32::UniqueKernelHandle m_trayProcess;
 };
 
 }  // namespace

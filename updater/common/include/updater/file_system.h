@@ -45,6 +45,12 @@ class IFileSystem {
   // True when nothing is at `path` or a plain disk file is; false for a folder, a link or
   // junction, a device, a pipe, or anything that cannot be looked at.  What a replace may overwrite.
   virtual bool IsReplaceableTarget(const std::string& path) noexcept = 0;
+  // True while another program holds the file so that it cannot be replaced (on Windows: open
+  // without write sharing, or a running program's image); false when it is free or absent.
+  virtual bool InUse(const std::string& path) noexcept = 0;
+  // Moves `from` over `to` when the computer next starts (Windows, administrators only: the
+  // request is stored for the session manager); false when it could not be scheduled.
+  virtual bool ReplaceAtRestart(const std::string& from, const std::string& to) noexcept = 0;
   // Makes `path` anew as a folder only SYSTEM and Administrators may write (natively: only its
   // owner): a link or junction there is refused and left alone; a plain folder there is emptied
   // of its files and removed first (a subfolder in it is refused).  False on any refusal.

@@ -16,7 +16,10 @@ enum class CopyStatus {
   kSourceMissing,  // the source could not be opened
   kFailed,         // reading, writing, flushing or replacing failed; the target is untouched
   kMismatch,       // the bytes copied are not those of the expected SHA-256; the target is untouched
+  kScheduled,      // checked and written beside the target, which it replaces when the computer next starts
 };
+
+enum class ReplaceWhen { kNow, kAtRestart };
 
 struct CopyResult {
   CopyStatus status = CopyStatus::kFailed;
@@ -30,6 +33,6 @@ struct CopyResult {
 CopyResult CopyReplacing(IFileSystem& fs, const std::string& source, const std::string& target,
                          size_t blockSize, PathStyle style,
                          const std::function<void(uint64_t, uint64_t)>& progress = {},
-                         const std::string& expectedSha256 = {});
+                         const std::string& expectedSha256 = {}, ReplaceWhen when = ReplaceWhen::kNow);
 
 }  // namespace nv::updater

@@ -82,6 +82,10 @@ class FinisherDialog final : public IFinisherHost {
         fileName + " could not be installed; the installed file was kept.\n" + error,
         MB_OK | MB_ICONEXCLAMATION, IDOK);
   }
+  void ReportReplacedAtRestart(const std::string& fileName) override {
+    Box(m_hwnd, m_args.productName, fileName + " is still in use: it will be replaced when Windows restarts.",
+        MB_OK | MB_ICONINFORMATION, IDOK);
+  }
 
  private:
   static INT_PTR CALLBACK Procedure(HWND hwnd, UINT message, WPARAM, LPARAM lParam) {
