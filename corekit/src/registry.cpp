@@ -209,6 +209,9 @@ int CRegistry::DeleteKey(const char* path) noexcept {
 
 int32_t CRegistry::DeleteKeyTree(RegKey parent, const std::string& name, int depth) noexcept {
   if (depth > kMaxTreeDepth) return err::kInvalidParameter;
+  // A link goes by itself: following it would empty a key outside the tree (anywhere in HKLM).
+  bool link = false;
+  if (const int32_t code = m_Api->DeleteIfLink(parent, name.c_str(), &link); code != 0 || link) return code;
   RegKey key = nullptr;
   int32_t code = m_Api->OpenKey(parent, name.c_str(), permissionAllAccess, &key);
   if (code != 0) return code;

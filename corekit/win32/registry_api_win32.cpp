@@ -145,6 +145,31 @@ class Win32Registry final : public RegistryApi {
     });
   }
 
+  int32_t DeleteIfLink(RegKey parent, const char* name, bool* deleted) noexcept override {
+    if (!name || !*name || !deleted) return err::kInvalidParameter;
+    *deleted = false;
+    return Guard([&]() -> int32_t {
+      WideArg wname(name);
+      HKEY raw = nullptr;
+      // The key itself, not where it points: REG_OPTION_OPEN_LINK.
+      LONG code = ::RegOpenKeyExW(parent, wname.get(), REG_OPTION_OPEN_LINK, KEY_QUERY_VALUE | DELETE, &raw);
+      if (code == ERROR_FILE_NOT_FOUND) return 0;
+      if (code != ERROR_SUCCESS) return static_cast<int32_t>(code);
+      nv::win32::UniqueKey key(raw);
+      DWORD type = 0;
+      code = ::RegQueryValueExW(key.get(), L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr);
+      if (code != ERROR_SUCCESS || type != REG_LINK) return 0;
+      // RegDeleteKey opens the name again and would follow the link; the handle deletes the link.
+      using NtDeleteKeyFn = LONG(NTAPI*)(HANDLE);
+      const auto deleteKey = reinterpret_cast<NtDeleteKeyFn>(
+          reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtDeleteKey")));
+      if (deleteKey == nullptr) return err::kNotSupported;
+      if (deleteKey(key.get()) != 0) return ERROR_ACCESS_DENIED;
+      *deleted = true;
+      return 0;
+    });
+  }
+
   int32_t EnumKey(RegKey key, uint32_t index, char* name, uint32_t* nameLen, char* cls, uint32_t* classLen,
                   uint64_t* lastWrite) noexcept override {
     if (!name || !nameLen || (cls && !classLen)) return err::kInvalidParameter;

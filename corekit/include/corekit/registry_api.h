@@ -64,8 +64,16 @@ class COREKIT_API RegistryApi {
   virtual int32_t SetValue(RegKey key, const char* name, uint32_t type, const uint8_t* data,
                            uint32_t size) noexcept = 0;
   virtual int32_t DeleteValue(RegKey key, const char* name) noexcept = 0;
-  // Deletes a key that has no subkeys (5 when it has some).
+  // Deletes a key that has no subkeys (5 when it has some).  On a link key Windows would delete
+  // the key it points to: see DeleteIfLink.
   virtual int32_t DeleteKey(RegKey parent, const char* path) noexcept = 0;
+  // When the subkey `name` is a registry link (a symbolic-link key), deletes the link itself,
+  // never what it points to, and sets *deleted; otherwise leaves it and clears *deleted.  A store
+  // without links (the native one) has nothing to do.
+  virtual int32_t DeleteIfLink(RegKey, const char*, bool* deleted) noexcept {
+    if (deleted) *deleted = false;
+    return 0;
+  }
   virtual int32_t EnumKey(RegKey key, uint32_t index, char* name, uint32_t* nameLen, char* cls,
                           uint32_t* classLen, uint64_t* lastWrite) noexcept = 0;
   virtual int32_t EnumValue(RegKey key, uint32_t index, char* name, uint32_t* nameLen, uint32_t* type,
