@@ -74,15 +74,9 @@ RgbImage OwnDrawing(HWND window, int width, int height) {
   HDC source = ::GetWindowDC(window);
   if (source == nullptr) return image;
   HDC memory = ::CreateCompatibleDC(source);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;  // rows from the top
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HBITMAP bitmap = ::CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  const DibSection dib = MakeDibSection(reinterpret_cast<std::uintptr_t>(memory), width, height);
+  const auto bitmap = reinterpret_cast<HBITMAP>(dib.bitmap);
+  const void* bits = dib.pixels;
   if (bitmap != nullptr && bits != nullptr) {
     HGDIOBJ old = ::SelectObject(memory, bitmap);
     if (::BitBlt(memory, 0, 0, width, height, source, 0, 0, SRCCOPY)) {
@@ -104,22 +98,6 @@ RgbImage OwnDrawing(HWND window, int width, int height) {
   return image;
 }
 
-// Runs a Linux command line through /bin/sh and waits for `done` to appear (Wine cannot wait for
-// a Linux program).
-bool RunShell(const std::string& script, const std::string& done, const ScreenshotOptions& options) {
-  std::wstring command = nv::text::Widen("/bin/sh -c \"" + script + "\"");
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process))
-    return false;
-  ::CloseHandle(process.hProcess);
-  ::CloseHandle(process.hThread);
-  for (int i = 0; i < 600 && !Exists(done); ++i) Settle(options, 1);
-  return Exists(done);
-}
-
 std::string ReadFile(const std::string& unixPath) {
   std::ifstream in(WinePath(unixPath).c_str(), std::ios::binary);
   std::ostringstream bytes;
@@ -128,6 +106,54 @@ std::string ReadFile(const std::string& unixPath) {
 }
 
 }  // namespace
+
+bool RunLinuxShell(const std::string& script, const std::string& doneUnixPath,
+                   const std::function<void()>& pump, int limitMs) {
+  // One argument for /bin/sh: Wine splits the command line by the Windows rules before it starts a
+  // Linux program, and under those only a quote needs a backslash inside quotes.
+  std::string quoted = "\"";
+  for (char c : script) {
+    if (c == '"') quoted += '\\';
+    quoted += c;
+  }
+  std::wstring command = nv::text::Widen("/bin/sh -c " + quoted + "\"");
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
+    return false;
+  ::CloseHandle(process.hProcess);
+  ::CloseHandle(process.hThread);
+  for (const DWORD start = ::GetTickCount(); !Exists(doneUnixPath);) {
+    if (static_cast<int>(::GetTickCount() - start) > limitMs) return false;
+    if (pump) {
+      pump();
+    } else {
+      PumpThisThread();
+    }
+    ::Sleep(50);
+  }
+  return true;
+}
+
+DibSection MakeDibSection(std::uintptr_t dc, int width, int height) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;  // rows from the top
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  const HBITMAP bitmap =
+      ::CreateDIBSection(reinterpret_cast<HDC>(dc), &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (bitmap == nullptr || bits == nullptr) {
+    if (bitmap != nullptr) ::DeleteObject(bitmap);
+    return {};
+  }
+  return {reinterpret_cast<std::uintptr_t>(bitmap), static_cast<uint32_t*>(bits)};
+}
 
 std::string ScreenshotFolder() {
   const std::string dir = Env(L"NV_TEST_ARTIFACT_DIR");
@@ -176,7 +202,7 @@ Screenshot TakeWindowScreenshot(std::uintptr_t handle, const ScreenshotOptions& 
                              " png:'" + part + "' && /usr/bin/convert png:'" + part + "' -depth 8 rgb:'" +
                              raw + "'; touch '" + done + "'";
   const RgbImage drawn = OwnDrawing(window, width, height);
-  if (!RunShell(script, done, options) || !Exists(part)) {
+  if (!RunLinuxShell(script, done, options.pump) || !Exists(part)) {
     shot.why = "ImageMagick's import made no picture of the display";
     return shot;
   }
@@ -220,7 +246,7 @@ RgbImage ReadPicture(const std::string& unixPath) {
                              "' && /usr/bin/convert png:'" + unixPath + "' -depth 8 rgb:'" + raw +
                              "'; touch '" + done + "'";
   RgbImage image;
-  if (RunShell(script, done, ScreenshotOptions{})) {
+  if (RunLinuxShell(script, done, nullptr)) {
     std::istringstream dimensions(ReadFile(size));
     int width = 0, height = 0;
     dimensions >> width >> height;
@@ -304,14 +330,9 @@ namespace {
 std::vector<uint32_t> Drawn(HDC dc, wchar_t c) {
   constexpr int kSize = 48;
   std::vector<uint32_t> pixels(kSize * kSize);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = kSize;
-  info.bmiHeader.biHeight = -kSize;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  HBITMAP bitmap = ::CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  const DibSection dib = MakeDibSection(reinterpret_cast<std::uintptr_t>(dc), kSize, kSize);
+  const auto bitmap = reinterpret_cast<HBITMAP>(dib.bitmap);
+  const uint32_t* bits = dib.pixels;
   if (bitmap == nullptr) return pixels;
   const HGDIOBJ old = ::SelectObject(dc, bitmap);
   RECT all{0, 0, kSize, kSize};

@@ -4,23 +4,11 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/testing/screenshot.h"
 #include "platform/text.h"
 
 namespace nv::app::testing {
 namespace {
-
-std::string ReadShared(const std::wstring& path) {
-  HANDLE file =
-      ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return {};
-  std::string bytes;
-  char buffer[4096];
-  DWORD got = 0;
-  while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
-  ::CloseHandle(file);
-  return bytes;
-}
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -34,17 +22,6 @@ std::vector<std::string> Lines(const std::string& text) {
     start = end + 1;
   }
   return lines;
-}
-
-// One argument of a Windows command line: Wine splits it by the Windows rules before it starts a
-// Linux program, and under those only a quote needs a backslash inside quotes.
-std::string QuotedArgument(const std::string& text) {
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '"') out += '\\';
-    out += c;
-  }
-  return out + "\"";
 }
 
 void RemoveTree(const std::wstring& path) {
@@ -89,6 +66,19 @@ void RemoveProductTraces() {
 }
 
 }  // namespace
+
+std::string ReadShared(const std::wstring& path) {
+  HANDLE file =
+      ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return {};
+  std::string bytes;
+  char buffer[4096];
+  DWORD got = 0;
+  while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+  ::CloseHandle(file);
+  return bytes;
+}
 
 bool WaitUntil(const std::function<bool()>& done, int limitMs) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
@@ -337,16 +327,9 @@ bool TakeScreenshot(const std::string& unixPath, const std::string& desktopTitle
   const std::string script = "id=$(xdotool search --name '" + desktopTitle + "' 2>/dev/null | head -n 1); " +
                              "/usr/bin/import -window \"${id:-root}\" png:'" + unixPath + ".part' && mv '" +
                              unixPath + ".part' '" + unixPath + "'";
-  std::wstring command = nv::text::Widen("/bin/sh -c " + QuotedArgument(script));
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process))
-    return false;
-  ::CloseHandle(process.hProcess);
-  ::CloseHandle(process.hThread);
-  return WaitUntil([&] { return ::GetFileAttributesW(winPath.c_str()) != INVALID_FILE_ATTRIBUTES; }, limitMs);
+  // The test's own windows need no painting meanwhile.
+  return nv::testing::RunLinuxShell(
+      script, unixPath, [] {}, limitMs);
 }
 
 }  // namespace nv::app::testing

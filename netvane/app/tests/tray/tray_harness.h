@@ -93,6 +93,9 @@ class TrayProcess {
   PROCESS_INFORMATION m_process{};
 };
 
+// A file's bytes, read while the program may still write it; empty when it cannot be opened.
+std::string ReadShared(const std::wstring& path);
+
 // The running frame's window ("Netvane_CLASS"), waiting for it to appear.
 HWND WaitForFrame(int limitMs = 20000);
 

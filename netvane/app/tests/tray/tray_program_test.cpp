@@ -57,6 +57,45 @@ bool EventSourceRegistered() {
   return true;
 }
 
+// A tray change to network B, stopped at its log line "ID2": the program waits for the log's
+// mutex, which this object holds until Release, so requests meet a busy frame meanwhile.
+class ChangeHeldAtItsLogLine {
+ public:
+  ChangeHeldAtItsLogLine(const InstallFolder& install, const TrayProcess& tray, HWND frame) {
+    // The last change's gateway line comes a moment after its "ID%d": holding the log before it
+    // is written would stop the frame there instead of in the change.
+    WaitForGatewayLines(install);
+    m_mutex = ::CreateMutexW(nullptr, TRUE, L"NETVANE_LOG_MUTEX");
+    ::PostMessageW(frame, kWmNvChange, 0, 0);
+    m_holding = m_mutex != nullptr && tray.WaitForTrace("Change IPconfig(1)");
+  }
+  ~ChangeHeldAtItsLogLine() { Release(); }
+  ChangeHeldAtItsLogLine(const ChangeHeldAtItsLogLine&) = delete;
+  ChangeHeldAtItsLogLine& operator=(const ChangeHeldAtItsLogLine&) = delete;
+
+  bool holding() const { return m_holding; }
+  static void WaitForGatewayLines(const InstallFolder& install) {
+    WaitUntil([&] {
+      size_t changes = 0, checks = 0;
+      for (const auto& line : install.LogMessages(InstallFolder::kGatewayLines)) {
+        if (line.rfind("ID", 0) == 0) ++changes;
+        if (line.rfind("GW ", 0) == 0) ++checks;
+      }
+      return checks >= changes;
+    });
+  }
+  void Release() {
+    if (m_mutex == nullptr) return;
+    ::ReleaseMutex(m_mutex);
+    ::CloseHandle(m_mutex);
+    m_mutex = nullptr;
+  }
+
+ private:
+  HANDLE m_mutex = nullptr;
+  bool m_holding = false;
+};
+
 class TrayProgramTest : public ::testing::Test {
  protected:
   void SetUp() override { key_.WriteStandardSettings(install_.path(), SwitchPort() != 0 ? SwitchPort() : 5); }
@@ -76,6 +115,22 @@ class TrayProgramTest : public ::testing::Test {
 
   bool WaitForLog(const Log& expected, int limitMs = 20000) {
     return WaitUntil([&] { return install_.LogMessages() == expected; }, limitMs);
+  }
+
+  // Starts the program on A and holds a tray change to B at its log line; null when it could
+  // not (the test has failed then).
+  std::unique_ptr<ChangeHeldAtItsLogLine> StartAndHoldAChange(std::unique_ptr<TrayProcess>& tray) {
+    tray = StartTray();
+    if (!WaitForLog({"START", "ID1"})) {
+      ADD_FAILURE() << "no start-up change: " << tray->Trace();
+      return nullptr;
+    }
+    auto held = std::make_unique<ChangeHeldAtItsLogLine>(install_, *tray, frame_);
+    if (!held->holding()) {
+      ADD_FAILURE() << "the change was not held: " << tray->Trace();
+      return nullptr;
+    }
+    return held;
   }
 
   InstallFolder install_;
@@ -282,57 +337,16 @@ TEST_F(TrayProgramTest, SecondStartMakesTheRunningInstanceChangeAndEnds) {
   EXPECT_TRUE(has(records[1], "\"outcome\":\"changed, isolation not checked\"")) << records[1];
 }
 
-// A tray change to network B, stopped at its log line "ID2": the program waits for the log's
-// mutex, which this object holds until Release, so requests meet a busy frame meanwhile.
-class ChangeHeldAtItsLogLine {
- public:
-  ChangeHeldAtItsLogLine(const InstallFolder& install, const TrayProcess& tray, HWND frame) {
-    // The last change's gateway line comes a moment after its "ID%d": holding the log before it
-    // is written would stop the frame there instead of in the change.
-    WaitForGatewayLines(install);
-    m_mutex = ::CreateMutexW(nullptr, TRUE, L"NETVANE_LOG_MUTEX");
-    ::PostMessageW(frame, kWmNvChange, 0, 0);
-    m_holding = m_mutex != nullptr && tray.WaitForTrace("Change IPconfig(1)");
-  }
-  ~ChangeHeldAtItsLogLine() { Release(); }
-  ChangeHeldAtItsLogLine(const ChangeHeldAtItsLogLine&) = delete;
-  ChangeHeldAtItsLogLine& operator=(const ChangeHeldAtItsLogLine&) = delete;
-
-  bool holding() const { return m_holding; }
-  static void WaitForGatewayLines(const InstallFolder& install) {
-    WaitUntil([&] {
-      size_t changes = 0, checks = 0;
-      for (const auto& line : install.LogMessages(InstallFolder::kGatewayLines)) {
-        if (line.rfind("ID", 0) == 0) ++changes;
-        if (line.rfind("GW ", 0) == 0) ++checks;
-      }
-      return checks >= changes;
-    });
-  }
-  void Release() {
-    if (m_mutex == nullptr) return;
-    ::ReleaseMutex(m_mutex);
-    ::CloseHandle(m_mutex);
-    m_mutex = nullptr;
-  }
-
- private:
-  HANDLE m_mutex = nullptr;
-  bool m_holding = false;
-};
-
 TEST_F(TrayProgramTest, SecondStartWhileAChangeRunsIsDropped) {
   NeedSwitch();
-  auto tray = StartTray();
-  ASSERT_TRUE(WaitForLog({"START", "ID1"}));
-
-  ChangeHeldAtItsLogLine held(install_, *tray, frame_);
-  ASSERT_TRUE(held.holding()) << tray->Trace();
+  std::unique_ptr<TrayProcess> tray;
+  const auto held = StartAndHoldAChange(tray);
+  ASSERT_TRUE(held);
 
   TrayProcess second(install_);
   ASSERT_TRUE(second.WaitForTrace("Second start: asking the running instance to change network"));
   EXPECT_FALSE(second.Wait(500).has_value()) << "the second start must wait for the busy instance";
-  held.Release();
+  held->Release();
 
   EXPECT_EQ(second.Wait(), kExitSecondInstance);
   ASSERT_TRUE(tray->WaitForTrace("OnTrayChange End"));
@@ -344,11 +358,9 @@ TEST_F(TrayProgramTest, SecondStartWhileAChangeRunsIsDropped) {
 
 TEST_F(TrayProgramTest, TheProgressWindowShowsTheChangeUnderWay) {
   NeedSwitch();
-  auto tray = StartTray();
-  ASSERT_TRUE(WaitForLog({"START", "ID1"}));
-
-  ChangeHeldAtItsLogLine held(install_, *tray, frame_);
-  ASSERT_TRUE(held.holding()) << tray->Trace();
+  std::unique_ptr<TrayProcess> tray;
+  const auto held = StartAndHoldAChange(tray);
+  ASSERT_TRUE(held);
   const HWND progress = ::FindWindowW(L"#32770", L"Netvane");
   ASSERT_NE(progress, nullptr) << tray->Trace();
   DWORD owner = 0;
@@ -368,7 +380,7 @@ TEST_F(TrayProgramTest, TheProgressWindowShowsTheChangeUnderWay) {
     // The test's own display shows only this program's windows: never a blank screen.
     EXPECT_EQ(nv::testing::NearlyOneColour(nv::testing::ReadPicture(png)), "") << png;
   }
-  held.Release();
+  held->Release();
   ASSERT_TRUE(tray->WaitForTrace("OnTrayChange End"));
   EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(progress); }));  // closed when the change is over
   EXPECT_EQ(install_.LogMessages(), (Log{"START", "ID1", "ID2"}));
@@ -376,15 +388,13 @@ TEST_F(TrayProgramTest, TheProgressWindowShowsTheChangeUnderWay) {
 
 TEST_F(TrayProgramTest, CopyDataDuringAChangeIsDropped) {
   NeedSwitch();
-  auto tray = StartTray();
-  ASSERT_TRUE(WaitForLog({"START", "ID1"}));
-
-  ChangeHeldAtItsLogLine held(install_, *tray, frame_);
-  ASSERT_TRUE(held.holding()) << tray->Trace();
+  std::unique_ptr<TrayProcess> tray;
+  const auto held = StartAndHoldAChange(tray);
+  ASSERT_TRUE(held);
   const HWND frame = frame_;
   std::thread backToA([frame] { SendCopyData(frame, 1); });
   ::Sleep(500);  // the request waits until the change repaints, and is refused then
-  held.Release();
+  held->Release();
   backToA.join();
 
   ASSERT_TRUE(tray->WaitForTrace("OnTrayChange End"));
@@ -943,15 +953,9 @@ std::vector<std::string> OurLinks(nv::core::IDesktopLinks& links, const std::str
 }
 
 std::string FileBytes(const std::string& path) {
-  HANDLE file = ::CreateFileW(nv::text::Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return "(missing)";
-  std::string bytes;
-  char buffer[4096];
-  DWORD got = 0;
-  while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
-  ::CloseHandle(file);
-  return bytes;
+  const std::wstring wide = nv::text::Widen(path);
+  if (::GetFileAttributesW(wide.c_str()) == INVALID_FILE_ATTRIBUTES) return "(missing)";
+  return ReadShared(wide);
 }
 
 // Another program's "Outside.lnk" and a plain file "Inside.lnk" on the all-users desktop: changes

@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "netvane/win32/bitmap_region.h"
+#include "platform/testing/screenshot.h"
 
 namespace {
 
@@ -11,19 +12,12 @@ constexpr COLORREF kMagenta = RGB(255, 0, 255);
 
 // A 32-bit DIB section painted by `opaque(x, y)`: black where true, magenta elsewhere.
 HBITMAP MakeBitmap(int width, int height, const std::function<bool(int, int)>& opaque) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  HBITMAP bitmap = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  auto* pixels = static_cast<DWORD*>(bits);
+  const nv::testing::DibSection dib = nv::testing::MakeDibSection(0, width, height);
+  if (dib.pixels == nullptr) return nullptr;
   for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) pixels[y * width + x] = opaque(x, y) ? 0x000000 : 0xFF00FF;
+    for (int x = 0; x < width; ++x) dib.pixels[y * width + x] = opaque(x, y) ? 0x000000 : 0xFF00FF;
   }
-  return bitmap;
+  return reinterpret_cast<HBITMAP>(dib.bitmap);
 }
 
 }  // namespace

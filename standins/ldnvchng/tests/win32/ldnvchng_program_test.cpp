@@ -21,14 +21,7 @@ uint32_t SwitchPort() {
 }
 
 std::string ReadFileText(const std::wstring& path) {
-  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return {};
-  std::string text;
-  char buffer[4096];
-  DWORD got = 0;
-  while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
-  ::CloseHandle(file);
+  const std::string text = ReadShared(path);
   // The program writes Windows text lines; compare them as lines.
   std::string lines;
   for (char c : text)
@@ -111,6 +104,17 @@ class ChangeHelperProgramTest : public ::testing::Test {
     return WaitUntil([&] { return install_.LogMessages() == expected; }, limitMs);
   }
 
+  // The frame of `tray` once its start-up change to A is logged; null when it did not get there
+  // (the test has failed then).
+  HWND WaitForStartOnA(const TrayProcess& tray) {
+    const HWND frame = WaitForFrame();
+    if (frame == nullptr || !tray.WaitForTrace("Start-up done") || !WaitForLog({"START", "ID1"})) {
+      ADD_FAILURE() << "the tray program did not start on A: " << tray.Trace();
+      return nullptr;
+    }
+    return frame;
+  }
+
   InstallFolder install_;
   ProductKey key_;
 };
@@ -155,10 +159,8 @@ TEST_F(ChangeHelperProgramTest, NoArgumentStartsTheInstalledTrayProgram) {
 TEST_F(ChangeHelperProgramTest, StatusAndChangesThroughTheRunningTrayProgram) {
   if (SwitchPort() == 0) GTEST_SKIP() << "no serial switch box: run through run_tray_tests.sh";
   TrayProcess tray(install_);
-  const HWND frame = WaitForFrame();
+  const HWND frame = WaitForStartOnA(tray);
   ASSERT_NE(frame, nullptr);
-  ASSERT_TRUE(tray.WaitForTrace("Start-up done")) << tray.Trace();
-  ASSERT_TRUE(WaitForLog({"START", "ID1"})) << tray.Trace();
 
   const struct {
     const wchar_t* arguments;
@@ -200,10 +202,8 @@ TEST_F(ChangeHelperProgramTest, StatusAndChangesThroughTheRunningTrayProgram) {
 TEST_F(ChangeHelperProgramTest, ARequestDuringAChangeWaitsAndReportsTheNetworkAfterIt) {
   if (SwitchPort() == 0) GTEST_SKIP() << "no serial switch box: run through run_tray_tests.sh";
   TrayProcess tray(install_);
-  const HWND frame = WaitForFrame();
+  const HWND frame = WaitForStartOnA(tray);
   ASSERT_NE(frame, nullptr);
-  ASSERT_TRUE(tray.WaitForTrace("Start-up done")) << tray.Trace();
-  ASSERT_TRUE(WaitForLog({"START", "ID1"})) << tray.Trace();
   // The start-up change's gateway line comes a moment after its "ID1".
   WaitUntil([&] { return install_.LogMessages(InstallFolder::kGatewayLines).size() >= 3; });
 

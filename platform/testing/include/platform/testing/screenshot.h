@@ -46,6 +46,22 @@ std::string CheckHangulShown(std::uintptr_t window);
 // The pixels of a PNG file (a Unix path) as ImageMagick reads them; no pixels when it cannot.
 RgbImage ReadPicture(const std::string& unixPath);
 
+// Runs `script` with Linux's /bin/sh from a Windows test program under Wine and waits until the
+// file `doneUnixPath` exists (Wine cannot wait for a Linux program), keeping this thread's
+// windows painting with `pump` (null: this thread's messages).  False when /bin/sh could not be
+// started or the file did not come within `limitMs`.
+bool RunLinuxShell(const std::string& script, const std::string& doneUnixPath,
+                   const std::function<void()>& pump, int limitMs = 30000);
+
+// A 32-bit device-independent bitmap, rows from the top, that the caller draws into or reads:
+// `bitmap` is its HBITMAP (0 when it could not be made; the caller deletes it), `pixels` its
+// width * height pixels 0x00RRGGBB.  `dc`: an HDC it is made compatible with, or 0.
+struct DibSection {
+  std::uintptr_t bitmap = 0;
+  uint32_t* pixels = nullptr;
+};
+DibSection MakeDibSection(std::uintptr_t dc, int width, int height);
+
 // The folder screenshots go to: NV_TEST_ARTIFACT_DIR, else a folder below the temp folder (Unix paths).
 std::string ScreenshotFolder();
 
