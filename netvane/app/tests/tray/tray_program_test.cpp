@@ -133,6 +133,20 @@ class TrayProgramTest : public ::testing::Test {
     return held;
   }
 
+  // The all-users desktop and its links, with a change helper in the installation for our links
+  // to start; no folder when the desktop has none.
+  struct Desktop {
+    std::unique_ptr<nv::core::IDesktopLinks> links;
+    std::string folder;
+  };
+  Desktop AllUsersDesktop() {
+    install_.Write(L"LDNvChng.EXE", "");
+    Desktop desktop{nv::core::MakeDesktopLinks(), {}};
+    desktop.folder = desktop.links->Folder();
+    if (!desktop.folder.empty()) ::CreateDirectoryW(nv::text::Widen(desktop.folder).c_str(), nullptr);
+    return desktop;
+  }
+
   InstallFolder install_;
   ProductKey key_;
   HWND frame_ = nullptr;
@@ -890,27 +904,31 @@ TEST_F(TrayProgramTest, AfterEachChangeTheTipAndTheLogSayWhetherTheGatewayAnswer
       << tray->Trace();
 }
 
+// The links of ours (they start the installation's change helper) on the all-users desktop, by
+// file name in upper case.
+std::vector<std::string> OurLinks(nv::core::IDesktopLinks& links, const std::string& folder,
+                                  const std::string& target) {
+  std::vector<std::string> all, found;
+  links.ListLinks(folder, all);
+  for (const auto& link : all) {
+    std::string to;
+    if (links.ReadTarget(link, to) && nv::text::EqualsNoCase(to, target))
+      found.push_back(nv::text::ToUpperAscii(link.substr(folder.size() + 1)));
+  }
+  return found;
+}
+
 TEST_F(TrayProgramTest, TheDesktopShortcutFollowsTheNetworkInForce) {
   NeedSwitch();
   key_.Set(L"AdOpt", L"dwOpt", 0x05u);  // the network shortcut and the log
-  install_.Write(L"LDNvChng.EXE", "");
-  auto links = nv::core::MakeDesktopLinks();
-  const std::string folder = links->Folder();
-  ASSERT_FALSE(folder.empty());
-  ::CreateDirectoryW(nv::text::Widen(folder).c_str(), nullptr);
+  const Desktop desktop = AllUsersDesktop();
+  ASSERT_FALSE(desktop.folder.empty());
+  nv::core::IDesktopLinks* const links = desktop.links.get();
+  const std::string& folder = desktop.folder;
   const std::string target = nv::core::ShortcutTarget(Narrow(install_.path()));
   const std::string linkA = folder + "\\INTRA.lnk", linkB = folder + "\\INTER.LNK";
   const std::string other = folder + "\\Tray test other.lnk";
-  const auto ours = [&] {
-    std::vector<std::string> all, found;
-    links->ListLinks(folder, all);
-    for (const auto& link : all) {
-      std::string to;
-      if (links->ReadTarget(link, to) && nv::text::EqualsNoCase(to, target))
-        found.push_back(nv::text::ToUpperAscii(link.substr(folder.size() + 1)));
-    }
-    return found;
-  };
+  const auto ours = [&] { return OurLinks(*links, folder, target); };
   for (const auto& p : {linkA, linkB, other}) ::DeleteFileW(nv::text::Widen(p).c_str());
   ASSERT_TRUE(links->Create(linkA, target));
   ASSERT_TRUE(links->Create(other, "C:\\windows\\notepad.exe"));
@@ -938,20 +956,6 @@ TEST_F(TrayProgramTest, TheDesktopShortcutFollowsTheNetworkInForce) {
   for (const auto& p : {linkA, linkB, other}) ::DeleteFileW(nv::text::Widen(p).c_str());
 }
 
-// The links of ours (they start the installation's change helper) on the all-users desktop, by
-// file name in upper case.
-std::vector<std::string> OurLinks(nv::core::IDesktopLinks& links, const std::string& folder,
-                                  const std::string& target) {
-  std::vector<std::string> all, found;
-  links.ListLinks(folder, all);
-  for (const auto& link : all) {
-    std::string to;
-    if (links.ReadTarget(link, to) && nv::text::EqualsNoCase(to, target))
-      found.push_back(nv::text::ToUpperAscii(link.substr(folder.size() + 1)));
-  }
-  return found;
-}
-
 std::string FileBytes(const std::string& path) {
   const std::wstring wide = nv::text::Widen(path);
   if (::GetFileAttributesW(wide.c_str()) == INVALID_FILE_ATTRIBUTES) return "(missing)";
@@ -965,11 +969,10 @@ TEST_F(TrayProgramTest, FilesOfOthersAtTheNetworksNamesAreNeverTouched) {
   key_.Set(L"AdOpt", L"dwOpt", 0x05u);  // the network shortcut and the log
   key_.Set(L"AdOpt", L"szNet0", L"Inside");
   key_.Set(L"AdOpt", L"szNet1", L"Outside");
-  install_.Write(L"LDNvChng.EXE", "");
-  auto links = nv::core::MakeDesktopLinks();
-  const std::string folder = links->Folder();
-  ASSERT_FALSE(folder.empty());
-  ::CreateDirectoryW(nv::text::Widen(folder).c_str(), nullptr);
+  const Desktop desktop = AllUsersDesktop();
+  ASSERT_FALSE(desktop.folder.empty());
+  nv::core::IDesktopLinks* const links = desktop.links.get();
+  const std::string& folder = desktop.folder;
   const std::string target = nv::core::ShortcutTarget(Narrow(install_.path()));
   const std::string outside = folder + "\\Outside.lnk", inside = folder + "\\Inside.lnk";
   const std::string oursA = folder + "\\Inside (Netvane).LNK", oursB = folder + "\\Outside (Netvane).LNK";
@@ -1013,11 +1016,10 @@ TEST_F(TrayProgramTest, FilesOfOthersAtTheNetworksNamesAreNeverTouched) {
 // network in force: a copy-data change, a silent change, and leaving the program on B.
 TEST_F(TrayProgramTest, EveryKindOfChangeLeavesTrayDisplayAndShortcutOnTheNetworkInForce) {
   NeedSwitch();
-  install_.Write(L"LDNvChng.EXE", "");
-  auto links = nv::core::MakeDesktopLinks();
-  const std::string folder = links->Folder();
-  ASSERT_FALSE(folder.empty());
-  ::CreateDirectoryW(nv::text::Widen(folder).c_str(), nullptr);
+  const Desktop desktop = AllUsersDesktop();
+  ASSERT_FALSE(desktop.folder.empty());
+  nv::core::IDesktopLinks* const links = desktop.links.get();
+  const std::string& folder = desktop.folder;
   const auto clean = [&] {
     for (const auto& name : {"INTRA.LNK", "INTER.LNK"})
       ::DeleteFileW(nv::text::Widen(folder + "\\" + name).c_str());
