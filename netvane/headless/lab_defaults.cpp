@@ -1,6 +1,8 @@
 #include "lab_defaults.h"
 
+#include <algorithm>
 #include <fstream>
+#include <iterator>
 
 #include "corekit/os_version.h"
 #include "corekit/registry.h"
@@ -59,6 +61,13 @@ bool WriteLabConfiguration(const LabEnvironment& env, std::string& error) {
   cfg.net[1].dns[0] = env.dnsB;
   // Network A's gateway comes from its DHCP server; it is kept for the runner's check.
   cfg.net[0].Gateway = env.gatewayA;
+  if (env.bothDhcp) {
+    for (NetCfgRecord& r : cfg.net) {
+      r.useDhcp = 1;
+      r.IPAddr = r.NetMask = r.Gateway = 0;
+      std::fill(std::begin(r.dns), std::end(r.dns), 0u);
+    }
+  }
   cfg.dwOpt = CCfginfo::kDefaultOpt | 0x04;  // the log on
   cfg.dwComport = 0;                         // Ethernet control frames
   cfg.szNet[0] = "INTRANET";
@@ -73,8 +82,9 @@ bool WriteLabConfiguration(const LabEnvironment& env, std::string& error) {
   CCfginfo check;
   check.LoadBase(os);
   check.LoadNetworks();
-  if (check.InstalledPath != env.installDir || check.dwIPnum != 2 || check.net[1].IPAddr != env.addressB ||
-      check.net[0].szBindName != bindName) {
+  if (check.InstalledPath != env.installDir || check.dwIPnum != 2 ||
+      check.net[1].IPAddr != cfg.net[1].IPAddr || check.net[0].szBindName != bindName ||
+      check.net[1].useDhcp != cfg.net[1].useDhcp) {
     error = "the configuration did not read back as written";
     return false;
   }

@@ -18,6 +18,8 @@ struct LabEnvironment {
   uint32_t gatewayB = 0x0A5C0101;  // 10.92.1.1
   uint32_t dnsB = 0x0A5C0135;      // 10.92.1.53
   uint32_t gatewayA = 0x0A5B0101;  // 10.91.1.1, for the gateway check only
+  // Both networks by DHCP, nothing stored of either but the adapter.
+  bool bothDhcp = false;
 };
 
 // Reads the interface's MAC; false (with `error`) when it has none.

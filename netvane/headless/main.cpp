@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@
 #include "netvane/log_file.h"
 #include "netvane/switch_ctrl.h"
 #include "network_confirmation.h"
+#include "network_in_force.h"
 #include "nvutil/net_util.h"
 #include "runner_options.h"
 #include "store_check.h"
@@ -43,6 +45,7 @@ int ConfigureLab(const RunnerOptions& o) {
   nv::headless::LabEnvironment env;
   env.adapter = o.adapter;
   env.installDir = o.installDir;
+  env.bothDhcp = o.bothDhcp;
   std::string error;
   if (!nv::headless::ReadInterfaceMac(o.adapter, env.mac, error) ||
       !nv::headless::WriteLabConfiguration(env, error)) {
@@ -156,13 +159,19 @@ int RunChange(const RunnerOptions& o) {
   const auto audit = nv::core::MakeSystemAuditSink(cfg.InstalledPath, [&](const std::string& line) {
     if (log) log->Write("%s", line.c_str());
   });
+  // The network left: the one the last run switched to, unless a run died since (then the
+  // cable may be on either side) or there is none; then the other one is the guess.
+  const std::string inForcePath = nv::headless::NetworkInForcePath(cfg.InstalledPath);
+  std::optional<int> inForce = nv::headless::ReadNetworkInForce(inForcePath);
   if (audit) {
-    if (const auto interrupted = audit->TakeInterrupted())
+    if (const auto interrupted = audit->TakeInterrupted()) {
+      inForce.reset();
       std::fprintf(
           stderr,
           "nvchange: the change from network %s to network %s started %s was interrupted: its runner "
           "ended before it finished\n",
           interrupted->from ? "B" : "A", interrupted->to ? "B" : "A", interrupted->time.c_str());
+    }
   }
   if (!emulationOpen) {
     std::fprintf(stderr, "nvchange: the DHCP emulation does not open (port 67 in use, or not root?)\n");
@@ -170,7 +179,8 @@ int RunChange(const RunnerOptions& o) {
   }
 
   nv::core::ChangeState state;
-  state.previous = 1 - o.target;
+  state.previous = inForce.value_or(1 - o.target);
+  isolation.SetFromGuessed(!inForce);
   state.current = o.target;
   state.busy = 1;
   waits.Reset();
@@ -182,6 +192,9 @@ int RunChange(const RunnerOptions& o) {
   const auto writeRecord = [&] {
     if (audit) audit->Write(record);
   };
+  if (!inForcePath.empty() && !nv::headless::WriteNetworkInForce(inForcePath, state.current))
+    std::fprintf(stderr, "nvchange: %s could not be written: the next run will guess the network it leaves\n",
+                 inForcePath.c_str());
   const auto took = Clock::now() - start;
   address.CloseDhcpEmu();
 
@@ -228,16 +241,24 @@ int RunChange(const RunnerOptions& o) {
     return 3;
   }
 
-  const uint32_t gateway = cfg.net[o.target].Gateway;
+  nvutil::AdapterSnapshot held;
+  std::string unread;
+  address.ReadAdapter(cfg.net[o.target], held, unread);
+  // A network served by DHCP may have no stored gateway: its lease's (the one default route) is
+  // the one to confirm it with.
+  uint32_t gateway = cfg.net[o.target].Gateway;
+  if (gateway == 0 && cfg.net[o.target].useDhcp) {
+    const auto defaults = std::count_if(held.routes.begin(), held.routes.end(),
+                                        [](const auto& r) { return r.prefixLength == 0 && r.gateway != 0; });
+    for (const auto& r : held.routes)
+      if (defaults == 1 && r.prefixLength == 0 && r.gateway != 0) gateway = r.gateway;
+  }
   const auto answer = nv::headless::CheckGateway(gateway, o.gatewayWaitMs);
   // The same line the tray program writes after each change's "ID%d".
   if (log)
     log->Write("%s",
                nv::core::GatewayLogLine({o.target, gateway, {answer.answered, answer.rttMs, answer.detail}})
                    .c_str());
-  nvutil::AdapterSnapshot held;
-  std::string unread;
-  address.ReadAdapter(cfg.net[o.target], held, unread);
   const auto confirmed = nv::headless::ConfirmNetwork(gateway, answer.answered, held);
   using Verdict = nv::headless::NetworkConfirmation::Verdict;
   record.steps.push_back({"network confirmation", o.target, confirmed.verdict == Verdict::Confirmed ? 1 : 0,

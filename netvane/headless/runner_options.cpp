@@ -8,7 +8,7 @@ namespace nv::headless {
 
 const char* const kRunnerUsage =
     "usage: nvchange [--quiet] [--gateway-wait MS] A|B\n"
-    "       nvchange --configure-lab ADAPTER INSTALL_DIR\n"
+    "       nvchange --configure-lab [--both-dhcp] ADAPTER INSTALL_DIR\n"
     "       nvchange --help\n"
     "Lab fault injection: --fault-emulation-mac MAC, --fault-emulation-gateway A.B.C.D\n"
     "\n"
@@ -19,7 +19,8 @@ const char* const kRunnerUsage =
     "Exit status: 0 done, 1 not run, 2 abandoned at the switch box, 3 the gateway does not\n"
     "answer, 4 the isolation check failed (its message names each leftover).\n"
     "--configure-lab writes the lab's default configuration: ADAPTER by DHCP on network A,\n"
-    "fixed settings on network B, Ethernet control frames, logging into INSTALL_DIR/Log.\n";
+    "fixed settings on network B, Ethernet control frames, logging into INSTALL_DIR/Log.\n"
+    "With --both-dhcp both networks are served by DHCP and nothing but the adapter is stored.\n";
 
 namespace {
 
@@ -67,6 +68,8 @@ std::optional<RunnerOptions> ParseRunnerOptions(const std::vector<std::string>& 
       o.quiet = true;
     } else if (a == "--configure-lab") {
       o.action = RunnerOptions::Action::ConfigureLab;
+    } else if (a == "--both-dhcp") {
+      o.bothDhcp = true;
     } else if (a == "--gateway-wait") {
       if (i + 1 >= args.size()) {
         error = "--gateway-wait needs a number of milliseconds";
@@ -114,6 +117,10 @@ std::optional<RunnerOptions> ParseRunnerOptions(const std::vector<std::string>& 
     o.adapter = positional[0];
     o.installDir = positional[1];
     return o;
+  }
+  if (o.bothDhcp) {
+    error = "--both-dhcp goes with --configure-lab";
+    return std::nullopt;
   }
   if (positional.size() != 1) {
     error = positional.empty() ? "name the network to change to: A or B" : "only one network can be named";

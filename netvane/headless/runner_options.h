@@ -14,6 +14,7 @@ struct RunnerOptions {
   int target = 0;          // 0 = network A, 1 = network B
   std::string adapter;     // --configure-lab: the workstation's interface
   std::string installDir;  // --configure-lab: where the log folder lives
+  bool bothDhcp = false;   // --configure-lab --both-dhcp: no network has stored settings
   unsigned gatewayWaitMs = 3000;
   bool quiet = false;
   // Fault injection for the lab's own tests: the DHCP emulation answers another MAC, or

@@ -9,7 +9,9 @@
 # with the DHCP emulation answering another MAC the change to B exits non-zero and leaves
 # nothing of A on the adapter (IPv4 or IPv6 address, route, neighbour entry, name server); a
 # runner killed with SIGKILL while armed is followed by a change to A that succeeds within 10 s
-# and reports the interrupted change.
+# and reports the interrupted change.  Last, with both networks served by DHCP and nothing
+# stored but the adapter, A's default route and gateway entry planted during a change to B
+# must be named by the check, and clean changes must pass it.
 #
 #   change-e2e.sh [--check] [--client udhcpc|dhclient|dhcpcd|networkd] [--address-in-use]
 #                 [--fault switchbox-off|emulation-mac|emulation-route]
@@ -269,6 +271,53 @@ if [ $check = 1 ] && [ -z "$fault" ]; then
   expect "the audit has the interrupted record" grep -q '"outcome":"interrupted"' "$INSTALL/Log/audit.jsonl"
   out=$(ws "$RUNNER" --quiet --gateway-wait 3000 B 2>&1)
   expect "the next run does not report it again" eval '! grep -q interrupted <<<"$out"'
+fi
+
+if [ $check = 1 ] && [ -z "$fault" ] && [ "${NV_LAB_CLIENT:-udhcpc}" = udhcpc ]; then
+  # Two networks served by DHCP and nothing stored but the adapter: the check knows what A left
+  # only from the adapter as it was before the switch.
+  say ""
+  say "=== two DHCP networks, nothing stored but the adapter: A's default route and gateway entry planted on B"
+  ws "$RUNNER" --configure-lab --both-dhcp "$NV_LAB_WS_IF" "$INSTALL" >/dev/null ||
+    expect "the store takes both networks by DHCP" false
+  b_pre=${NV_LAB_B_NET%.*}.
+  printf '%s\n' "interface br0" "start ${b_pre}150" "end ${b_pre}170" \
+    "lease_file $NV_LAB_DIR/udhcpd-b.leases" "pidfile $NV_LAB_DIR/udhcpd-b.pid" "option subnet 255.255.255.0" \
+    "option router $NV_LAB_B_GATEWAY" "option dns $NV_LAB_B_DNS" "option lease 600" >"$NV_LAB_DIR/udhcpd-b.conf"
+  : >"$NV_LAB_DIR/udhcpd-b.leases"
+  $LAB exec B busybox udhcpd -f -a 300 "$NV_LAB_DIR/udhcpd-b.conf" >>"$NV_LAB_DIR/udhcpd-b.log" 2>&1 &
+  server_b=$!
+  out=$(ws "$RUNNER" --quiet --gateway-wait 3000 B 2>&1)
+  say "  clean change to B (exit $?): $(grep '^isolation check' <<<"$out")"
+  expect "a clean change to B passes the check" grep -q "^isolation check: passed" <<<"$out"
+  out=$(ws "$RUNNER" --quiet --gateway-wait 3000 A 2>&1)
+  say "  clean change to A (exit $?): $(grep '^isolation check' <<<"$out")"
+  expect "a clean change to A passes the check" grep -q "^isolation check: passed" <<<"$out"
+  logf=$(ls "$INSTALL"/Log/*.log | tail -n 1)
+  (
+    flock -x 9
+    for _ in $(seq 200); do
+      ws ip -4 -o addr show dev "$NV_LAB_WS_IF" | grep -q " $b_pre" && break
+      sleep 0.05
+    done
+    ws sh -c "ip route add default via $NV_LAB_A_GATEWAY dev $NV_LAB_WS_IF onlink metric 500;
+      ip neigh replace $NV_LAB_A_GATEWAY lladdr 02:00:00:00:0a:01 nud permanent dev $NV_LAB_WS_IF"
+  ) 9>>"$logf" &
+  injector=$!
+  sleep 0.3
+  out=$(ws "$RUNNER" --quiet --gateway-wait 3000 B 2>&1)
+  rc=$?
+  wait $injector
+  printf '%s\n' "$out" | grep -v '^nvutil:' | sed 's/^/  /'
+  expect "runner exits 4 for a failed isolation check" [ $rc = 4 ]
+  expect "the message names A's default route" \
+    grep -q "isolation check failed:.*route 0.0.0.0/0 via $NV_LAB_A_GATEWAY (network A)" <<<"$out"
+  expect "the message names A's gateway entry" \
+    grep -q "isolation check failed:.*neighbour entry $NV_LAB_A_GATEWAY (network A's gateway)" <<<"$out"
+  ws ip route del default via "$NV_LAB_A_GATEWAY" dev "$NV_LAB_WS_IF" metric 500 2>/dev/null
+  ws ip neigh del "$NV_LAB_A_GATEWAY" dev "$NV_LAB_WS_IF" 2>/dev/null
+  kill -TERM $server_b 2>/dev/null
+  wait $server_b 2>/dev/null
 fi
 
 if [ $check = 1 ]; then

@@ -116,6 +116,7 @@ class TimedSteps : public IPrinterStep,
   }
   std::string AddressFailure() const override { return inner_.address.AddressFailure(); }
   std::string FailureDetail() const override { return inner_.address.FailureDetail(); }
+  void BeforeSwitch(int from, int target) override { inner_.isolation->BeforeSwitch(from, target); }
   IsolationResult CheckAfterChange(int network) override {
     IsolationResult result;
     Time("isolation check", network, [&] {

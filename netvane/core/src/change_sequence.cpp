@@ -44,6 +44,8 @@ void doChange(int showProgress, ChangeState& state, const CCfginfo& cfg, const C
   // Without a progress window the tray is the only sign that a change is under way.
   if (silent) ShowInForce(target, steps);
 
+  if (steps.isolation && !state.sessionEnding && previous != target)
+    steps.isolation->BeforeSwitch(previous, target);
   if (steps.switchBox.ChangeRG(target, state.skipResendWait ? 0 : 1, &steps.display) == 0) {
     CDebug::dprintf("Fail ChangeRG\n");
     state.current = previous;

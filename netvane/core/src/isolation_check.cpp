@@ -72,6 +72,103 @@ std::string WithPrefix(uint32_t address, int prefix) {
   return FormatDotted(address) + "/" + std::to_string(prefix);
 }
 
+using Item = nvutil::AdapterSnapshot::Item;
+
+bool Holds(const std::vector<Item>& items, const Item& item) {
+  return std::find(items.begin(), items.end(), item) != items.end();
+}
+
+// What is the target network's own after the change: its record's subnet, gateway and name
+// servers, and for a network served by DHCP what the change brought that was not there before
+// (the new addresses' prefixes, the new routes' gateways).
+struct TargetMarks {
+  std::vector<std::pair<nvutil::IpAddress, int>> prefixes;
+  std::vector<nvutil::IpAddress> gateways;
+  std::vector<nvutil::IpAddress> nameServers;
+  bool advertisesIpv6 = false;  // a global IPv6 address came with the change
+
+  bool InPrefix(const nvutil::IpAddress& a) const {
+    return std::any_of(prefixes.begin(), prefixes.end(),
+                       [&](const auto& p) { return a.version != 0 && a.InPrefix(p.first, p.second); });
+  }
+  bool Gateway(const nvutil::IpAddress& a) const {
+    return InPrefix(a) || std::find(gateways.begin(), gateways.end(), a) != gateways.end();
+  }
+
+  bool Owns(const Item& i) const {
+    switch (i.kind) {
+      case Item::Kind::Address:
+      case Item::Kind::Neighbour:
+        return Gateway(i.address);
+      case Item::Kind::Route:
+        if (i.gateway.version != 0) {
+          // Routers on two wires may share a link-local address (fe80::1): a route through one is
+          // the target's once the target advertised a prefix of its own.
+          if (i.gateway.linkLocal() && i.family == 6) return advertisesIpv6;
+          return Gateway(i.gateway);
+        }
+        return i.address.version != 0 && std::any_of(prefixes.begin(), prefixes.end(), [&](const auto& p) {
+                 const int shorter = std::min(p.second, i.prefixLength);
+                 return p.first.version == i.address.version && i.address.InPrefix(p.first, shorter) &&
+                        p.first.InPrefix(i.address, shorter);
+               });
+      case Item::Kind::NameServer:
+        return std::find(nameServers.begin(), nameServers.end(), i.address) != nameServers.end();
+      case Item::Kind::Rule:
+        return false;
+    }
+    return false;
+  }
+};
+
+TargetMarks MarksOfTarget(const nvutil::AdapterSnapshot& before, const nvutil::AdapterSnapshot& after,
+                          const NetCfgRecord& mine, uint32_t targetGateway, bool fromGuessed) {
+  TargetMarks t;
+  if (const auto subnet = SubnetOf(mine))
+    t.prefixes.emplace_back(nvutil::IpAddress::V4(subnet->base), subnet->prefix);
+  if (mine.IPAddr != 0) t.prefixes.emplace_back(nvutil::IpAddress::V4(mine.IPAddr), 32);
+  if (targetGateway != 0) t.gateways.push_back(nvutil::IpAddress::V4(targetGateway));
+  for (uint32_t dns : mine.dns)
+    if (dns != 0) t.nameServers.push_back(nvutil::IpAddress::V4(dns));
+  for (const Item& i : after.items) {
+    if (fromGuessed && i.kind == Item::Kind::Address && !i.address.linkLocal()) {
+      t.prefixes.emplace_back(i.address, i.prefixLength);
+      if (i.family == 6) t.advertisesIpv6 = true;
+    }
+    if (Holds(before.items, i)) continue;
+    if (i.kind == Item::Kind::Address && !i.address.linkLocal()) {
+      t.prefixes.emplace_back(i.address, i.prefixLength);
+      if (i.family == 6) t.advertisesIpv6 = true;
+    } else if (i.kind == Item::Kind::Route && i.gateway.version != 0 && !i.gateway.linkLocal()) {
+      t.gateways.push_back(i.gateway);
+    }
+  }
+  return t;
+}
+
+// Every item the adapter held on the network left that it still holds, that is valid beyond
+// its link and that is not the target's own: "route 0.0.0.0/0 via 10.91.1.1 (network A)".
+std::vector<std::string> LeftSinceBefore(const nvutil::AdapterSnapshot& before,
+                                         const nvutil::AdapterSnapshot& after, const NetCfgRecord& mine,
+                                         uint32_t targetGateway, bool fromGuessed,
+                                         const std::string& otherName) {
+  const TargetMarks target = MarksOfTarget(before, after, mine, targetGateway, fromGuessed);
+  // The gateway the network left was reached through (its default route), for naming.
+  std::vector<nvutil::IpAddress> leftGateways;
+  for (const Item& i : before.items)
+    if (i.kind == Item::Kind::Route && i.address.version == 0 && i.gateway.version != 0)
+      leftGateways.push_back(i.gateway);
+  std::vector<std::string> left;
+  for (const Item& i : before.items) {
+    if (i.linkLocal() || target.Owns(i) || !Holds(after.items, i)) continue;
+    const bool gateway = i.kind == Item::Kind::Neighbour &&
+                         std::find(leftGateways.begin(), leftGateways.end(), i.address) != leftGateways.end();
+    std::string text = i.Text() + " (" + otherName + (gateway ? "'s gateway)" : ")");
+    if (std::find(left.begin(), left.end(), text) == left.end()) left.push_back(std::move(text));
+  }
+  return left;
+}
+
 }  // namespace
 
 std::string IsolationResult::Summary() const {
@@ -110,6 +207,7 @@ IsolationResult CheckIsolation(const CCfginfo& cfg, int target, const std::vecto
   const OtherMarks marks = MarksOf(other, mine, targetGateway);
   const bool fixedTarget = !mine.useDhcp && !routeOnly && mine.IPAddr != 0;
   auto& left = result.leftovers;
+  std::vector<std::string> unread;
 
   for (const auto& a : snapshot.adapter.addresses) {
     if (marks.Holds(a.address)) {
@@ -150,12 +248,31 @@ IsolationResult CheckIsolation(const CCfginfo& cfg, int target, const std::vecto
       left.push_back("name server " + FormatDotted(ns) + " (not " + targetName + "'s)");
     }
   }
+  // What the adapter really had on the network left, whatever the stored record knows of it.
+  if (snapshot.beforeRead) {
+    for (std::string& text : LeftSinceBefore(snapshot.before, snapshot.adapter, mine, targetGateway,
+                                             snapshot.fromGuessed, otherName))
+      // The stored record may have named it already, in the same words.
+      if (std::find(left.begin(), left.end(), text) == left.end()) left.push_back(std::move(text));
+  } else if (!snapshot.beforeError.empty()) {
+    unread.push_back("the adapter before the switch (" + snapshot.beforeError + ")");
+  }
+  for (const std::string& part : snapshot.adapter.unread) unread.push_back(part);
+
   for (const std::string& drive : snapshot.connectedDrives) {
     const bool ofOther = std::any_of(otherDrives.begin(), otherDrives.end(),
                                      [&](const std::string& d) { return Upper(d) == Upper(drive); });
     if (ofOther) left.push_back("drive letter " + Upper(drive) + " (" + otherName + ")");
   }
-  result.state = left.empty() ? IsolationResult::State::Passed : IsolationResult::State::Failed;
+  if (!left.empty()) {
+    result.state = IsolationResult::State::Failed;
+  } else if (!unread.empty()) {
+    // What could not be read may hold a leftover: that is no pass.
+    result.state = IsolationResult::State::NotChecked;
+    for (size_t i = 0; i < unread.size(); ++i) result.problem += (i ? "; " : "") + unread[i];
+  } else {
+    result.state = IsolationResult::State::Passed;
+  }
   return result;
 }
 

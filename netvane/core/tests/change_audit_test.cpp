@@ -60,6 +60,7 @@ Strings StepNames(const AuditRecord& r) {
 
 struct FixedIsolation : nv::core::IIsolationCheck {
   nv::core::IsolationResult result;
+  void BeforeSwitch(int, int) override {}
   nv::core::IsolationResult CheckAfterChange(int) override { return result; }
 };
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "netvane/change_sequence.h"
 #include "netvane/isolation_step.h"
 #include "support/recording_steps.h"
@@ -169,6 +171,10 @@ TEST(IsolationCheck, RunsLastAfterASuccessfulChangeOnlyAndReportsWhatItRead) {
 
   struct Recorder : nv::core::testing::RecordingSteps, nv::core::IIsolationCheck {
     nv::core::IIsolationCheck* inner = nullptr;
+    void BeforeSwitch(int from, int target) override {
+      calls.push_back("before " + std::to_string(from) + "->" + std::to_string(target));
+      inner->BeforeSwitch(from, target);
+    }
     IsolationResult CheckAfterChange(int network) override {
       calls.push_back("isolation " + std::to_string(network));
       return inner->CheckAfterChange(network);
@@ -193,6 +199,12 @@ TEST(IsolationCheck, RunsLastAfterASuccessfulChangeOnlyAndReportsWhatItRead) {
     state.current = 1;
     state.sessionEnding = c.sessionEnding;
     nv::core::doChange(1, state, cfg, steps);
+    // The adapter is read on the network left, right before the switch box is told.
+    const auto before = std::find(rec.calls.begin(), rec.calls.end(), "before 0->1");
+    EXPECT_EQ(before != rec.calls.end(), !c.sessionEnding);
+    if (before != rec.calls.end() && before + 1 != rec.calls.end()) {
+      EXPECT_EQ(before[1].rfind("switch.ChangeRG 1", 0), 0u) << before[1];
+    }
     ASSERT_EQ(reported.size(), c.checked ? 1u : 0u);
     if (!c.checked) continue;
     EXPECT_EQ(rec.calls.back(), "isolation 1");
@@ -200,4 +212,96 @@ TEST(IsolationCheck, RunsLastAfterASuccessfulChangeOnlyAndReportsWhatItRead) {
     EXPECT_EQ(reported[0].leftovers, Strings{"neighbour entry 10.91.1.1 (network A's gateway)"});
     EXPECT_EQ(step.last().state, IsolationResult::State::Failed);
   }
+}
+
+// With nothing stored of either network, what the adapter held before the switch decides.
+TEST(IsolationCheck, JudgesWhatTheAdapterHeldBeforeTheSwitch) {
+  using Item = nvutil::AdapterSnapshot::Item;
+  const auto ip = [](const char* text) { return *nvutil::ParseIp(text); };
+  const auto address = [&](const char* a, int len) {
+    Item i;
+    i.family = ip(a).version;
+    i.address = ip(a);
+    i.prefixLength = len;
+    return i;
+  };
+  const auto route = [&](const char* dest, int len, const char* via) {
+    Item i;
+    i.kind = Item::Kind::Route;
+    i.family = ip(via[0] ? via : dest).version;
+    if (dest[0]) i.address = ip(dest);
+    i.prefixLength = len;
+    if (via[0]) i.gateway = ip(via);
+    return i;
+  };
+  const auto neighbour = [&](const char* a) {
+    Item i;
+    i.kind = Item::Kind::Neighbour;
+    i.family = ip(a).version;
+    i.address = ip(a);
+    return i;
+  };
+  // The adapter on A: its lease, routes, gateway, a SLAAC address and the router's default.
+  const std::vector<Item> onA = {address("10.91.1.128", 24),      route("", 0, "10.91.1.1"),
+                                 route("10.91.1.0", 24, ""),      neighbour("10.91.1.1"),
+                                 address("2001:db8:91:1::5", 64), route("", 0, "fe80::1"),
+                                 address("fe80::5", 64),          neighbour("fe80::1")};
+  const std::vector<Item> onB = {address("10.92.1.150", 24),      route("", 0, "10.92.1.1"),
+                                 route("10.92.1.0", 24, ""),      neighbour("10.92.1.1"),
+                                 address("2001:db8:92:1::5", 64), route("", 0, "fe80::1"),
+                                 address("fe80::5", 64),          neighbour("fe80::1")};
+  const auto plus = [](std::vector<Item> items, std::initializer_list<Item> more) {
+    items.insert(items.end(), more);
+    return items;
+  };
+  struct Case {
+    const char* what;
+    std::vector<Item> before, after;
+    bool fromGuessed;
+    Strings leftovers;
+  };
+  const Case cases[] = {
+      {"a clean change", onA, onB, false, {}},
+      {"A's default route and gateway entry planted on B",
+       onA,
+       plus(onB, {route("", 0, "10.91.1.1"), neighbour("10.91.1.1")}),
+       false,
+       {"route 0.0.0.0/0 via 10.91.1.1 (network A)", "neighbour entry 10.91.1.1 (network A's gateway)"}},
+      {"A's SLAAC address kept on B",
+       onA,
+       plus(onB, {address("2001:db8:91:1::5", 64)}),
+       false,
+       {"address 2001:db8:91:1::5/64 (network A)"}},
+      // Both routers at fe80::1: once B advertised a prefix, the route through it is B's.
+      {"a router address both wires use", onA, onB, false, {}},
+      {"B advertised nothing: the route through A's router stays A's",
+       onA,
+       {address("10.92.1.150", 24), route("", 0, "10.92.1.1"), route("", 0, "fe80::1")},
+       false,
+       {"route ::/0 via fe80::1 (network A)"}},
+      // A runner that keeps no state guessed wrong: the adapter was on A already.
+      {"a guessed network left that was the target", onA, onA, true, {}},
+  };
+  CCfginfo cfg;
+  cfg.dwIPnum = 2;
+  cfg.net[0].useDhcp = cfg.net[1].useDhcp = 1;
+  for (const Case& c : cases) {
+    IsolationSnapshot s;
+    s.read = true;
+    s.adapter.items = c.after;
+    s.beforeRead = true;
+    s.before.items = c.before;
+    s.fromGuessed = c.fromGuessed;
+    const IsolationResult r = CheckIsolation(cfg, c.fromGuessed ? 0 : 1, {}, s);
+    EXPECT_EQ(r.leftovers, c.leftovers) << c.what;
+    EXPECT_EQ(r.state, c.leftovers.empty() ? IsolationResult::State::Passed : IsolationResult::State::Failed)
+        << c.what;
+  }
+  // What the system could not read is no pass.
+  IsolationSnapshot unread;
+  unread.read = true;
+  unread.adapter.unread = {"IPv6 routes: GetIpForwardTable2 is missing"};
+  const IsolationResult r = CheckIsolation(cfg, 1, {}, unread);
+  EXPECT_EQ(r.state, IsolationResult::State::NotChecked);
+  EXPECT_EQ(r.Summary(), "not checked: IPv6 routes: GetIpForwardTable2 is missing");
 }

@@ -327,10 +327,84 @@ Outcome LinuxNetStack::ReadAdapter(std::uint32_t interfaceNumber, AdapterSnapsho
     in.read(text.data(), static_cast<std::streamsize>(text.size()));
     text.resize(static_cast<std::size_t>(in.gcount()));
     out.nameServers = ParseResolverConfig(text);
+    for (const IpAddress& server : ParseResolverServers(text)) {
+      AdapterSnapshot::Item item;
+      item.kind = AdapterSnapshot::Item::Kind::NameServer;
+      item.family = server.version;
+      item.address = server;
+      out.items.push_back(item);
+    }
   }
+  if (const int err = ReadItems(interfaceNumber, out.items)) return Fail(err, "reading every table");
   Outcome outcome;
   outcome.count = 1;
   return outcome;
+}
+
+int LinuxNetStack::ReadItems(std::uint32_t ifindex, std::vector<AdapterSnapshot::Item>& items) {
+  using Item = AdapterSnapshot::Item;
+  std::vector<nl::AnyAddr> addrs;
+  if (const int err = DumpEvery(nl::kGetAddr, nl::DecodeAnyAddr, addrs)) return err;
+  for (const nl::AnyAddr& a : addrs) {
+    if (a.msg.index != ifindex) continue;
+    Item item;
+    item.kind = Item::Kind::Address;
+    item.family = a.address.version;
+    item.address = a.address;
+    item.prefixLength = a.msg.prefixLen;
+    items.push_back(item);
+  }
+  std::vector<nl::AnyRoute> routes;
+  if (const int err = DumpEvery(nl::kGetRoute, nl::DecodeAnyRoute, routes)) return err;
+  for (const nl::AnyRoute& r : routes) {
+    if (r.table == nl::kTableLocal || !r.Through(ifindex) || r.destination.multicast()) continue;
+    Item item;
+    item.kind = Item::Kind::Route;
+    item.family = r.family();
+    item.address = r.destination;
+    item.prefixLength = r.msg.dstLen;
+    item.table = r.table;
+    if (r.hops.empty()) {
+      item.gateway = r.gateway;
+      items.push_back(item);
+    }
+    for (const auto& hop : r.hops) {  // each hop through this interface is a route of its own here
+      if (hop.ifindex != ifindex) continue;
+      item.gateway = hop.gateway;
+      items.push_back(item);
+    }
+  }
+  std::vector<nl::AnyNeigh> neighs;
+  if (const int err = DumpEvery(nl::kGetNeigh, nl::DecodeAnyNeigh, neighs)) return err;
+  constexpr std::uint16_t kUnusable = NUD_INCOMPLETE | NUD_FAILED | NUD_NOARP;
+  for (const nl::AnyNeigh& n : neighs) {
+    if (static_cast<std::uint32_t>(n.msg.ifindex) != ifindex || (n.msg.state & kUnusable) != 0) continue;
+    Item item;
+    item.kind = Item::Kind::Neighbour;
+    item.family = n.destination.version;
+    item.address = n.destination;
+    items.push_back(item);
+  }
+  // Policy rules name interfaces by name.
+  NetlinkSocket query;
+  std::string name;
+  if (query.Open() == 0)
+    query.Query(nl::MakeLinkGet(query.NextSeq(), static_cast<std::int32_t>(ifindex)),
+                [&](const nl::Message& msg) {
+                  if (auto link = nl::DecodeLink(msg)) name = link->name;
+                });
+  std::vector<nl::RuleEntry> rules;
+  if (const int err = DumpEvery(nl::kGetRule, nl::DecodeRule, rules)) return err;
+  for (const nl::RuleEntry& r : rules) {
+    if (name.empty() || (r.iifName != name && r.oifName != name)) continue;
+    Item item;
+    item.kind = Item::Kind::Rule;
+    item.family = r.msg.family == nl::kFamilyInet6 ? 6 : 4;
+    item.table = r.table;
+    item.rule = (r.iifName == name ? "iif " : "oif ") + name;
+    items.push_back(item);
+  }
+  return 0;
 }
 
 Outcome LinuxNetStack::ClearAdapter(std::uint32_t ifindex) {

@@ -42,6 +42,8 @@ class LinuxNetStack : public NetStack {
   int ListNeighbours(std::vector<nl::NeighEntry>& out);
   int ListLinks(std::vector<nl::LinkEntry>& out);
   int ListAddresses(std::uint32_t interfaceNumber, std::vector<nl::AddrEntry>& out);
+  // Everything the interface holds, both families, every table, and the rules naming it.
+  int ReadItems(std::uint32_t interfaceNumber, std::vector<AdapterSnapshot::Item>& items);
 
  private:
   Options m_options;

@@ -192,6 +192,41 @@ int CNetUtil::ClearAdapter(std::uint32_t interfaceNumber) noexcept {
   }
 }
 
+bool nvutil::AdapterSnapshot::Item::linkLocal() const noexcept {
+  switch (kind) {
+    case Kind::Route:
+      // A route to a link-local range; a default route through a link-local router is the network's.
+      return address.linkLocal() && prefixLength >= (family == 6 ? 10 : 16);
+    case Kind::Rule:
+      return false;
+    default:
+      return address.linkLocal();
+  }
+}
+
+std::string nvutil::AdapterSnapshot::Item::Text() const {
+  const std::string prefix = "/" + std::to_string(prefixLength);
+  switch (kind) {
+    case Kind::Address:
+      return "address " + FormatIp(address) + prefix;
+    case Kind::Route: {
+      std::string text = "route " +
+                         (address.version ? FormatIp(address) : std::string(family == 6 ? "::" : "0.0.0.0")) +
+                         prefix;
+      if (gateway.version) text += " via " + FormatIp(gateway);
+      if (table != 0 && table != 254) text += " table " + std::to_string(table);
+      return text;
+    }
+    case Kind::Neighbour:
+      return "neighbour entry " + FormatIp(address);
+    case Kind::NameServer:
+      return "name server " + FormatIp(address);
+    case Kind::Rule:
+      return std::string(family == 6 ? "IPv6 " : "") + "rule " + rule + " lookup " + std::to_string(table);
+  }
+  return {};
+}
+
 nvutil::Outcome nvutil::NetStack::ClearAdapter(std::uint32_t) {
   Outcome outcome;
   outcome.code = InvalidArgumentCode();

@@ -37,4 +37,22 @@ std::vector<std::uint32_t> ParseResolverConfig(std::string_view text, std::size_
   return servers;
 }
 
+std::vector<IpAddress> ParseResolverServers(std::string_view text, std::size_t limit) {
+  std::vector<IpAddress> servers;
+  while (!text.empty() && servers.size() < limit) {
+    const std::size_t eol = text.find('\n');
+    std::string_view line = text.substr(0, eol);
+    text.remove_prefix(eol == std::string_view::npos ? text.size() : eol + 1);
+    if (const std::size_t comment = line.find_first_of("#;"); comment != std::string_view::npos)
+      line = line.substr(0, comment);
+    if (NextWord(line) != "nameserver") continue;
+    std::string_view word = NextWord(line);
+    if (const std::size_t zone = word.find('%'); zone != std::string_view::npos) word = word.substr(0, zone);
+    const auto address = ParseIp(word);
+    if (!address || !NextWord(line).empty()) continue;
+    if (std::find(servers.begin(), servers.end(), *address) == servers.end()) servers.push_back(*address);
+  }
+  return servers;
+}
+
 }  // namespace nvutil

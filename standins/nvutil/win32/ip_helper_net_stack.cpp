@@ -9,6 +9,7 @@
 // (separate block: keep after the two above)
 #include <iphlpapi.h>
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -230,7 +231,10 @@ class IpHelperNetStack : public NetStack {
       if (row.dwIndex == interfaceNumber && row.dwType != MIB_IPNET_TYPE_INVALID)
         out.neighbours.push_back(FromWire(row.dwAddr));
     }
-    return ReadNameServers(interfaceNumber, out.nameServers);
+    const Outcome servers = ReadNameServers(interfaceNumber, out.nameServers);
+    if (!servers.ok()) return servers;
+    ReadItems(interfaceNumber, addresses, routes, neighbours, out);
+    return servers;
   }
 
   // IPv4 through the classic tables (present everywhere); IPv6, and IPv4 addresses the DHCP
@@ -326,6 +330,151 @@ class IpHelperNetStack : public NetStack {
   }
 
  private:
+  using Item = AdapterSnapshot::Item;
+
+  // Everything the interface holds: IPv4 from the classic tables, IPv6 and both families' name
+  // servers through calls looked up at run time; what the system lacks is named in `unread`.
+  static void ReadItems(std::uint32_t index, const std::vector<MIB_IPADDRROW>& addresses,
+                        const std::vector<MIB_IPFORWARDROW>& routes,
+                        const std::vector<MIB_IPNETROW>& neighbours, AdapterSnapshot& out) {
+    for (const MIB_IPADDRROW& row : addresses) {
+      if (row.dwIndex != index || row.dwAddr == 0) continue;
+      Item item;
+      item.address = IpAddress::V4(FromWire(row.dwAddr));
+      item.prefixLength = MaskToPrefixLength(FromWire(row.dwMask)).value_or(32);
+      out.items.push_back(item);
+    }
+    for (const MIB_IPFORWARDROW& row : routes) {
+      if (row.dwForwardIfIndex != index || row.dwForwardProto == MIB_IPPROTO_LOCAL) continue;
+      Item item;
+      item.kind = Item::Kind::Route;
+      const std::uint32_t dest = FromWire(row.dwForwardDest);
+      if (dest != 0) item.address = IpAddress::V4(dest);
+      if (item.address.multicast() || dest == 0xFFFFFFFFu) continue;
+      item.prefixLength = MaskToPrefixLength(FromWire(row.dwForwardMask)).value_or(32);
+      if (row.dwForwardType == MIB_IPROUTE_TYPE_INDIRECT)
+        item.gateway = IpAddress::V4(FromWire(row.dwForwardNextHop));
+      out.items.push_back(item);
+    }
+    for (const MIB_IPNETROW& row : neighbours) {
+      if (row.dwIndex != index || row.dwType == MIB_IPNET_TYPE_INVALID) continue;
+      Item item;
+      item.kind = Item::Kind::Neighbour;
+      item.address = IpAddress::V4(FromWire(row.dwAddr));
+      out.items.push_back(item);
+    }
+    using FreeFn = decltype(&::FreeMibTable);
+    const auto freeTable = IpHelperFunction<FreeFn>("FreeMibTable");
+    const auto missing = [&](const char* part, const char* call) {
+      out.unread.push_back(std::string(part) + ": " + call + " is missing");
+    };
+    using GetAddrsFn = decltype(&::GetUnicastIpAddressTable);
+    const auto getAddrs = IpHelperFunction<GetAddrsFn>("GetUnicastIpAddressTable");
+    MIB_UNICASTIPADDRESS_TABLE* addrTable = nullptr;
+    if (!getAddrs || !freeTable) {
+      missing("IPv6 addresses", getAddrs ? "FreeMibTable" : "GetUnicastIpAddressTable");
+    } else if (const DWORD err = getAddrs(AF_INET6, &addrTable); err != NO_ERROR && err != ERROR_NOT_FOUND) {
+      out.unread.push_back("IPv6 addresses: error " + std::to_string(err));
+    } else if (addrTable) {
+      for (ULONG i = 0; i < addrTable->NumEntries; ++i) {
+        const MIB_UNICASTIPADDRESS_ROW& row = addrTable->Table[i];
+        const auto ip = FromSockaddr(row.Address);
+        if (row.InterfaceIndex != index || !ip) continue;
+        Item item;
+        item.family = 6;
+        item.address = *ip;
+        item.prefixLength = row.OnLinkPrefixLength;
+        out.items.push_back(item);
+      }
+    }
+    if (addrTable) freeTable(addrTable);
+    using GetRoutesFn = decltype(&::GetIpForwardTable2);
+    const auto getRoutes = IpHelperFunction<GetRoutesFn>("GetIpForwardTable2");
+    MIB_IPFORWARD_TABLE2* routeTable = nullptr;
+    if (!getRoutes || !freeTable) {
+      missing("IPv6 routes", getRoutes ? "FreeMibTable" : "GetIpForwardTable2");
+    } else if (const DWORD err = getRoutes(AF_INET6, &routeTable);
+               err != NO_ERROR && err != ERROR_NOT_FOUND) {
+      out.unread.push_back("IPv6 routes: error " + std::to_string(err));
+    } else if (routeTable) {
+      for (ULONG i = 0; i < routeTable->NumEntries; ++i) {
+        const MIB_IPFORWARD_ROW2& row = routeTable->Table[i];
+        const auto dest = FromSockaddr(row.DestinationPrefix.Prefix);
+        if (row.InterfaceIndex != index || !dest || dest->multicast()) continue;
+        Item item;
+        item.kind = Item::Kind::Route;
+        item.family = 6;
+        if (!dest->unspecified()) item.address = *dest;
+        item.prefixLength = row.DestinationPrefix.PrefixLength;
+        if (const auto hop = FromSockaddr(row.NextHop); hop && !hop->unspecified()) item.gateway = *hop;
+        out.items.push_back(item);
+      }
+    }
+    if (routeTable) freeTable(routeTable);
+    using GetNeighFn = decltype(&::GetIpNetTable2);
+    const auto getNeigh = IpHelperFunction<GetNeighFn>("GetIpNetTable2");
+    MIB_IPNET_TABLE2* neighTable = nullptr;
+    if (!getNeigh || !freeTable) {
+      missing("IPv6 neighbour entries", getNeigh ? "FreeMibTable" : "GetIpNetTable2");
+    } else if (const DWORD err = getNeigh(AF_INET6, &neighTable); err != NO_ERROR && err != ERROR_NOT_FOUND) {
+      out.unread.push_back("IPv6 neighbour entries: error " + std::to_string(err));
+    } else if (neighTable) {
+      for (ULONG i = 0; i < neighTable->NumEntries; ++i) {
+        const MIB_IPNET_ROW2& row = neighTable->Table[i];
+        const auto ip = FromSockaddr(row.Address);
+        if (row.InterfaceIndex != index || !ip || ip->multicast() || row.State == NlnsUnreachable ||
+            row.State == NlnsIncomplete)
+          continue;
+        Item item;
+        item.kind = Item::Kind::Neighbour;
+        item.family = 6;
+        item.address = *ip;
+        out.items.push_back(item);
+      }
+    }
+    if (neighTable) freeTable(neighTable);
+    ReadAllNameServers(index, out);
+  }
+
+  // Both families' name servers of the adapter (GetAdaptersAddresses).
+  static void ReadAllNameServers(std::uint32_t index, AdapterSnapshot& out) {
+    using GetFn = decltype(&::GetAdaptersAddresses);
+    const auto get = IpHelperFunction<GetFn>("GetAdaptersAddresses");
+    if (!get) {
+      out.unread.push_back("IPv6 name servers: GetAdaptersAddresses is missing");
+      return;
+    }
+    TableBuffer buffer;
+    const DWORD err = buffer.Fill([&](BYTE* data, ULONG* size) {
+      return get(AF_UNSPEC, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST, nullptr,
+                 reinterpret_cast<IP_ADAPTER_ADDRESSES*>(data), size);
+    });
+    if (err == ERROR_NO_DATA) return;
+    if (err) {
+      out.unread.push_back("IPv6 name servers: error " + std::to_string(err));
+      return;
+    }
+    int guard = 0;
+    for (auto* a = reinterpret_cast<const IP_ADAPTER_ADDRESSES*>(buffer.data()); a && guard < 4096;
+         a = a->Next, ++guard) {
+      if (a->IfIndex != index) continue;
+      for (const IP_ADAPTER_DNS_SERVER_ADDRESS* d = a->FirstDnsServerAddress; d && guard < 8192;
+           d = d->Next, ++guard) {
+        if (!d->Address.lpSockaddr) continue;
+        SOCKADDR_INET any{};
+        std::memcpy(&any, d->Address.lpSockaddr,
+                    std::min<std::size_t>(sizeof any, static_cast<std::size_t>(d->Address.iSockaddrLength)));
+        const auto ip = FromSockaddr(any);
+        if (!ip || ip->unspecified()) continue;
+        Item item;
+        item.kind = Item::Kind::NameServer;
+        item.family = ip->version;
+        item.address = *ip;
+        out.items.push_back(item);
+      }
+    }
+  }
+
   // A route of the interface that names a network: not the link-local, multicast or broadcast
   // ones, not those the system keeps for the interface's own addresses.
   static bool ClassicNetworkRoute(const MIB_IPFORWARDROW& row, std::uint32_t index) {

@@ -97,6 +97,9 @@ class ITrayView {
 class IIsolationCheck {
  public:
   virtual ~IIsolationCheck() = default;
+  // Just before the switch box moves the cable from `from` to `target`: what the adapter holds on
+  // the network being left, so that the check after the change knows it all.
+  virtual void BeforeSwitch(int from, int target) = 0;
   virtual IsolationResult CheckAfterChange(int network) = 0;
 };
 

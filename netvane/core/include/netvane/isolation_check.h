@@ -18,6 +18,14 @@ struct IsolationSnapshot {
   std::string readError;  // why not
   nvutil::AdapterSnapshot adapter;
   std::vector<std::string> connectedDrives;  // drive letters ("F:") that are connected now
+  // The adapter just before the switch, on the network left: whatever of it is still held after
+  // the change, is not link-local and is not the target network's, is a leftover too.
+  bool beforeRead = false;
+  std::string beforeError;  // why it was not read (empty: not taken)
+  nvutil::AdapterSnapshot before;
+  // The network left is a guess (a runner that keeps no state, after an interrupted change): the
+  // adapter may have been on the target already, so every address it holds now is the target's.
+  bool fromGuessed = false;
 };
 
 struct IsolationResult {

@@ -26,6 +26,9 @@ class IsolationStep : public IIsolationCheck {
   IsolationStep(const CCfginfo& cfg, ReadSnapshot read, DriveLetters drives, Report report)
       : cfg_(cfg), read_(std::move(read)), drives_(std::move(drives)), report_(std::move(report)) {}
 
+  void BeforeSwitch(int from, int target) override;
+  // The runner could only guess the network it leaves (see IsolationSnapshot::fromGuessed).
+  void SetFromGuessed(bool guessed) noexcept { fromGuessed_ = guessed; }
   IsolationResult CheckAfterChange(int network) override;
   const IsolationResult& last() const noexcept { return last_; }
 
@@ -35,6 +38,10 @@ class IsolationStep : public IIsolationCheck {
   DriveLetters drives_;
   Report report_;
   IsolationResult last_;
+  // The adapter before the switch, for the change to `beforeTarget_` (-1: none taken).
+  int beforeTarget_ = -1;
+  bool fromGuessed_ = false;
+  IsolationSnapshot before_;
 };
 
 // The real snapshot: the target record's adapter through `address`'s network helper, and

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "nvutil/ip_address.h"
 #include "nvutil/ipv4.h"
 
 namespace nvutil {
@@ -55,6 +56,33 @@ struct AdapterSnapshot {
   std::vector<Route> routes;
   std::vector<std::uint32_t> neighbours;
   std::vector<std::uint32_t> nameServers;
+
+  // Everything the adapter holds, both families: addresses, routes of every table (multipath
+  // ones once per hop), neighbour entries, name servers and the policy rules that name it.
+  struct Item {
+    enum class Kind { Address, Route, Neighbour, NameServer, Rule };
+    Kind kind = Kind::Address;
+    int family = 4;     // 4 or 6
+    IpAddress address;  // address, route destination (unset: default), neighbour, name server
+    int prefixLength = 0;
+    IpAddress gateway;        // routes: the next hop (unset: on the link)
+    std::uint32_t table = 0;  // routes and rules
+    std::string rule;         // rules: "iif eth0" or "oif eth0"
+
+    // Valid on one link only (fe80::/10, 169.254.0.0/16): never a network's identity.
+    [[nodiscard]] bool linkLocal() const noexcept;
+    // "address 2001:db8::5/64", "route ::/0 via fe80::1", "route 10.99.0.0/16 table 100",
+    // "neighbour entry 10.91.1.1", "name server 10.91.1.53", "rule iif eth0 lookup 100".
+    [[nodiscard]] std::string Text() const;
+    bool operator==(const Item& o) const noexcept {
+      return kind == o.kind && family == o.family && address == o.address && prefixLength == o.prefixLength &&
+             gateway == o.gateway && table == o.table && rule == o.rule;
+    }
+  };
+  std::vector<Item> items;
+  // Parts this system could not read (named, e.g. "IPv6 routes: GetIpForwardTable2 is missing"):
+  // what is in them cannot be judged.
+  std::vector<std::string> unread;
 };
 
 class NetStack {
