@@ -6,7 +6,7 @@
 #   faults.sh --short
 #   faults.sh --self-test     (no lab, no root: the checks' own table-driven test)
 #
-# --short is the test suite's campaign: every fault kind once, seed 4242, 3 labs (prefixes
+# --short is the test suite's campaign: every fault kind once, seed 4242, 6 labs (prefixes
 # nvq<pid>1..3); its folder is removed when it passes.
 # -j K runs K labs at once (namespace prefixes NV_LAB_PREFIX1..K, default nvflt1..K); the changes
 # are dealt to them in turn; labs with an even number have no IPv6 router on network B.  SEED (default: the time) makes the run repeatable: it fixes which
@@ -61,7 +61,7 @@ campaign() {
   local n=${1:-} seed=${2:-$(date +%s)}
   if [ $short = 1 ]; then
     [ $# = 0 ] || usage
-    n=${#KINDS[@]} seed=4242 jobs=3
+    n=${#KINDS[@]} seed=4242 jobs=6
     export NV_LAB_PREFIX=${NV_LAB_PREFIX:-nvq$$}
   fi
   case $n in '' | *[!0-9]*) usage ;; esac
