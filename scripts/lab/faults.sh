@@ -7,7 +7,7 @@
 #   faults.sh --self-test     (no lab, no root: the checks' own table-driven test)
 #
 # --short is the test suite's campaign: every fault kind once, seed 4242, 6 labs (prefixes
-# nvq<pid>1..3); its folder is removed when it passes.
+# nvq<pid>1..6); its folder is removed when it passes.
 # -j K runs K labs at once (namespace prefixes NV_LAB_PREFIX1..K, default nvflt1..K); the changes
 # are dealt to them in turn; labs with an even number have no IPv6 router on network B.  SEED (default: the time) makes the run repeatable: it fixes which
 # fault each change gets and, per lab, the random moments.
