@@ -86,6 +86,8 @@ struct TargetMarks {
   std::vector<nvutil::IpAddress> gateways;
   std::vector<nvutil::IpAddress> nameServers;
   bool advertisesIpv6 = false;  // a global IPv6 address came with the change
+  // The network left is a guess: the name servers a renewed lease wrote again are no sign.
+  bool fromGuessed = false;
 
   bool InPrefix(const nvutil::IpAddress& a) const {
     return std::any_of(prefixes.begin(), prefixes.end(),
@@ -113,7 +115,9 @@ struct TargetMarks {
                         p.first.InPrefix(i.address, shorter);
                });
       case Item::Kind::NameServer:
-        return std::find(nameServers.begin(), nameServers.end(), i.address) != nameServers.end();
+        // A server on the target's own subnet is the target's.
+        return fromGuessed || InPrefix(i.address) ||
+               std::find(nameServers.begin(), nameServers.end(), i.address) != nameServers.end();
       case Item::Kind::Rule:
         return false;
     }
@@ -124,6 +128,7 @@ struct TargetMarks {
 TargetMarks MarksOfTarget(const nvutil::AdapterSnapshot& before, const nvutil::AdapterSnapshot& after,
                           const NetCfgRecord& mine, uint32_t targetGateway, bool fromGuessed) {
   TargetMarks t;
+  t.fromGuessed = fromGuessed;
   if (const auto subnet = SubnetOf(mine))
     t.prefixes.emplace_back(nvutil::IpAddress::V4(subnet->base), subnet->prefix);
   if (mine.IPAddr != 0) t.prefixes.emplace_back(nvutil::IpAddress::V4(mine.IPAddr), 32);

@@ -250,6 +250,13 @@ TEST(IsolationCheck, JudgesWhatTheAdapterHeldBeforeTheSwitch) {
                                  route("10.92.1.0", 24, ""),      neighbour("10.92.1.1"),
                                  address("2001:db8:92:1::5", 64), route("", 0, "fe80::1"),
                                  address("fe80::5", 64),          neighbour("fe80::1")};
+  const auto server = [&](const char* a) {
+    Item i;
+    i.kind = Item::Kind::NameServer;
+    i.family = ip(a).version;
+    i.address = ip(a);
+    return i;
+  };
   const auto plus = [](std::vector<Item> items, std::initializer_list<Item> more) {
     items.insert(items.end(), more);
     return items;
@@ -261,7 +268,12 @@ TEST(IsolationCheck, JudgesWhatTheAdapterHeldBeforeTheSwitch) {
     Strings leftovers;
   };
   const Case cases[] = {
-      {"a clean change", onA, onB, false, {}},
+      {"a clean change", plus(onA, {server("10.91.1.53")}), plus(onB, {server("10.92.1.53")}), false, {}},
+      {"A's name server kept on B",
+       plus(onA, {server("10.91.1.53")}),
+       plus(onB, {server("10.92.1.53"), server("10.91.1.53")}),
+       false,
+       {"name server 10.91.1.53 (network A)"}},
       {"A's default route and gateway entry planted on B",
        onA,
        plus(onB, {route("", 0, "10.91.1.1"), neighbour("10.91.1.1")}),
@@ -280,7 +292,11 @@ TEST(IsolationCheck, JudgesWhatTheAdapterHeldBeforeTheSwitch) {
        false,
        {"route ::/0 via fe80::1 (network A)"}},
       // A runner that keeps no state guessed wrong: the adapter was on A already.
-      {"a guessed network left that was the target", onA, onA, true, {}},
+      {"a guessed network left that was the target",
+       plus(onA, {server("10.91.1.53"), server("192.0.2.53")}),
+       plus(onA, {server("10.91.1.53"), server("192.0.2.53")}),
+       true,
+       {}},
   };
   CCfginfo cfg;
   cfg.dwIPnum = 2;
