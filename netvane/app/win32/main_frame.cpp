@@ -283,7 +283,10 @@ void CMainFrame::PumpDuringChange() {
 
 bool CMainFrame::TrayIconRemoved() { return m_tray.IsHidden(); }
 
-void CMainFrame::AddTrayIcon() { m_tray.ShowIcon(); }
+void CMainFrame::AddTrayIcon() {
+  m_tray.ShowIcon();
+  CDebug::dprintf(m_tray.IsHidden() ? "Tray icon not added\n" : "Tray icon added\n");
+}
 
 void CMainFrame::SetTimer(unsigned id, uint32_t ms) { ::SetTimer(m_hwnd, id, ms, nullptr); }
 

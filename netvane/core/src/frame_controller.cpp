@@ -167,6 +167,9 @@ void FrameController::StartUp() {
   if (!recovered.empty()) host_.LogLine(recovered);  // the log opens with ApplySettings
   state_.current = 0;
   state_.busy = 0;
+  // A taskbar that was not ready when the window was made gets the icon now, before the first
+  // change shows its network there.
+  if (host_.TrayIconRemoved()) host_.AddTrayIcon();
   RunChange(0, ChangeTrigger::StartUp);  // always start on network A
   host_.SetTimer(TIMER_TRAY_REFRESH, 30000);
   if (cfg_.scheduleOn) host_.StartSchedule();

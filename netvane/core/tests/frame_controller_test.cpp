@@ -110,12 +110,14 @@ TEST(FrameController, FixedSettingsLeftByARunThatDiedGoFirstAndFailuresAreReport
   Fixture f;
   f.cfg.szNet[1] = "INTER";
   f.host.recovered = "RECOVER fixed settings of an interrupted change taken off: x";
+  f.host.trayRemoved = true;  // the taskbar was not ready when the window was made
   f.frame.StartUp();
   const std::vector<std::string>& calls = f.rec.calls;
   auto pos = [&](const std::string& s) { return std::find(calls.begin(), calls.end(), s) - calls.begin(); };
   EXPECT_EQ(calls.front(), "host.RecoverAddress");
   EXPECT_EQ(pos("log START") + 1, pos("log " + f.host.recovered));
   EXPECT_LT(pos("log " + f.host.recovered), pos("switch.ChangeRG 0 wait 1"));
+  EXPECT_LT(pos("host.AddTrayIcon"), pos("switch.ChangeRG 0 wait 1")) << "the icon is tried again first";
 
   f.rec.addressResult = IAddressRenewal::kFixedSettingsFailed;
   f.rec.failureDetail = "fixed settings not applied: AddIPAddress refused (error 50)";
