@@ -88,6 +88,31 @@ esac
 box_log=$NV_LAB_SWITCHBOX_LOG
 log_lines() { cat "$INSTALL"/Log/*.log 2>/dev/null | tr -d '\r'; }
 
+# A change to B during which A's route (`ip route add` arguments) and a permanent entry for A's
+# gateway are put in, once an address beginning with HELD is on the adapter: the kernel drops
+# such entries with a released address, so the runner is held at its "ID2" log line (the log
+# file's lock; it waits 2 s at most) until they are in place.  Sets out and rc.
+change_to_b_planted() {  # change_to_b_planted HELD ROUTE
+  local held=$1 route=$2 logf injector
+  logf=$(ls "$INSTALL"/Log/*.log | tail -n 1)
+  (
+    flock -x 9
+    for _ in $(seq 200); do
+      ws ip -4 -o addr show dev "$NV_LAB_WS_IF" | grep -q " $held" && break
+      sleep 0.05
+    done
+    # One entry into the namespace for both.
+    ws sh -c "ip route add $route dev $NV_LAB_WS_IF metric 500;
+      ip neigh replace $NV_LAB_A_GATEWAY lladdr 02:00:00:00:0a:01 nud permanent dev $NV_LAB_WS_IF"
+  ) 9>>"$logf" &
+  injector=$!
+  sleep 0.3
+  out=$(ws "$RUNNER" --quiet --gateway-wait 3000 B 2>&1)
+  rc=$?
+  wait $injector
+  printf '%s\n' "$out" | grep -v '^nvutil:' | sed 's/^/  /'
+}
+
 change() {  # change A|B GATEWAY ADDRESS_PREFIX
   local to=$1 gw=$2 want=$3
   local box_before log_before
@@ -182,23 +207,7 @@ if [ $check = 1 ] && [ -z "$fault" ] && [ "${NV_LAB_CLIENT:-udhcpc}" = udhcpc ];
   say ""
   say "=== change to network B with network A's route and gateway entry left in place"
   a_net=${NV_LAB_A_NET%.*}.0
-  logf=$(ls "$INSTALL"/Log/*.log | tail -n 1)
-  (
-    flock -x 9
-    for _ in $(seq 200); do
-      ws ip -4 -o addr show dev "$NV_LAB_WS_IF" | grep -q " $NV_LAB_B_ADDRESS/" && break
-      sleep 0.05
-    done
-    # One entry into the namespace for both: the runner waits for the lock 2 s at most.
-    ws sh -c "ip route add $a_net/24 dev $NV_LAB_WS_IF metric 500;
-      ip neigh replace $NV_LAB_A_GATEWAY lladdr 02:00:00:00:0a:01 nud permanent dev $NV_LAB_WS_IF"
-  ) 9>>"$logf" &
-  injector=$!
-  sleep 0.3
-  out=$(ws "$RUNNER" --quiet --gateway-wait 3000 B 2>&1)
-  rc=$?
-  wait $injector
-  printf '%s\n' "$out" | grep -v '^nvutil:' | sed 's/^/  /'
+  change_to_b_planted "$NV_LAB_B_ADDRESS/" "$a_net/24"
   expect "runner exits 4 for a failed isolation check" [ $rc = 4 ]
   expect "the message names A's route" grep -q "nvchange: isolation check failed:.*route $a_net/24 (network A)" <<<"$out"
   expect "the message names A's gateway entry" \
@@ -293,22 +302,7 @@ if [ $check = 1 ] && [ -z "$fault" ] && [ "${NV_LAB_CLIENT:-udhcpc}" = udhcpc ];
   out=$(ws "$RUNNER" --quiet --gateway-wait 3000 A 2>&1)
   say "  clean change to A (exit $?): $(grep '^isolation check' <<<"$out")"
   expect "a clean change to A passes the check" grep -q "^isolation check: passed" <<<"$out"
-  logf=$(ls "$INSTALL"/Log/*.log | tail -n 1)
-  (
-    flock -x 9
-    for _ in $(seq 200); do
-      ws ip -4 -o addr show dev "$NV_LAB_WS_IF" | grep -q " $b_pre" && break
-      sleep 0.05
-    done
-    ws sh -c "ip route add default via $NV_LAB_A_GATEWAY dev $NV_LAB_WS_IF onlink metric 500;
-      ip neigh replace $NV_LAB_A_GATEWAY lladdr 02:00:00:00:0a:01 nud permanent dev $NV_LAB_WS_IF"
-  ) 9>>"$logf" &
-  injector=$!
-  sleep 0.3
-  out=$(ws "$RUNNER" --quiet --gateway-wait 3000 B 2>&1)
-  rc=$?
-  wait $injector
-  printf '%s\n' "$out" | grep -v '^nvutil:' | sed 's/^/  /'
+  change_to_b_planted "$b_pre" "default via $NV_LAB_A_GATEWAY onlink"
   expect "runner exits 4 for a failed isolation check" [ $rc = 4 ]
   expect "the message names A's default route" \
     grep -q "isolation check failed:.*route 0.0.0.0/0 via $NV_LAB_A_GATEWAY (network A)" <<<"$out"
