@@ -325,12 +325,14 @@ class Run {
     }
     if (m_verifying && m_sequence > m_s.settings.InstalledSequence())
       m_s.settings.SetInstalledSequence(m_sequence);
-    if (!m_verifying) {
-      std::string names;
-      for (const auto& entry : chosen) names += (names.empty() ? "" : ", ") + entry.fileName;
-      m_s.settings.Audit("update from " + m_request.serverName + " (" + m_request.endpoint.address +
-                         ") handed over NOT VERIFIED (no update key configured): " + names);
-    }
+    // Every hand-over is on the audit trail: what was installed, from where, and whether checked.
+    std::string names;
+    for (const auto& entry : chosen) names += (names.empty() ? "" : ", ") + entry.fileName;
+    const std::string how = !m_verifying     ? "NOT VERIFIED (no update key configured)"
+                            : m_sequence > 0 ? "verified (sequence " + std::to_string(m_sequence) + ")"
+                                             : "verified";
+    m_s.settings.Audit("update from " + m_request.serverName + " (" + m_request.endpoint.address +
+                       ") handed over " + how + ": " + names);
     if (restartTray) {
       m_s.actions.SendCommandToTray();
       // Its files stay in use until it has ended; continue would find them busy.

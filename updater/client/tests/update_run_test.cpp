@@ -406,6 +406,14 @@ TEST_F(UpdateRunTest, VerifiedUpdates) {
     EXPECT_EQ(HandOverListWritten(), handedOver);
     EXPECT_EQ(stdfs::exists(Staged("Netvane.exe")), handedOver);
     EXPECT_EQ(m_rec.started.empty(), !handedOver);
+    // A hand-over is on the audit trail, saying whether it was checked; a refusal hands nothing over.
+    ASSERT_EQ(m_rec.audits.size(), handedOver ? 1u : 0u);
+    if (handedOver) {
+      EXPECT_EQ(m_rec.audits[0],
+                std::string("update from LOCAL (") + m_request.endpoint.address + ") handed over " +
+                    (c.key.empty() ? "NOT VERIFIED (no update key configured)" : "verified") +
+                    ": Netvane.exe");
+    }
   }
 }
 

@@ -4,6 +4,7 @@
 #include <wininet.h>
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include "corekit/debug.h"
@@ -20,6 +21,38 @@ struct InternetTraits {
   static void close(pointer h) noexcept { ::InternetCloseHandle(h); }
 };
 using UniqueInternet = nv::UniqueHandle<InternetTraits>;
+
+// Always from the server, and never into the user's internet cache: a copy of every list and
+// file would stay there after the update, and after the product is removed.
+constexpr DWORD kNotCached = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
+
+// A file transfer's handle.  Some WinINet implementations still write the transfer into a cache
+// file (Wine's FTP does, whatever the flags say): once the handle is closed that file goes.
+class TransferHandle {
+ public:
+  explicit TransferHandle(HINTERNET handle) : m_handle(handle) {
+    if (!m_handle) return;
+    wchar_t name[MAX_PATH + 1] = {};
+    DWORD size = sizeof name;
+    if (::InternetQueryOptionW(m_handle.get(), INTERNET_OPTION_DATAFILE_NAME, name, &size))
+      m_cacheFile = name;
+  }
+  TransferHandle(const TransferHandle&) = delete;
+  TransferHandle& operator=(const TransferHandle&) = delete;
+  ~TransferHandle() {
+    m_handle.reset();
+    if (!m_cacheFile.empty() && !::DeleteFileW(m_cacheFile.c_str())) {
+      CDebug::dprintf("Updagent: the cache copy %s stays (%lu)\n", nv::text::Narrow(m_cacheFile).c_str(),
+                      ::GetLastError());
+    }
+  }
+  explicit operator bool() const { return static_cast<bool>(m_handle); }
+  HINTERNET get() const { return m_handle.get(); }
+
+ private:
+  UniqueInternet m_handle;
+  std::wstring m_cacheFile;
+};
 
 // The server's last reply, when WinINet says it has one.
 bool ExplainedError(std::string& text) {
@@ -79,7 +112,7 @@ class WinInetFtpSession final : public IFtpSession {
     try {
       if (!m_ftp) return false;
       WIN32_FIND_DATAW data{};
-      UniqueInternet find(::FtpFindFirstFileW(m_ftp.get(), L"*", &data, INTERNET_FLAG_RELOAD, 0));
+      UniqueInternet find(::FtpFindFirstFileW(m_ftp.get(), L"*", &data, kNotCached, 0));
       if (!find) return ::GetLastError() == ERROR_NO_MORE_FILES;
       do {
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
@@ -98,8 +131,8 @@ class WinInetFtpSession final : public IFtpSession {
     try {
       if (!m_ftp) return FtpDownload::kNoHandle;
       const DWORD type = ascii ? FTP_TRANSFER_TYPE_ASCII : FTP_TRANSFER_TYPE_BINARY;
-      UniqueInternet file(::FtpOpenFileW(m_ftp.get(), nv::text::Widen(remote).c_str(), GENERIC_READ,
-                                         type | INTERNET_FLAG_RELOAD, 0));
+      TransferHandle file(
+          ::FtpOpenFileW(m_ftp.get(), nv::text::Widen(remote).c_str(), GENERIC_READ, type | kNotCached, 0));
       if (!file) {
         const DWORD code = ::GetLastError();
         if (ExplainedError(error)) return FtpDownload::kOpenExplained;
