@@ -143,8 +143,10 @@ int UninstallFirstPhase(UninstallSystem& system, corekit::ServiceControlApi& ser
 int UninstallSecondPhase(UninstallSystem& system, void* window, const UninstallKeys& keys) noexcept {
   try {
     CDebug::dprintf("UninstUnInitialize Entry\n");
-    CRegistry run;
-    if (run.uOpenKey(corekit::kHKeyLocalMachine, keys.runKey.c_str())) run.DeleteValue(keys.runValue.c_str());
+    for (const std::string* key : {&keys.runKey, &keys.runOnceKey}) {
+      CRegistry run;
+      if (run.uOpenKey(corekit::kHKeyLocalMachine, key->c_str())) run.DeleteValue(keys.runValue.c_str());
+    }
     // Unattended (tests, silent removals) the answer is no: nothing restarts on its own.
     const int answer =
         corekit::ShowMessageBox(window, kDoneCaption, kRestartQuestion, corekit::kMbYesNo, kIdNo);

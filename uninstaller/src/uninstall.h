@@ -4,8 +4,8 @@
 // (through "NvSVC.EXE -u" from the installed folder; in-process when that program cannot be run
 // or the product key is already gone), the switch packet driver's service, the lease values in the
 // adapter keys the product recorded, and the product key.  UninstallSecondPhase (after): the
-// autostart value and the offer to restart.  Every step goes on when the one before it failed;
-// both return 0.
+// autostart values (Run and RunOnce) and the offer to restart.  Every step goes on when the one before it
+// failed; both return 0.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -18,6 +18,8 @@ namespace nv::uninstall {
 struct UninstallKeys {
   std::string productKey = "Software\\Tarn\\Netvane-H";
   std::string runKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+  // The tray program names its logon helper here, under the same value name, each time it ends.
+  std::string runOnceKey = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
   std::string runValue = "Netvane (Only Railgate)";
   std::string vxdKey = "System\\CurrentControlSet\\Services\\VxD";
   // Below it lie the only keys the lease values are written to (see IsAdapterTcpIpKey).

@@ -93,6 +93,7 @@ class UninstallTest : public ::testing::Test {
     m_root = "SOFTWARE\\" + corekit::testing::ProcessScratchName("NvUninstTest");
     keys.productKey = m_root + "\\Tarn\\Netvane-H";
     keys.runKey = m_root + "\\Run";
+    keys.runOnceKey = m_root + "\\RunOnce";
     keys.vxdKey = m_root + "\\VxD";
     keys.servicesKey = m_root + "\\Services";
   }
@@ -231,14 +232,17 @@ TEST_F(UninstallTest, FirstPhaseOnThe95FamilyDropsTheDhcpKeyInstead) {
   EXPECT_FALSE(KeyExists(keys.productKey));
 }
 
-TEST_F(UninstallTest, SecondPhaseDropsTheRunValueAndRestartsOnlyOnYes) {
+TEST_F(UninstallTest, SecondPhaseDropsTheRunValuesAndRestartsOnlyOnYes) {
   for (const int answer : {7, 6}) {
     SCOPED_TRACE(answer);
-    CRegistry run;
-    ASSERT_TRUE(run.Connect(corekit::kHKeyLocalMachine));
-    ASSERT_TRUE(run.Create(keys.runKey.c_str()));
-    ASSERT_TRUE(run.SetStringValue("Netvane (Only Railgate)", "C:\\Netvane\\Netvane.exe"));
-    ASSERT_TRUE(run.SetStringValue("Other", "C:\\Other.exe"));
+    // The Run entry, and the logon helper the tray program names in RunOnce when it ends.
+    CRegistry run, runOnce;
+    for (CRegistry* key : {&run, &runOnce}) {
+      ASSERT_TRUE(key->Connect(corekit::kHKeyLocalMachine));
+      ASSERT_TRUE(key->Create((key == &run ? keys.runKey : keys.runOnceKey).c_str()));
+      ASSERT_TRUE(key->SetStringValue("Netvane (Only Railgate)", "C:\\Netvane\\LDNvChng.EXE"));
+      ASSERT_TRUE(key->SetStringValue("Other", "C:\\Other.exe"));
+    }
     m_answer = answer;
     m_boxes.clear();
     system = FakeSystem();
@@ -246,9 +250,11 @@ TEST_F(UninstallTest, SecondPhaseDropsTheRunValueAndRestartsOnlyOnYes) {
 
     EXPECT_EQ(UninstallSecondPhase(system, &owner, keys), 0);
 
-    std::string value;
-    EXPECT_FALSE(run.GetStringValue("Netvane (Only Railgate)", value));
-    EXPECT_TRUE(run.GetStringValue("Other", value));
+    for (CRegistry* key : {&run, &runOnce}) {
+      std::string value;
+      EXPECT_FALSE(key->GetStringValue("Netvane (Only Railgate)", value));
+      EXPECT_TRUE(key->GetStringValue("Other", value));
+    }
     ASSERT_EQ(m_boxes.size(), 1u);
     EXPECT_EQ(m_boxes[0].caption, "Uninstallation Complete !!");
     EXPECT_EQ(m_boxes[0].text, "Please save your work and close all applications.\n\nReboot system now ?");
