@@ -2,24 +2,39 @@
 # The installer under Wine, as a deployment tool runs it:
 #   silent install -> files, InstalledPath, defaults, Run entry, NvMGR running, Netvane.exe starts
 #   from the Run entry's command; an older build first and this one over it keeps changed settings;
-#   silent uninstall after an update -> NvUninst's two phases in order, and none of the product's
-#   files, keys, service or shortcuts left (the prefix's listings before and after are compared);
-#   "/UPDATEKEY=<hex>" leaves the key where the update client reads it.
-# installer_e2e.sh <NetvaneSetup.exe> <makensis> <netvane.nsi> <bin dir> <work dir> [<help file>]
+#   "/UPDATEKEY=<hex>" leaves the key where the update client reads it;
+#   a verified update as a user runs it (the tray program's Update command, Start in the dialog)
+#   against a real FTP server with a list signed by the administrators' tool: the finisher
+#   replaces installed files, restarts the tray program, the sequence and the audit line are kept;
+#   silent uninstall after that update -> NvUninst's two phases in order, and none of the
+#   product's files, folders, keys, service or shortcuts left (the prefix's listings before and
+#   after are compared).
+# installer_e2e.sh <NetvaneSetup.exe> <makensis> <netvane.nsi> <bin dir> <work dir> <tray_update.exe> [<help file>]
+# Needs openssl and python3-pyftpdlib (scripts/install-deps.sh): without them it fails.
 set -u
-setup=$1 makensis=$2 nsi=$3 bindir=$4 work=$5 help=${6:-}
+setup=$1 makensis=$2 nsi=$3 bindir=$4 work=$5 tray_update=$6 help=${7:-}
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+sign=$here/../../tools/update-signing/nv-update-sign.sh
+ftp_server=$here/../../updater/client/tests/e2e/ftp_server.py
 export PATH=/usr/lib/wine:$PATH
 : "${WINEPREFIX:?run under the wine fixture}"
+command -v openssl >/dev/null || { echo "FAIL: openssl is missing (scripts/install-deps.sh)"; exit 1; }
+/usr/bin/python3 -c 'import pyftpdlib' 2>/dev/null ||
+  { echo "FAIL: python3-pyftpdlib is missing (scripts/install-deps.sh)"; exit 1; }
 rm -rf "$work" && mkdir -p "$work"
+server=
+trap '[ -n "$server" ] && kill "$server" 2>/dev/null' EXIT
 inst="$WINEPREFIX/drive_c/Program Files/Tarn/Netvane"
 menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Netvane"
 key='HKLM\SOFTWARE\Tarn\Netvane-H'
 run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
 run_value='Netvane (Only Railgate)'
+runonce_key='HKLM\Software\Microsoft\Windows\CurrentVersion\RunOnce'
 arp_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Netvane'
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 w() { wine64 "$@" </dev/null 2>/dev/null; }
+winpath() { echo "Z:$1" | tr / '\\'; }
 value() { w reg query "$1" /v "$2" | tr -d '\r' | awk -v n="$2" 'index($0, n) { sub(/^.*REG_[A-Z_]+ +/, ""); print }'; }
 has_key() { w reg query "$1" >/dev/null; }
 wait_until() {  # <tenths of seconds> <command...>
@@ -33,7 +48,7 @@ listing() {
   # Asked of the server: the hive files on disk are written only now and then.
   local export="$work/hklm-software.reg"
   rm -f "$export"
-  w reg export 'HKLM\SOFTWARE' "Z:$(echo "$export" | tr / '\\')" /y >/dev/null
+  w reg export 'HKLM\SOFTWARE' "$(winpath "$export")" /y >/dev/null
   iconv -f UTF-16LE -t UTF-8 "$export" 2>/dev/null | tr -d '\r' | grep '^\[' | sort
   w reg query "$run_key" | tr -d '\r' | grep -i 'REG_' | sed 's/^ */RUN: /'
 }
@@ -73,10 +88,10 @@ w reg add "$key" /v dwPktCnt /t REG_DWORD /d 7 /f >/dev/null
 started() { grep -qs START "$inst"/Log/*.log; }
 wait_until 300 started || fail "Netvane.exe started from the Run entry wrote no START"
 
-# 3. This build over the older one, with the update signing key: the tray program is asked to
-#    close, settings stay, the key lands where the update client reads it.  A key that is not
-#    one is refused before anything changes.
-update_key=41d8a9dee237c543cccb8005eb2016afbe68197a7d573403188a2a7efdc314a6f675670c79e66057dcf3a03acf847a07d4b67fdbe1ad21634015d80aee42b6b8
+# 3. This build over the older one, with the update signing key made here: the tray program is
+#    asked to close, settings stay, the key lands where the update client reads it.  A key that is
+#    not one is refused before anything changes.
+update_key=$("$sign" keygen "$work/key.pem" | tail -1)
 w "$setup" /S /UPDATEKEY=41d8a9dee237c543-not-hex
 [ $? -eq 2 ] || fail "a malformed /UPDATEKEY= was not refused with exit code 2"
 [ "$(value "$arp_key" DisplayVersion)" = 1.3.11.0 ] || fail "a refused /UPDATEKEY= still installed"
@@ -89,16 +104,56 @@ w "$setup" /S /UPDATEKEY=$update_key || fail "the installer ended with $?"
 grep -qs SHUTDOWN "$inst"/Log/*.log || fail "the running tray program was not closed before the upgrade"
 w sc query NvMGR | grep -q RUNNING || fail "NvMGR is not running after the upgrade"
 
-# 4. Silent uninstall after an update ran: what the update path leaves (the finisher's copy, a
-#    hand-over list, a temporary of a broken copy, the staging folder with its files, the audit
-#    trail) goes too.  Traced: the uninstaller runs from a copy of itself, so wait for its end.
-cp "$inst/continue.exe" "$inst/orgcontinue.exe"
-printf 'a.dll|C:\\x\\a.dll||%064d\r\n' 0 >"$inst/VerSion.txt"
-printf 'half' >"$inst/~nvcopy-12-1.tmp"
-mkdir -p "$inst/UpdateTemp" "$inst/Log" && printf 'staged' >"$inst/UpdateTemp/a.dll"
-printf '{"event":"update"}\r\n' >>"$inst/Log/audit.jsonl"
+# 4. A verified update, as a user runs it: the tray program (started from the Run entry, pointed at
+#    this test's server) gets the Update command, the dialog's Start fetches a list signed at
+#    sequence 7 that names a library the tray program holds (restart) and a string file, each
+#    with new bytes; Updagent hands over to the finisher's copy, which replaces both and starts
+#    the tray program again.
+root=$work/ftp
+mkdir -p "$root/Netvane-H"
+/usr/bin/python3 "$ftp_server" "$root" "$work/ftp.port" "$work/ftp.log" </dev/null >"$work/ftp.out" 2>&1 &
+server=$!
+wait_until 100 test -s "$work/ftp.port" || { echo "FAIL: the FTP server did not start: $(cat "$work/ftp.out")"; exit 1; }
+{ cat "$bindir/NvIdle.dll"; printf 'the update of %s' "$(date +%s%N)"; } >"$root/Netvane-H/NvIdle.dll"
+{ cat "$bindir/NetvaneKOR.ini"; printf '\r\n; updated\r\n'; } >"$root/Netvane-H/NetvaneKOR.ini"
+hash() { "$sign" hash "$1" | cut -d' ' -f1; }
+printf 'NvIdle.dll|ALL|ALL|INSTALLEDPATH|99.0.0|Restart||NONE|%s\r\nNetvaneKOR.ini|ALL|ALL|INSTALLEDPATH|99.0.0|||NONE|%s\r\n' \
+  "$(hash "$root/Netvane-H/NvIdle.dll")" "$(hash "$root/Netvane-H/NetvaneKOR.ini")" >"$root/Netvane-H/VerSion.txt"
+"$sign" sign "$work/key.pem" "$root/Netvane-H/VerSion.txt" 7 >/dev/null || fail "the list could not be signed"
+trace="$work/update-trace.txt"
+starts() { cat "$inst"/Log/*.log 2>/dev/null | grep -c START; }
+starts_before=$(starts)
+(export NV_NO_MESSAGEBOX=1 NV_TRACE=1 NV_TRACE_FILE="$(winpath "$trace")" NV_UPDATE_DEFAULT_SERVER=127.0.0.1 \
+   NV_UPDATE_FTP_PORT=$(cat "$work/ftp.port") && eval "wine64 $(value "$run_key" "$run_value")" </dev/null >/dev/null 2>&1 &)
+started_again() { [ "$(starts)" -gt "$starts_before" ]; }
+wait_until 300 started_again || fail "Netvane.exe did not start for the update"
+starts_before=$(starts)
+wine64 "$tray_update" 60 </dev/null 2>/dev/null | tr -d '\r' >"$work/tray-update.txt"
+grep -q 'update client ended with 0$' "$work/tray-update.txt" ||
+  fail "the update was not handed over: $(cat "$work/tray-update.txt"); trace: $(grep -a Updagent "$trace" | tail -5)"
+grep -q 'trust line: $' "$work/tray-update.txt" || fail "the dialog did not take the update as verified"
+grep -aq "the list's signature is valid" "$trace" || fail "the list's signature was not checked"
+replaced() { cmp -s "$inst/NvIdle.dll" "$root/Netvane-H/NvIdle.dll" && cmp -s "$inst/NetvaneKOR.ini" "$root/Netvane-H/NetvaneKOR.ini"; }
+wait_until 300 replaced || fail "the finisher did not install the new NvIdle.dll and NetvaneKOR.ini"
+wait_until 300 started_again || fail "the finisher did not start the tray program again"
+handed_over() { [ ! -e "$inst/VerSion.txt" ]; }
+wait_until 100 handed_over || fail "the hand-over list is still there"
+[ -f "$inst/orgcontinue.exe" ] || fail "the finisher did not run from its copy"
+[ "$(value "$key\Update" dwUpdateSequence)" = 0x7 ] ||
+  fail "the stored sequence is '$(value "$key\Update" dwUpdateSequence)'"
+# The audit line goes to NvMGR's event source, which Wine accepts and does not keep: the trace
+# shows the line as written.
+grep -aq 'audit: update from .* handed over verified (sequence 7): NvIdle.dll, NetvaneKOR.ini' "$trace" ||
+  fail "the audit trail has no verified update: $(grep -a 'audit' "$trace")"
+# Closed for the update, the tray program named its logon helper for the next start.
+[ -n "$(value "$runonce_key" "$run_value")" ] || fail "the tray program left no RunOnce entry to remove"
+kill "$server" 2>/dev/null
+server=
+
+# 5. Silent uninstall after the update: what the update path left goes too.  Traced: the
+#    uninstaller runs from a copy of itself, so wait for its end.
 trace="$work/uninstall-trace.txt"
-NV_TRACE=1 NV_TRACE_FILE="Z:$(echo "$trace" | tr / '\\')" w "$inst/uninstall.exe" /S
+NV_TRACE=1 NV_TRACE_FILE="$(winpath "$trace")" w "$inst/uninstall.exe" /S
 gone() { ! has_key "$arp_key"; }
 wait_until 300 gone || fail "the uninstaller did not finish"
 first=$(grep -n 'UninstInitialize Entry' "$trace" | head -1 | cut -d: -f1)
@@ -110,12 +165,17 @@ grep -q 'MessageBox(Uninstallation Complete' "$trace" || fail "the second phase 
 ! w sc query NvMGR | grep -q NvMGR || fail "NvMGR is still installed"
 has_key "$key" && fail "the product key is still there"
 [ -n "$(value "$run_key" "$run_value")" ] && fail "the Run entry is still there"
-[ -e "$inst" ] && fail "the installation folder is still there: $(ls "$inst")"
+[ -n "$(value "$runonce_key" "$run_value")" ] && fail "the RunOnce entry is still there"
+w reg query 'HKLM\SYSTEM\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations |
+  grep -qi 'Tarn' && fail "a replacement at the next start still names the installation"
+[ -e "$inst" ] && fail "the installation folder is still there: $(ls -R "$inst")"
 [ -e "$menu" ] && fail "the Start menu folder is still there"
 
 listing >"$work/after.txt"
 diff "$work/before.txt" "$work/after.txt" >"$work/listing-diff.txt"
-left=$(grep '^>' "$work/listing-diff.txt" | product_traces /dev/stdin)
+# The downloads are not kept in the user's internet cache either, whatever their names.
+added=$(grep '^>' "$work/listing-diff.txt")
+left=$(echo "$added" | product_traces /dev/stdin; echo "$added" | grep -i 'INetCache')
 [ -z "$left" ] || fail "the product left traces in the prefix: $left"
 echo "prefix before/after (other changes are Wine's own):"; cat "$work/listing-diff.txt"
 
