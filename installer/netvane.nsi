@@ -209,10 +209,12 @@ Section "Uninstall"
   Delete "$INSTDIR\NetvaneENG.ini"
   Delete "$INSTDIR\NetvaneKOR.ini"
   Delete "$INSTDIR\Netvane_Help.chm"
-  ; The program's own files: monthly logs, the audit trail, and what an update leaves: the
-  ; finisher's copy, a hand-over list, temporaries of a broken copy, the staging folder.
+  ; The program's own files: monthly logs, the audit trail, the traces a shipped program writes
+  ; on NV_TRACE=1, and what an update leaves: the finisher's copy, a hand-over list, temporaries
+  ; of a broken copy, the staging folder.
   Delete "$INSTDIR\Log\*.log"
   Delete "$INSTDIR\Log\audit.jsonl"
+  Delete "$INSTDIR\Log\trace-*.txt"
   RMDir "$INSTDIR\Log"
   Delete "$INSTDIR\orgcontinue.exe"
   Delete "$INSTDIR\VerSion.txt"

@@ -106,20 +106,23 @@ w sc query NvMGR | grep -q RUNNING || fail "NvMGR is not running after the upgra
 
 # 4. A verified update, as a user runs it: the tray program (started from the Run entry, pointed at
 #    this test's server) gets the Update command, the dialog's Start fetches a list signed at
-#    sequence 7 that names a library the tray program holds (restart) and a string file, each
-#    with new bytes; Updagent hands over to the finisher's copy, which replaces both and starts
-#    the tray program again.
+#    sequence 7 that names the library the tray program and Updagent hold (restart: a build of it
+#    without test switches, so the restarted tray program traces into the log folder as a shipped
+#    one does) and a string file, each with new bytes; Updagent hands over to the finisher's copy,
+#    which replaces both and starts the tray program again.
 root=$work/ftp
 mkdir -p "$root/Netvane-H"
 /usr/bin/python3 "$ftp_server" "$root" "$work/ftp.port" "$work/ftp.log" </dev/null >"$work/ftp.out" 2>&1 &
 server=$!
 wait_until 100 test -s "$work/ftp.port" || { echo "FAIL: the FTP server did not start: $(cat "$work/ftp.out")"; exit 1; }
-{ cat "$bindir/NvIdle.dll"; printf 'the update of %s' "$(date +%s%N)"; } >"$root/Netvane-H/NvIdle.dll"
-{ cat "$bindir/NetvaneKOR.ini"; printf '\r\n; updated\r\n'; } >"$root/Netvane-H/NetvaneKOR.ini"
+served=$root/Netvane-H
+cp "$bindir/shipped/Corekit.dll" "$served/Corekit.dll" || { echo "FAIL: no shipped Corekit.dll in $bindir"; exit 1; }
+! cmp -s "$served/Corekit.dll" "$inst/Corekit.dll" || fail "the shipped Corekit.dll is the installed one"
+{ cat "$bindir/NetvaneKOR.ini"; printf '\r\n; updated\r\n'; } >"$served/NetvaneKOR.ini"
 hash() { "$sign" hash "$1" | cut -d' ' -f1; }
-printf 'NvIdle.dll|ALL|ALL|INSTALLEDPATH|99.0.0|Restart||NONE|%s\r\nNetvaneKOR.ini|ALL|ALL|INSTALLEDPATH|99.0.0|||NONE|%s\r\n' \
-  "$(hash "$root/Netvane-H/NvIdle.dll")" "$(hash "$root/Netvane-H/NetvaneKOR.ini")" >"$root/Netvane-H/VerSion.txt"
-"$sign" sign "$work/key.pem" "$root/Netvane-H/VerSion.txt" 7 >/dev/null || fail "the list could not be signed"
+printf 'Corekit.dll|ALL|ALL|INSTALLEDPATH|99.0.0|Restart||NONE|%s\r\nNetvaneKOR.ini|ALL|ALL|INSTALLEDPATH|99.0.0|||NONE|%s\r\n' \
+  "$(hash "$served/Corekit.dll")" "$(hash "$served/NetvaneKOR.ini")" >"$served/VerSion.txt"
+"$sign" sign "$work/key.pem" "$served/VerSion.txt" 7 >/dev/null || fail "the list could not be signed"
 trace="$work/update-trace.txt"
 starts() { cat "$inst"/Log/*.log 2>/dev/null | grep -c START; }
 starts_before=$(starts)
@@ -133,8 +136,8 @@ grep -q 'update client ended with 0$' "$work/tray-update.txt" ||
   fail "the update was not handed over: $(cat "$work/tray-update.txt"); trace: $(grep -a Updagent "$trace" | tail -5)"
 grep -q 'trust line: $' "$work/tray-update.txt" || fail "the dialog did not take the update as verified"
 grep -aq "the list's signature is valid" "$trace" || fail "the list's signature was not checked"
-replaced() { cmp -s "$inst/NvIdle.dll" "$root/Netvane-H/NvIdle.dll" && cmp -s "$inst/NetvaneKOR.ini" "$root/Netvane-H/NetvaneKOR.ini"; }
-wait_until 300 replaced || fail "the finisher did not install the new NvIdle.dll and NetvaneKOR.ini"
+replaced() { cmp -s "$inst/Corekit.dll" "$served/Corekit.dll" && cmp -s "$inst/NetvaneKOR.ini" "$served/NetvaneKOR.ini"; }
+wait_until 300 replaced || fail "the finisher did not install the new Corekit.dll and NetvaneKOR.ini"
 wait_until 300 started_again || fail "the finisher did not start the tray program again"
 handed_over() { [ ! -e "$inst/VerSion.txt" ]; }
 wait_until 100 handed_over || fail "the hand-over list is still there"
@@ -143,8 +146,9 @@ wait_until 100 handed_over || fail "the hand-over list is still there"
   fail "the stored sequence is '$(value "$key\Update" dwUpdateSequence)'"
 # The audit line goes to NvMGR's event source, which Wine accepts and does not keep: the trace
 # shows the line as written.
-grep -aq 'audit: update from .* handed over verified (sequence 7): NvIdle.dll, NetvaneKOR.ini' "$trace" ||
+grep -aq 'audit: update from .* handed over verified (sequence 7): Corekit.dll, NetvaneKOR.ini' "$trace" ||
   fail "the audit trail has no verified update: $(grep -a 'audit' "$trace")"
+wait_until 100 test -s "$inst/Log/trace-Netvane.txt" || fail "the restarted tray program wrote no trace of its own"
 # Closed for the update, the tray program named its logon helper for the next start.
 [ -n "$(value "$runonce_key" "$run_value")" ] || fail "the tray program left no RunOnce entry to remove"
 kill "$server" 2>/dev/null
