@@ -1,6 +1,7 @@
 #include "program_start.h"
 
 #include "corekit/debug.h"
+#include "platform/text.h"
 
 namespace nv::app {
 
@@ -26,6 +27,150 @@ bool StartHelpViewer(IProgramStarter& starter, const std::string& windowsDir, co
                     error);
   }
   return started;
+}
+
+// ---- folder picker ----
+
+std::string PickFolderCommandLine(const std::string& program, const std::string& title) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string line = "\"" + program + "\" " + kPickFolderSwitch;
+  for (const unsigned char c : title) {
+    line += kDigits[c >> 4];
+    line += kDigits[c & 0x0F];
+  }
+  return line;
+}
+
+std::optional<std::string> PickFolderTitle(const std::string& argument) {
+  const std::string prefix = kPickFolderSwitch;
+  if (!nv::text::EqualsNoCase(argument.substr(0, prefix.size()), prefix)) return std::nullopt;
+  const std::string hex = argument.substr(prefix.size());
+  if (hex.size() % 2 != 0) return std::nullopt;
+  const auto digit = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+  };
+  std::string title;
+  for (size_t i = 0; i < hex.size(); i += 2) {
+    const int high = digit(hex[i]), low = digit(hex[i + 1]);
+    if (high < 0 || low < 0) return std::nullopt;
+    title += static_cast<char>(high * 16 + low);
+  }
+  if (!nv::text::IsValidUtf8(title)) return std::nullopt;
+  return title;
+}
+
+std::optional<std::string> FolderFromPicker(const RunResult& result) {
+  if (!result.ended || result.exitCode != 0) return std::nullopt;
+  const std::string& out = result.output;
+  if (out.size() < 2 || out.size() >= RunResult::kMaxOutput || out.back() != '\n') return std::nullopt;
+  std::string folder = out.substr(0, out.size() - 1);
+  if (!folder.empty() && folder.back() == '\r') folder.pop_back();
+  if (folder.empty() || !nv::text::IsValidUtf8(folder)) return std::nullopt;
+  for (const unsigned char c : folder)
+    if (c < 0x20 || c == 0x7F) return std::nullopt;
+  return folder;
+}
+
+std::optional<std::string> ChooseFolder(
+    IProgramStarter& starter, const std::string& program, const std::string& title, void* owner,
+    const std::function<std::optional<std::string>(const std::string& title)>& inProcess) {
+  const StartToken token = TokenForStart(StartedProgram::kFolderPicker, starter.ConsoleUserTokenAvailable());
+  if (token == StartToken::kTrayToken) return inProcess(title);
+  RunOptions options;
+  options.captureOutput = true;
+  options.waitMs = kPickFolderWaitMs;
+  options.owner = owner;
+  RunResult result;
+  unsigned error = 0;
+  if (!starter.Run(token, PickFolderCommandLine(program, title), options, result, error)) {
+    CDebug::dprintf("Folder picker not started with %s (%u): no folder chosen\n", TokenName(token), error);
+    return std::nullopt;
+  }
+  std::optional<std::string> folder = FolderFromPicker(result);
+  if (folder) {
+    CDebug::dprintf("Folder picker ran with %s: %s\n", TokenName(token), folder->c_str());
+  } else {
+    CDebug::dprintf("Folder picker ran with %s: no folder chosen (%s, status %u, %zu bytes)\n",
+                    TokenName(token), result.ended ? "ended" : "ended by us", result.exitCode,
+                    result.output.size());
+  }
+  return folder;
+}
+
+// ---- drive step ----
+
+namespace {
+
+constexpr unsigned long kNetCommandWaitMs = 10000;
+
+class TrayNetConnections final : public nv::core::INetConnections {
+ public:
+  TrayNetConnections(IProgramStarter& starter, std::unique_ptr<nv::core::INetConnections> calls,
+                     std::string systemDir)
+      : m_starter(starter), m_calls(std::move(calls)), m_systemDir(std::move(systemDir)) {}
+
+  int32_t Cancel(const std::string& drive) override {
+    return Call("cancel " + drive, [&] { return m_calls->Cancel(drive); });
+  }
+
+  bool CancelWithNetCommand(const std::string& drive) override {
+    const StartToken token =
+        TokenForStart(StartedProgram::kNetCommand, m_starter.ConsoleUserTokenAvailable());
+    const std::string net = m_systemDir.empty() ? "net.exe" : m_systemDir + "\\net.exe";
+    const std::string commandLine = "\"" + net + "\" use " + drive + " /delete";
+    RunOptions options;
+    options.hidden = true;
+    options.waitMs = kNetCommandWaitMs;
+    RunResult result;
+    unsigned error = 0;
+    if (!m_starter.Run(token, commandLine, options, result, error)) {
+      CDebug::dprintf("CancelDrive %s %s not started with %s (%u)\n", drive.c_str(), commandLine.c_str(),
+                      TokenName(token), error);
+      return false;
+    }
+    CDebug::dprintf("CancelDrive %s %s ran with %s\n", drive.c_str(), commandLine.c_str(), TokenName(token));
+    return true;
+  }
+
+  int32_t Add(const std::string& drive, const std::string& remote, const std::string& user,
+              const std::string& password) override {
+    return Call("connect " + drive + " " + remote,
+                [&] { return m_calls->Add(drive, remote, user, password); });
+  }
+
+  std::string ErrorText(int32_t code) override { return m_calls->ErrorText(code); }
+
+ private:
+  template <typename Work>
+  int32_t Call(const std::string& what, Work work) {
+    const StartToken token =
+        TokenForStart(StartedProgram::kDriveCalls, m_starter.ConsoleUserTokenAvailable());
+    int32_t code = 0;
+    unsigned error = 0;
+    if (!m_starter.ActAs(
+            token, [&] { code = work(); }, error)) {
+      // Never done as the tray instead: its drive letters are not the user's.
+      CDebug::dprintf("Drive step: %s not done, cannot act with %s (%u)\n", what.c_str(), TokenName(token),
+                      error);
+      return static_cast<int32_t>(error != 0 ? error : 1);
+    }
+    CDebug::dprintf("Drive step: %s with %s: %d\n", what.c_str(), TokenName(token), static_cast<int>(code));
+    return code;
+  }
+
+  IProgramStarter& m_starter;
+  std::unique_ptr<nv::core::INetConnections> m_calls;
+  std::string m_systemDir;
+};
+
+}  // namespace
+
+std::unique_ptr<nv::core::INetConnections> MakeTrayNetConnections(
+    IProgramStarter& starter, std::unique_ptr<nv::core::INetConnections> calls, std::string systemDir) {
+  return std::make_unique<TrayNetConnections>(starter, std::move(calls), std::move(systemDir));
 }
 
 }  // namespace nv::app

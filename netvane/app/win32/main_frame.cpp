@@ -1,11 +1,13 @@
 #include "main_frame.h"
 
 #include "corekit/debug.h"
+#include "folder_picker_process.h"
 #include "netvane/repainting_waits.h"
 #include "netvane/win32/ad_pages.h"
 #include "netvane_app.h"
 #include "nvutil/net_util.h"
 #include "platform/text.h"
+#include "program_starter_win32.h"
 #include "tray_menu.h"
 
 namespace {
@@ -19,6 +21,14 @@ HICON LoadTrayIcon(HMODULE module, UINT id) {
                                          LR_DEFAULTCOLOR));
 }
 
+// The system folder, where net.exe lives; empty when it cannot be had (net.exe is then searched).
+std::string SystemFolder() {
+  wchar_t folder[MAX_PATH] = {};
+  const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
+  return length > 0 && length < MAX_PATH ? nv::text::Narrow(std::wstring_view(folder, length))
+                                         : std::string();
+}
+
 }  // namespace
 
 CMainFrame::CMainFrame(CNetvaneApp& app)
@@ -27,7 +37,9 @@ CMainFrame::CMainFrame(CNetvaneApp& app)
       m_tray(CreatePlatformTrayShell(reinterpret_cast<std::uintptr_t>(app.resources()))),
       m_address(m_cfg, OsFactsOf(app.os()), std::make_unique<CNetUtil>(), nv::core::MakeDhcpEmulation()),
       m_switch(m_cfg, nv::core::RepaintingSystemSwitchEnvironment()),  // its waits repaint
-      m_drives(m_cfg, m_idle),
+      m_drives(m_cfg, m_idle,
+               nv::app::MakeTrayNetConnections(nv::app::PlatformProgramStarter(),
+                                               nv::core::MakeSystemNetConnections(), SystemFolder())),
       m_display(m_cfg, app.strings()),
       m_gateway(m_cfg, m_drives, nv::core::MakeGatewayProbe(),
                 [this] { ::PostMessageW(m_hwnd, kGatewayChecked, 0, 0); }),
@@ -52,7 +64,7 @@ CMainFrame::CMainFrame(CNetvaneApp& app)
                                                       app.texts().FontFaceName));
   m_display.SetDesktopLinks(nv::core::MakeDesktopLinks());
   m_drives.SetPrinterTexts(app.strings());
-  m_optionPages = nv::ui::AdPageHooks(app.os(), m_drives.guardDevice());
+  m_optionPages = nv::ui::AdPageHooks(app.os(), m_drives.guardDevice(), &nv::app::PickFolderForTray);
 }
 
 CMainFrame::~CMainFrame() {

@@ -37,8 +37,10 @@ int NetworkIndex(int network) { return network != 0 ? 1 : 0; }
 
 }  // namespace
 
-CDriveLogon::CDriveLogon(const CCfginfo& cfg, nv::core::IIdleMonitor& idle)
-    : CDriveLogon(cfg, idle, nv::core::MakeSystemNetConnections(), nv::core::MakeSystemNetWareLogonUi()) {
+CDriveLogon::CDriveLogon(const CCfginfo& cfg, nv::core::IIdleMonitor& idle,
+                         std::unique_ptr<nv::core::INetConnections> connections)
+    : CDriveLogon(cfg, idle, connections ? std::move(connections) : nv::core::MakeSystemNetConnections(),
+                  nv::core::MakeSystemNetWareLogonUi()) {
   m_passwordListFolder = nv::core::PasswordListFolder();
   m_printers = std::make_unique<CPrnInfo>();
   m_ownGuard = std::make_unique<CGuardDevice>(COSversion());

@@ -74,18 +74,18 @@ std::optional<std::string> PickFolder(HWND owner, const std::string& title) {
   return picker.GetPath();
 }
 
-OptionSheetHooks AdPageHooks(const COSversion& os, CGuardDevice* frameDevice) {
+OptionSheetHooks AdPageHooks(const COSversion& os, CGuardDevice* frameDevice,
+                             nv::core::CWin32FolderPageHost::Chooser chooser) {
   OptionSheetHooks hooks;
   const bool nt = os.isNT();
   hooks.printerPage = [nt](const DialogContext& context, CCfginfo& cfg) -> std::unique_ptr<COptionPage> {
     return std::make_unique<CAdPrintPage>(context, cfg, nt);
   };
-  hooks.folderPage = [os, frameDevice](const DialogContext& context,
-                                       CCfginfo&) -> std::unique_ptr<COptionPage> {
+  hooks.folderPage = [os, frameDevice, chooser = std::move(chooser)](
+                         const DialogContext& context, CCfginfo&) -> std::unique_ptr<COptionPage> {
     std::unique_ptr<CGuardDevice> own;
     if (!os.isNT()) own = std::make_unique<CGuardDevice>(os);
-    return std::make_unique<CAdFolderPage>(context, std::move(own), frameDevice, os.m_windowsDir,
-                                           &PickFolder);
+    return std::make_unique<CAdFolderPage>(context, std::move(own), frameDevice, os.m_windowsDir, chooser);
   };
   return hooks;
 }

@@ -7,6 +7,8 @@
 #include <cwchar>
 
 #include "tray_harness.h"
+// commctrl.h needs the types of windows.h, which the harness brings.
+#include <commctrl.h>
 
 using namespace nv::app::testing;
 
@@ -16,6 +18,7 @@ constexpr WPARAM kCmdAbout = 5001;
 constexpr WPARAM kCmdConfig = 5004;
 constexpr WPARAM kCmdOptions = 5005;
 constexpr WPARAM kCmdExit = 5007;
+constexpr int kSheetTab = 1058, kSheetCancel = 1061, kFolderAdd = 1086, kPickerTree = 1001;
 
 // A modal dialog shows itself once its controls exist and WM_INITDIALOG has run.
 HWND WaitForDialog(const wchar_t* title) {
@@ -57,6 +60,28 @@ void Press(HWND dialog, int id) { ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(
 
 bool Gone(HWND window) {
   return WaitUntil([&] { return !::IsWindow(window); }, 20000);
+}
+
+// The folder picker's dialog in a process other than `tray`: its tree, waited for.
+HWND WaitForPickerOutside(DWORD tray) {
+  struct Search {
+    DWORD tray;
+    HWND found;
+  } search{tray, nullptr};
+  WaitUntil([&] {
+    ::EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+          auto* s = reinterpret_cast<Search*>(param);
+          DWORD process = 0;
+          ::GetWindowThreadProcessId(window, &process);
+          if (process != s->tray && ::IsWindowVisible(window) && ::GetDlgItem(window, kPickerTree) != nullptr)
+            s->found = window;
+          return s->found == nullptr;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found != nullptr;
+  });
+  return search.found;
 }
 
 class TrayDialogsTest : public ::testing::Test {
@@ -146,6 +171,75 @@ TEST_F(TrayDialogsTest, ConfigurationOptionsAndAboutOpenFromTheTrayAndSaveOnlyOn
 
   ::PostMessageW(frame2, WM_COMMAND, kCmdExit, 0);
   EXPECT_EQ(second.Wait(), 0u);
+}
+
+// The option sheet's folder picker runs as the console user (under Wine every process may ask
+// for that token, so the tray program always starts the picker as a process of its own): the
+// sheet waits disabled but answering, and gets the folder only when one was chosen.
+TEST_F(TrayDialogsTest, FolderPickerRunsAsTheConsoleUserInAProcessOfItsOwn) {
+  TrayProcess tray(install_);
+  const HWND frame = WaitForFrame();
+  ASSERT_NE(frame, nullptr);
+  ASSERT_TRUE(tray.WaitForTrace("Start-up done")) << tray.Trace();
+  ::PostMessageW(frame, WM_COMMAND, kCmdOptions, 0);
+  const HWND sheet = WaitForDialog(L"Advanced Options");
+  ASSERT_NE(sheet, nullptr) << tray.Trace();
+  ::SendDlgItemMessageW(sheet, kSheetTab, TCM_SETCURFOCUS, 2, 0);  // the folder page
+  const HWND add = FindControl(sheet, kFolderAdd);
+  ASSERT_NE(add, nullptr);
+  const auto openPicker = [&] {
+    ::PostMessageW(::GetParent(add), WM_COMMAND, MAKEWPARAM(kFolderAdd, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(add));
+    return WaitForPickerOutside(tray.id());
+  };
+  const std::string ran = "Folder picker ran with the console user's token: ";
+  const auto pickerRuns = [&] {
+    size_t count = 0;
+    const std::string trace = tray.Trace();
+    for (size_t at = trace.find(ran); at != std::string::npos; at = trace.find(ran, at + 1)) ++count;
+    return count;
+  };
+
+  enum class End { kCancel, kChoose, kKill };
+  for (const End end : {End::kCancel, End::kChoose, End::kKill}) {
+    SCOPED_TRACE(static_cast<int>(end));
+    const size_t before = pickerRuns();
+    const HWND picker = openPicker();
+    ASSERT_NE(picker, nullptr) << tray.Trace();
+    // The sheet waits for it: disabled, yet its thread answers.
+    EXPECT_FALSE(::IsWindowEnabled(sheet));
+    DWORD_PTR answer = 0;
+    EXPECT_NE(::SendMessageTimeoutW(sheet, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer), 0);
+    std::string expected = ran + "no folder chosen";
+    if (end == End::kCancel) {
+      Press(picker, IDCANCEL);
+    } else if (end == End::kChoose) {
+      // The first drive, as the tree lists it.
+      const HWND tree = ::GetDlgItem(picker, kPickerTree);
+      const auto first = ::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0);
+      ::SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, first);
+      Press(picker, IDOK);
+      DWORD drives = ::GetLogicalDrives();
+      char letter = 'A';
+      while ((drives & 1u) == 0 && letter < 'Z') drives >>= 1, ++letter;
+      expected = ran + letter + ":\\\n";
+    } else {
+      // A picker that dies, even with status 0, hands back nothing.
+      DWORD process = 0;
+      ::GetWindowThreadProcessId(picker, &process);
+      const HANDLE killed = ::OpenProcess(PROCESS_TERMINATE, FALSE, process);
+      ASSERT_NE(killed, nullptr);
+      ::TerminateProcess(killed, 0);
+      ::CloseHandle(killed);
+    }
+    ASSERT_TRUE(WaitUntil([&] { return pickerRuns() == before + 1; })) << tray.Trace();
+    EXPECT_TRUE(tray.TraceHas(expected)) << expected << "\n" << tray.Trace();
+    EXPECT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(sheet) != FALSE; }));
+  }
+  Press(sheet, kSheetCancel);
+  ASSERT_TRUE(Gone(sheet));
+  ::PostMessageW(frame, WM_COMMAND, kCmdExit, 0);
+  EXPECT_EQ(tray.Wait(), 0u);
 }
 
 }  // namespace

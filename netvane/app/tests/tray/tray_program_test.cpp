@@ -300,6 +300,29 @@ TEST_F(TrayProgramTest, HelpCommandOpensTheHelpFileOfTheInstallation) {
   EXPECT_EQ(tray->Wait(), 0u) << tray->Trace();
 }
 
+// The start-up change to A cancels A's drive letter and connects it again: net.exe starts with
+// the console user's token and the connection call runs while acting as that user (under Wine
+// every process may ask for the token, so it is always the one named; Wine has no network
+// provider, so the connection fails and its report is a trace line).
+TEST_F(TrayProgramTest, TheDriveStepActsAsTheConsoleUser) {
+  NeedSwitch();
+  key_.Set(L"AdOpt", L"szNetDrv0", L"G:");
+  key_.Set(L"AdOpt", L"dwAutoLogin", 1u);
+  key_.Set(L"", L"AServ0", L"NW-IN");
+  key_.Set(L"", L"AUser0", L"anna");
+  key_.Set(L"", L"APass0", L"secret");
+  auto tray = StartTray();
+  ASSERT_NE(frame_, nullptr);
+  EXPECT_TRUE(tray->WaitForTrace(
+      "CancelDrive G: \"C:\\windows\\system32\\net.exe\" use G: /delete ran with the console user's token"))
+      << tray->Trace();
+  EXPECT_TRUE(tray->WaitForTrace("Drive step: connect G: \\\\NW-IN\\sys with the console user's token: "))
+      << tray->Trace();
+  EXPECT_TRUE(tray->WaitForTrace("[G: Drive] ")) << tray->Trace();
+  ::PostMessageW(frame_, WM_COMMAND, kCmdExit, 0);
+  EXPECT_EQ(tray->Wait(), 0u) << tray->Trace();
+}
+
 TEST_F(TrayProgramTest, SecondStartMakesTheRunningInstanceChangeAndEnds) {
   NeedSwitch();
   auto tray = StartTray();

@@ -47,8 +47,10 @@ class CDriveLogon : public nv::core::IDriveStep, public nv::core::IPrinterStep {
   static constexpr uint32_t kOptLog = 0x04;
   static constexpr int kLogDays = 90;
 
-  // With the platform's network connections, logon dialog and error box.
-  CDriveLogon(const CCfginfo& cfg, nv::core::IIdleMonitor& idle);
+  // With the platform's logon dialog and error box, and `connections` (none: the platform's own
+  // network connections).
+  CDriveLogon(const CCfginfo& cfg, nv::core::IIdleMonitor& idle,
+              std::unique_ptr<nv::core::INetConnections> connections = nullptr);
   // With the given ones; `passwordListFolder` is the Windows folder on the Windows 95 family
   // (empty: no password-list file to hide).
   CDriveLogon(const CCfginfo& cfg, nv::core::IIdleMonitor& idle, nv::core::INetConnections& connections,

@@ -61,6 +61,8 @@ std::optional<std::string> PickFolder(HWND owner, const std::string& title);
 
 // The two pages for the sheet on system `os`.  The folder page opens a device of its own on the
 // Windows 95 family; on NT it is given `frameDevice` (the drive step's, which never opens there).
-OptionSheetHooks AdPageHooks(const COSversion& os, CGuardDevice* frameDevice);
+// Its folders come from `chooser` (PickFolder unless given).
+OptionSheetHooks AdPageHooks(const COSversion& os, CGuardDevice* frameDevice,
+                             nv::core::CWin32FolderPageHost::Chooser chooser = &PickFolder);
 
 }  // namespace nv::ui
