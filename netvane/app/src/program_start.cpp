@@ -135,6 +135,11 @@ class TrayNetConnections final : public nv::core::INetConnections {
     return true;
   }
 
+  int32_t ForgetPersistent(const std::string& drive) override {
+    return Call("forget the persistent mapping of " + drive,
+                [&] { return m_calls->ForgetPersistent(drive); });
+  }
+
   int32_t Add(const std::string& drive, const std::string& remote, const std::string& user,
               const std::string& password) override {
     return Call("connect " + drive + " " + remote,

@@ -21,7 +21,7 @@ enum class StartedProgram {
   kUpdateClient,
   kFolderPicker,  // the option sheet's folder picker, a process of its own when not the user's
   kNetCommand,    // "net.exe use <drive> /delete" of the drive step
-  kDriveCalls,    // the drive step's connect and cancel calls, made while acting as that token
+  kDriveCalls,    // the drive step's connect, cancel and forget calls, made while acting as that token
 };
 enum class StartToken { kTrayToken, kConsoleUser };
 
@@ -86,8 +86,9 @@ std::optional<std::string> ChooseFolder(
     const std::function<std::optional<std::string>(const std::string& title)>& inProcess);
 
 // The drive step's network connections as the tray program makes them: net.exe with the token
-// TokenForStart gives, hidden, at most 10 s; the connect and cancel calls of `calls` while
-// acting as that token.  Each trace line names the token.
+// TokenForStart gives, hidden, at most 10 s; the connect and cancel calls of `calls`, and the
+// removal of a persistent mapping from the user's hive, while acting as that token.  Each trace
+// line names the token.
 std::unique_ptr<nv::core::INetConnections> MakeTrayNetConnections(
     IProgramStarter& starter, std::unique_ptr<nv::core::INetConnections> calls, std::string systemDir);
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <tuple>
 #include <vector>
 
@@ -61,6 +62,11 @@ class FakeCalls final : public nv::core::INetConnections {
     log_.push_back("net.exe of the calls: must not be used");
     return true;
   }
+  // A mapping goes once; after that there is none (2).
+  int32_t ForgetPersistent(const std::string& drive) override {
+    log_.push_back("forget " + drive);
+    return forgotten_.insert(drive).second ? 0 : 2;
+  }
   int32_t Add(const std::string& drive, const std::string& remote, const std::string&,
               const std::string&) override {
     log_.push_back("add " + drive + " " + remote);
@@ -70,6 +76,7 @@ class FakeCalls final : public nv::core::INetConnections {
 
  private:
   std::vector<std::string>& log_;
+  std::set<std::string> forgotten_;
 };
 
 TEST(ProgramStartTest, OnlyTheUpdateClientKeepsTheTrayProgramsToken) {
@@ -109,16 +116,17 @@ TEST(ProgramStartTest, EveryStartForTheUserRunsAsTheConsoleUserWhenTheTrayRunsAs
     });
     EXPECT_TRUE(connections->CancelWithNetCommand("F:"));
     EXPECT_EQ(connections->Cancel("G:"), 2250);
+    EXPECT_EQ(connections->ForgetPersistent("G:"), 0);
+    EXPECT_EQ(connections->ForgetPersistent("G:"), 2);
     EXPECT_EQ(connections->Add("G:", "\\\\NW\\sys", "anna", "secret"), 0);
     EXPECT_EQ(connections->ErrorText(5), "text of 5");
 
     std::vector<std::string> expected = {"start " + as + ": \"C:\\WINDOWS\\hh.exe\" \"" + help + "\""};
     if (bySystem) expected.push_back("run " + as + ": " + PickFolderCommandLine(tray, title));
     expected.push_back("run hidden " + as + ": \"C:\\WINDOWS\\system32\\net.exe\" use F: /delete");
-    expected.push_back("act as " + as);
-    expected.push_back("act as " + as);
+    for (int i = 0; i < 4; ++i) expected.push_back("act as " + as);
     EXPECT_EQ(starter.log, expected);
-    EXPECT_EQ(calls, (std::vector<std::string>{"cancel G:", "add G: \\\\NW\\sys"}));
+    EXPECT_EQ(calls, (std::vector<std::string>{"cancel G:", "forget G:", "forget G:", "add G: \\\\NW\\sys"}));
     // As SYSTEM the picker is a process of the user's; else the tray's own dialog.
     EXPECT_EQ(inProcess, bySystem ? 0 : 1);
     EXPECT_EQ(chosen, bySystem ? "D:\\Data\\\xEC\x9E\x90\xEB\xA3\x8C" : "E:\\Own");
@@ -157,6 +165,7 @@ TEST(ProgramStartTest, RefusedStartsAndCallsReportFailureAndAreNotDoneAsTheTray)
   auto connections = MakeTrayNetConnections(loggedOff, std::make_unique<FakeCalls>(calls), "");
   EXPECT_EQ(connections->Add("G:", "\\\\NW\\sys", "anna", "secret"), 1008);
   EXPECT_EQ(connections->Cancel("G:"), 1008);
+  EXPECT_EQ(connections->ForgetPersistent("G:"), 1008);
   EXPECT_TRUE(calls.empty());
 }
 

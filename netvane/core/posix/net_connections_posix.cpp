@@ -1,5 +1,7 @@
 #include "corekit/debug.h"
+#include "corekit/registry.h"
 #include "corekit/win32_error_codes.h"
+#include "netvane/drive_letters.h"
 #include "netvane/drive_platform.h"
 
 namespace nv::core {
@@ -11,6 +13,14 @@ class NoNetConnections final : public INetConnections {
  public:
   int32_t Cancel(const std::string&) override { return corekit::win32_error::kNotSupported; }
   bool CancelWithNetCommand(const std::string&) override { return false; }
+  // The native registry store has one user, whose hive its HKEY_CURRENT_USER is.
+  int32_t ForgetPersistent(const std::string& drive) override {
+    if (!IsDriveName(drive)) return corekit::win32_error::kInvalidParameter;
+    CRegistry persistent;
+    if (persistent.uOpenKey(corekit::kHKeyCurrentUser, kPersistentDrivesKey) != 0)
+      persistent.DeleteKey(drive.c_str());
+    return persistent.GetErrorCode();
+  }
   int32_t Add(const std::string&, const std::string&, const std::string&, const std::string&) override {
     return corekit::win32_error::kNotSupported;
   }

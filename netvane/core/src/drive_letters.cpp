@@ -22,4 +22,8 @@ std::vector<std::string> ParseDriveList(std::string_view text) {
   return drives;
 }
 
+bool IsDriveName(std::string_view drive) noexcept {
+  return drive.size() == 2 && IsAsciiLetter(drive[0]) && drive[1] == ':';
+}
+
 }  // namespace nv::core

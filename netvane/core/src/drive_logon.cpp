@@ -31,8 +31,6 @@ uint32_t IdleCheckPeriodMs(uint32_t minutes) noexcept {
 
 namespace {
 
-constexpr const char* kPersistentKey = "Network\\Persistent";
-
 int NetworkIndex(int network) { return network != 0 ? 1 : 0; }
 
 }  // namespace
@@ -127,20 +125,17 @@ void CDriveLogon::AfterSwitch(int network) {
 }
 
 void CDriveLogon::CancelDrives(int network) {
-  const std::vector<std::string>& drives = m_drives[network];
-  if (drives.empty()) return;
-  CRegistry persistent;
-  const bool persistentOpen = persistent.uOpenKey(corekit::kHKeyCurrentUser, kPersistentKey) != 0;
-  for (const std::string& drive : drives) {
+  for (const std::string& drive : m_drives[network]) {
     // Failures are of no interest: a letter that was not connected is what we want anyway.
     if (m_netware.useNetCommand) {
       m_connections.CancelWithNetCommand(drive);
     } else {
       m_connections.Cancel(drive);
     }
-    if (persistentOpen) persistent.DeleteKey(drive.c_str());
+    // In the hive of whoever the connections act for: this process's own HKEY_CURRENT_USER is
+    // not the user's when the tray program runs as SYSTEM.
+    m_connections.ForgetPersistent(drive);
   }
-  persistent.Close();
 }
 
 void CDriveLogon::ReconnectDrives(int network) {

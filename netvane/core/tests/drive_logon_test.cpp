@@ -53,6 +53,12 @@ class FakeConnections : public nv::core::INetConnections {
     log_.push_back("net use " + drive + " /delete");
     return true;
   }
+  // Each letter has a persistent mapping until it is forgotten once (2 after that).
+  int32_t ForgetPersistent(const std::string& drive) override {
+    log_.push_back("forget " + drive);
+    return forgotten.insert(drive).second ? 0 : 2;
+  }
+  std::set<std::string> forgotten;
   int32_t Add(const std::string& drive, const std::string& remote, const std::string& user,
               const std::string& password) override {
     log_.push_back("add " + drive + " " + remote + " " + user + "/" + password);
@@ -313,9 +319,9 @@ TEST_F(DriveLogonTest, DrivesFollowTheNetworkWithOneLogonAndOneReport) {
        false,
        {},
        {1},
-       {"net use F: /delete", "net use G: /delete", "net use H: /delete", "guard 1",
-        "add F: \\\\SRV\\sys bob/pw", "add G: \\\\SRV\\sys bob/pw", "add H: \\\\SRV\\sys bob/pw",
-        "host.SetTimer 10 300000"}},
+       {"net use F: /delete", "forget F:", "net use G: /delete", "forget G:", "net use H: /delete",
+        "forget H:", "guard 1", "add F: \\\\SRV\\sys bob/pw", "add G: \\\\SRV\\sys bob/pw",
+        "add H: \\\\SRV\\sys bob/pw", "host.SetTimer 10 300000"}},
       {"F:;G: gives F: and G:, cancelled through the connection call with the platform's client",
        "",
        "F:;G:",
@@ -325,8 +331,8 @@ TEST_F(DriveLogonTest, DrivesFollowTheNetworkWithOneLogonAndOneReport) {
        false,
        {},
        {1},
-       {"cancel F:", "cancel G:", "guard 1", "add F: \\\\SRV\\sys bob/pw", "add G: \\\\SRV\\sys bob/pw",
-        "host.SetTimer 10 300000"}},
+       {"cancel F:", "forget F:", "cancel G:", "forget G:", "guard 1", "add F: \\\\SRV\\sys bob/pw",
+        "add G: \\\\SRV\\sys bob/pw", "host.SetTimer 10 300000"}},
       {"FGH is one entry: F: only",
        "",
        "FGH",
@@ -336,7 +342,8 @@ TEST_F(DriveLogonTest, DrivesFollowTheNetworkWithOneLogonAndOneReport) {
        false,
        {},
        {1},
-       {"net use F: /delete", "guard 1", "add F: \\\\SRV\\sys bob/pw", "host.SetTimer 10 300000"}},
+       {"net use F: /delete", "forget F:", "guard 1", "add F: \\\\SRV\\sys bob/pw",
+        "host.SetTimer 10 300000"}},
       {"A to B with drives only for A, then back",
        "F",
        "",
@@ -346,8 +353,8 @@ TEST_F(DriveLogonTest, DrivesFollowTheNetworkWithOneLogonAndOneReport) {
        false,
        {},
        {1, 0},
-       {"guard 1", "host.SetTimer 10 300000", "net use F: /delete", "guard 0", "add F: \\\\SRV\\sys bob/pw",
-        "host.KillTimer 10"}},
+       {"guard 1", "host.SetTimer 10 300000", "net use F: /delete", "forget F:", "guard 0",
+        "add F: \\\\SRV\\sys bob/pw", "host.KillTimer 10"}},
       {"asked once for three drives, one report for the two that failed",
        "",
        "F;G;H",
@@ -357,9 +364,10 @@ TEST_F(DriveLogonTest, DrivesFollowTheNetworkWithOneLogonAndOneReport) {
        true,
        {"F:", "H:"},
        {1},
-       {"cancel F:", "cancel G:", "cancel H:", "guard 1", "ask 1 alice@NWSRV",
-        "add F: \\\\SRV2\\sys carol/pw2", "add G: \\\\SRV2\\sys carol/pw2", "add H: \\\\SRV2\\sys carol/pw2",
-        "report [F: Drive] text of 1222\n[H: Drive] text of 1222", "host.SetTimer 10 300000"}},
+       {"cancel F:", "forget F:", "cancel G:", "forget G:", "cancel H:", "forget H:", "guard 1",
+        "ask 1 alice@NWSRV", "add F: \\\\SRV2\\sys carol/pw2", "add G: \\\\SRV2\\sys carol/pw2",
+        "add H: \\\\SRV2\\sys carol/pw2", "report [F: Drive] text of 1222\n[H: Drive] text of 1222",
+        "host.SetTimer 10 300000"}},
       {"auto-login without stored credentials asks; cancel maps nothing",
        "",
        "G",
@@ -369,7 +377,7 @@ TEST_F(DriveLogonTest, DrivesFollowTheNetworkWithOneLogonAndOneReport) {
        false,
        {},
        {1},
-       {"net use G: /delete", "guard 1", "ask 1 alice@", "host.SetTimer 10 300000"}},
+       {"net use G: /delete", "forget G:", "guard 1", "ask 1 alice@", "host.SetTimer 10 300000"}},
       {"without auto-login the stored names fill the dialog",
        "",
        "G",
@@ -379,7 +387,7 @@ TEST_F(DriveLogonTest, DrivesFollowTheNetworkWithOneLogonAndOneReport) {
        false,
        {},
        {1},
-       {"net use G: /delete", "guard 1", "ask 1 alice@SRV", "host.SetTimer 10 300000"}},
+       {"net use G: /delete", "forget G:", "guard 1", "ask 1 alice@SRV", "host.SetTimer 10 300000"}},
   };
   cfg_.SetKeys(cfgtest::ScratchBaseKey());
   cfg_.dwAutoChange = 5;
@@ -422,14 +430,10 @@ TEST_F(DriveLogonTest, DrivesFollowTheNetworkWithOneLogonAndOneReport) {
     }
     EXPECT_EQ(calls_, c.expected);
 
-    // Every cancelled letter loses its persistent mapping; the others keep theirs.
-    std::set<std::string> cancelled;
-    for (int network : c.changes)
-      for (const std::string& d : drives.drives(network)) cancelled.insert(d);
+    // Persistent mappings are forgotten through the connections only, which act for the user:
+    // this process's own hive is not theirs when the tray program runs as SYSTEM.
     for (const char* drive : {"F:", "G:", "H:"})
-      EXPECT_EQ(KeyExists(corekit::kHKeyCurrentUser, std::string(kPersistent) + "\\" + drive),
-                cancelled.count(drive) == 0)
-          << drive;
+      EXPECT_TRUE(KeyExists(corekit::kHKeyCurrentUser, std::string(kPersistent) + "\\" + drive)) << drive;
 
     // Typed credentials are kept for the next time, the password protected.
     if (c.dialogOk) {
@@ -440,6 +444,25 @@ TEST_F(DriveLogonTest, DrivesFollowTheNetworkWithOneLogonAndOneReport) {
       EXPECT_EQ(raw.find("pw2"), std::string::npos);
     }
   }
+}
+
+// The platform's connections forget a mapping in the hive of the user the thread acts as (here
+// this process's own, natively the store's only user): that drive's subkey only.
+TEST_F(DriveLogonTest, SystemConnectionsForgetOnlyTheNamedPersistentMapping) {
+  for (const char* drive : {"F:", "G:"})
+    WriteText(corekit::kHKeyCurrentUser, std::string(kPersistent) + "\\" + drive, "RemotePath",
+              "\\\\old\\sys");
+  const auto connections = nv::core::MakeSystemNetConnections();
+  const struct {
+    const char* drive;
+    int32_t code;
+  } cases[] = {{"G:", 0}, {"G:", 2}, {"", 87}, {"F:\\x", 87}, {"Persistent", 87}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.drive);
+    EXPECT_EQ(connections->ForgetPersistent(c.drive), c.code);
+  }
+  EXPECT_FALSE(KeyExists(corekit::kHKeyCurrentUser, std::string(kPersistent) + "\\G:"));
+  EXPECT_TRUE(KeyExists(corekit::kHKeyCurrentUser, std::string(kPersistent) + "\\F:"));
 }
 
 TEST_F(DriveLogonTest, StoredPasswordsAreProtectedAndOldPlainOnesStillLogOn) {

@@ -2,8 +2,10 @@
 
 #include "corekit/debug.h"
 #include "corekit/psapi.h"
+#include "netvane/drive_letters.h"
 #include "netvane/drive_platform.h"
 #include "platform/text.h"
+#include "platform/win32_handles.h"
 #include "platform/windows_api.h"
 
 #include <winnetwk.h>  // after windows.h, which it needs
@@ -24,6 +26,22 @@ class SystemNetConnections final : public INetConnections {
   bool CancelWithNetCommand(const std::string& drive) override {
     CPSAPI helper;
     return helper.WinAppExec("net.exe", "use " + drive + " /delete", false, kNetCommandWaitMs) != 0;
+  }
+
+  // HKEY_CURRENT_USER stays the process's own hive while a thread impersonates; the hive of the
+  // user this thread acts as comes from RegOpenCurrentUser.
+  int32_t ForgetPersistent(const std::string& drive) override {
+    if (!IsDriveName(drive)) return ERROR_INVALID_PARAMETER;
+    nv::win32::UniqueKey hive;
+    LSTATUS code = ::RegOpenCurrentUser(KEY_READ, hive.put());
+    if (code == ERROR_SUCCESS) {
+      nv::win32::UniqueKey persistent;
+      code = ::RegOpenKeyExW(hive.get(), nv::text::Widen(kPersistentDrivesKey).c_str(), 0, KEY_READ,
+                             persistent.put());
+      if (code == ERROR_SUCCESS) code = ::RegDeleteKeyW(persistent.get(), nv::text::Widen(drive).c_str());
+    }
+    CDebug::dprintf("ForgetPersistent %s: %ld\n", drive.c_str(), static_cast<long>(code));
+    return static_cast<int32_t>(code);
   }
 
   int32_t Add(const std::string& drive, const std::string& remote, const std::string& user,

@@ -14,6 +14,7 @@
 #include "netvane/desktop_links.h"
 #include "platform/testing/screenshot.h"
 #include "platform/text.h"
+#include "platform/win32_handles.h"
 #include "tray_harness.h"
 // shellapi.h and the socket headers after the windows.h types (tray_harness.h).
 #include <shellapi.h>
@@ -300,12 +301,42 @@ TEST_F(TrayProgramTest, HelpCommandOpensTheHelpFileOfTheInstallation) {
   EXPECT_EQ(tray->Wait(), 0u) << tray->Trace();
 }
 
-// The start-up change to A cancels A's drive letter and connects it again: net.exe starts with
-// the console user's token and the connection call runs while acting as that user (under Wine
-// every process may ask for the token, so it is always the one named; Wine has no network
-// provider, so the connection fails and its report is a trace line).
+// A drive's persistent mapping in the profile of the user at the console (under Wine the test's
+// own), as a logon with the drive connected leaves it; removed at the end whatever happened.
+class PersistentMapping {
+ public:
+  explicit PersistentMapping(const std::wstring& drive) : m_path(L"Network\\Persistent\\" + drive) {
+    nv::win32::UniqueKey key;
+    const wchar_t remote[] = L"\\\\NW-OUT\\sys";
+    m_planted = ::RegCreateKeyExW(HKEY_CURRENT_USER, m_path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                                  key.put(), nullptr) == ERROR_SUCCESS &&
+                ::RegSetValueExW(key.get(), L"RemotePath", 0, REG_SZ, reinterpret_cast<const BYTE*>(remote),
+                                 sizeof remote) == ERROR_SUCCESS;
+  }
+  ~PersistentMapping() { ::RegDeleteKeyW(HKEY_CURRENT_USER, m_path.c_str()); }
+  PersistentMapping(const PersistentMapping&) = delete;
+  PersistentMapping& operator=(const PersistentMapping&) = delete;
+
+  bool planted() const { return m_planted; }
+  bool exists() const {
+    nv::win32::UniqueKey key;
+    return ::RegOpenKeyExW(HKEY_CURRENT_USER, m_path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
+  }
+
+ private:
+  std::wstring m_path;
+  bool m_planted = false;
+};
+
+// The start-up change to A cancels A's drive letter, forgets its persistent mapping and connects
+// it again: net.exe starts with the console user's token, and the connection call and the
+// removal from the user's profile run while acting as that user (under Wine every process may
+// ask for the token, so it is always the one named; Wine has no network provider, so the
+// connection fails and its report is a trace line).
 TEST_F(TrayProgramTest, TheDriveStepActsAsTheConsoleUser) {
   NeedSwitch();
+  const PersistentMapping mapping(L"G:");
+  ASSERT_TRUE(mapping.planted());
   key_.Set(L"AdOpt", L"szNetDrv0", L"G:");
   key_.Set(L"AdOpt", L"dwAutoLogin", 1u);
   key_.Set(L"", L"AServ0", L"NW-IN");
@@ -316,6 +347,10 @@ TEST_F(TrayProgramTest, TheDriveStepActsAsTheConsoleUser) {
   EXPECT_TRUE(tray->WaitForTrace(
       "CancelDrive G: \"C:\\windows\\system32\\net.exe\" use G: /delete ran with the console user's token"))
       << tray->Trace();
+  EXPECT_TRUE(
+      tray->WaitForTrace("Drive step: forget the persistent mapping of G: with the console user's token: 0"))
+      << tray->Trace();
+  EXPECT_FALSE(mapping.exists());
   EXPECT_TRUE(tray->WaitForTrace("Drive step: connect G: \\\\NW-IN\\sys with the console user's token: "))
       << tray->Trace();
   EXPECT_TRUE(tray->WaitForTrace("[G: Drive] ")) << tray->Trace();

@@ -10,5 +10,7 @@ namespace nv::core {
 // drive "<letter>:", the rest of the entry is ignored, any other entry gives nothing.
 // "F;G;H" -> F: G: H:, "F:;G:" -> F: G:, "FGH" -> F:.
 std::vector<std::string> ParseDriveList(std::string_view text);
+// True for a drive as ParseDriveList gives it: one ASCII letter and a colon.
+bool IsDriveName(std::string_view drive) noexcept;
 
 }  // namespace nv::core

@@ -10,6 +10,10 @@
 
 namespace nv::core {
 
+// The key of the user's hive that holds one subkey per persistent drive mapping, named after the
+// drive ("F:").
+inline constexpr const char* kPersistentDrivesKey = "Network\\Persistent";
+
 // The platform's network connections.  Codes are Win32 error codes, 0 for success.
 class INetConnections {
  public:
@@ -18,6 +22,10 @@ class INetConnections {
   virtual int32_t Cancel(const std::string& drive) = 0;
   // Runs "net.exe use <drive> /delete" hidden and waits at most 10 s; false when it did not run.
   virtual bool CancelWithNetCommand(const std::string& drive) = 0;
+  // Removes the persistent mapping of `drive` ("F:", as ParseDriveList gives it) from the hive of
+  // the user this thread acts as, so that no later logon connects it again: 0 when it went,
+  // 2 when there was none, 87 (nothing touched) for anything but a drive name.
+  virtual int32_t ForgetPersistent(const std::string& drive) = 0;
   // Connects `drive` to `remote` as `user`, updating the profile.
   virtual int32_t Add(const std::string& drive, const std::string& remote, const std::string& user,
                       const std::string& password) = 0;

@@ -21,6 +21,7 @@ class NoConnections : public nv::core::INetConnections {
  public:
   int32_t Cancel(const std::string&) override { return 0; }
   bool CancelWithNetCommand(const std::string&) override { return true; }
+  int32_t ForgetPersistent(const std::string&) override { return 2; }  // none was kept
   int32_t Add(const std::string&, const std::string&, const std::string&, const std::string&) override {
     return 0;
   }
