@@ -113,13 +113,13 @@ bool CreateAs(StartToken which, std::wstring command, const std::wstring& folder
   return created != FALSE;
 }
 
-// Reads what the pipe holds now without blocking; at the end, everything until it is closed.
-void Drain(HANDLE pipe, std::string& output, bool toTheEnd) {
+// Reads what the pipe holds now, never waiting for more: once the program has ended all it wrote
+// is in the pipe, and a process it started may still hold the write end open.
+void Drain(HANDLE pipe, std::string& output) {
   char buffer[4096];
   for (;;) {
     DWORD available = 0;
-    if (!toTheEnd && (!::PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) || available == 0))
-      return;
+    if (!::PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) || available == 0) return;
     DWORD read = 0;
     if (!::ReadFile(pipe, buffer, sizeof buffer, &read, nullptr) || read == 0) return;
     // Beyond the limit one byte more is kept: enough to tell that it was too long.
@@ -140,7 +140,7 @@ bool WaitFor(HANDLE process, HANDLE pipe, std::string* output, unsigned long wai
         static_cast<DWORD>(std::min<ULONGLONG>(until - now, output != nullptr ? 100 : until - now));
     const DWORD woke = handleMessages ? ::MsgWaitForMultipleObjects(1, &process, FALSE, slice, QS_ALLINPUT)
                                       : ::WaitForSingleObject(process, slice);
-    if (output != nullptr) Drain(pipe, *output, false);
+    if (output != nullptr) Drain(pipe, *output);
     if (woke == WAIT_OBJECT_0) return true;
     if (woke == WAIT_OBJECT_0 + 1) {
       MSG message;
@@ -240,7 +240,7 @@ class Win32ProgramStarter final : public IProgramStarter {
       ::TerminateProcess(process.get(), 1);
       ::WaitForSingleObject(process.get(), 5000);  // termination completes asynchronously
     }
-    if (options.captureOutput) Drain(readEnd.get(), result.output, result.ended);
+    if (options.captureOutput) Drain(readEnd.get(), result.output);
     DWORD code = 0;
     ::GetExitCodeProcess(process.get(), &code);
     result.exitCode = code;

@@ -9,6 +9,7 @@
 #include "tray_harness.h"
 // commctrl.h needs the types of windows.h, which the harness brings.
 #include <commctrl.h>
+#include <tlhelp32.h>
 
 using namespace nv::app::testing;
 
@@ -62,7 +63,25 @@ bool Gone(HWND window) {
   return WaitUntil([&] { return !::IsWindow(window); }, 20000);
 }
 
-// The folder picker's dialog in a process other than `tray`: its tree, waited for.
+// The process that started `process`, from a snapshot of all processes (0 when gone).
+DWORD ParentOf(DWORD process) {
+  const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return 0;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  DWORD parent = 0;
+  for (BOOL more = ::Process32FirstW(snapshot, &entry); more; more = ::Process32NextW(snapshot, &entry)) {
+    if (entry.th32ProcessID == process) {
+      parent = entry.th32ParentProcessID;
+      break;
+    }
+  }
+  ::CloseHandle(snapshot);
+  return parent;
+}
+
+// The folder picker's dialog in a process the tray program started: its tree, waited for.  Other
+// tests' dialogs in the same Wine prefix are listed too, and have controls of the same number.
 HWND WaitForPickerOutside(DWORD tray) {
   struct Search {
     DWORD tray;
@@ -74,7 +93,8 @@ HWND WaitForPickerOutside(DWORD tray) {
           auto* s = reinterpret_cast<Search*>(param);
           DWORD process = 0;
           ::GetWindowThreadProcessId(window, &process);
-          if (process != s->tray && ::IsWindowVisible(window) && ::GetDlgItem(window, kPickerTree) != nullptr)
+          if (process != s->tray && ::IsWindowVisible(window) &&
+              ::GetDlgItem(window, kPickerTree) != nullptr && ParentOf(process) == s->tray)
             s->found = window;
           return s->found == nullptr;
         },
