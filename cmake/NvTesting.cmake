@@ -3,7 +3,7 @@
 # nv_add_test(NAME name SOURCES ... LIBS ... [WIN32_ONLY] [HOST_ONLY] [OWN_DISPLAY] [LABELS ...])
 # Each test program is one CTest test.  Under Wine every test requires the
 # "wine" fixture, which boots the build tree's own prefix once and keeps one
-# wineserver alive for the whole run.  OWN_DISPLAY (tests that take screenshots):
+# wineserver alive for the whole run (nv_add_wine_fixture: a second prefix).  OWN_DISPLAY (tests that take screenshots):
 # under Wine the test runs on an X display of its own (scripts/own-display.sh), so
 # no other test's windows can reach its pictures.
 
@@ -38,6 +38,23 @@ if(CMAKE_CROSSCOMPILING)
   set(NV_TEST_ENV "WINEPREFIX=${NV_WINEPREFIX}" "WINEARCH=win64" "WINEDEBUG=-all"
                   "WINEDLLOVERRIDES=mscoree,mshtml=" "DISPLAY=${NV_XVFB_DISPLAY}" "NV_XVFB_DISPLAY=${NV_XVFB_DISPLAY}")
 endif()
+
+# nv_add_wine_fixture(NAME PREFIX ENV_VAR): a Wine prefix of its own for a long test, so it need
+# not wait for the tests that share the main prefix's registry.  Fixture NAME boots PREFIX once
+# the "wine" fixture has started the Xvfb display (Wine's desktop process keeps the display it
+# saw at boot), and stops the prefix's wineserver before the "wine" cleanup stops that display;
+# tests that use it require both fixtures.  ENV_VAR receives NV_TEST_ENV with PREFIX in it.
+function(nv_add_wine_fixture name prefix env_var)
+  add_test(NAME ${name}_setup COMMAND ${NV_TOOLS_DIR}/wine-fixture.sh setup ${prefix})
+  add_test(NAME ${name}_cleanup COMMAND ${NV_TOOLS_DIR}/wine-fixture.sh cleanup ${prefix})
+  set_tests_properties(${name}_setup PROPERTIES FIXTURES_SETUP ${name} FIXTURES_REQUIRED wine
+                                                ENVIRONMENT "NV_XVFB_DISPLAY=${NV_XVFB_DISPLAY}")
+  set_tests_properties(${name}_cleanup PROPERTIES FIXTURES_CLEANUP ${name} FIXTURES_REQUIRED wine
+                                                  ENVIRONMENT "NV_XVFB_DISPLAY=${NV_XVFB_DISPLAY}")
+  set(env ${NV_TEST_ENV})
+  list(TRANSFORM env REPLACE "^WINEPREFIX=.*$" "WINEPREFIX=${prefix}")
+  set(${env_var} ${env} PARENT_SCOPE)
+endfunction()
 
 function(nv_add_test)
   cmake_parse_arguments(ARG "WIN32_ONLY;HOST_ONLY;OWN_DISPLAY" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})

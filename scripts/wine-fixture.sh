@@ -10,7 +10,10 @@ display=${NV_XVFB_DISPLAY:-:97}
 # Wine's desktop process starts with wineboot and keeps the display it saw then: without it every
 # later window creation fails ("no driver could be loaded").
 export DISPLAY=$display
-pidfile=$WINEPREFIX/../xvfb.pid
+# Beside the prefix, one per prefix: a build tree may boot a second prefix on the same display, and
+# its cleanup must not stop the display the first prefix's setup started.
+pidfile=${WINEPREFIX%/}.xvfb.pid
+bootlog=${WINEPREFIX%/}.wineboot.log
 
 # As a Korean Windows links its interface faces to a Hangul face, so captions and message boxes
 # show the Korean texts: the faces Wine draws them with are linked to Debian's fonts-nanum.  (The
@@ -41,14 +44,14 @@ setup)
   fi
   wineserver -p </dev/null >/dev/null 2>&1
   if [ -f "$WINEPREFIX/system.reg" ]; then
-    wine64 wineboot </dev/null >"$WINEPREFIX/../wineboot.log" 2>&1
+    wine64 wineboot </dev/null >"$bootlog" 2>&1
   else
     # A prefix's first boot leaves driver services start-pending for a long while, and the service
     # manager refuses every other start until they settle: boot once more, as after an install.
-    wine64 wineboot -i </dev/null >"$WINEPREFIX/../wineboot.log" 2>&1
+    wine64 wineboot -i </dev/null >"$bootlog" 2>&1
     wineserver -k </dev/null >/dev/null 2>&1
     wineserver -p </dev/null >/dev/null 2>&1
-    wine64 wineboot </dev/null >>"$WINEPREFIX/../wineboot.log" 2>&1
+    wine64 wineboot </dev/null >>"$bootlog" 2>&1
   fi
   rc=$?
   # Never let an auto-detected COM port reach /dev/ttyS0 (this machine's console).
