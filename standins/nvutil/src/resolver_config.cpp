@@ -1,6 +1,7 @@
 #include "resolver_config.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "nvutil/ipv4.h"
 
@@ -23,16 +24,9 @@ std::string_view NextWord(std::string_view& rest) {
 
 std::vector<std::uint32_t> ParseResolverConfig(std::string_view text, std::size_t limit) {
   std::vector<std::uint32_t> servers;
-  while (!text.empty() && servers.size() < limit) {
-    const std::size_t eol = text.find('\n');
-    std::string_view line = text.substr(0, eol);
-    text.remove_prefix(eol == std::string_view::npos ? text.size() : eol + 1);
-    if (const std::size_t comment = line.find_first_of("#;"); comment != std::string_view::npos)
-      line = line.substr(0, comment);
-    if (NextWord(line) != "nameserver") continue;
-    const auto address = ParseDotted(NextWord(line));
-    if (!address || !NextWord(line).empty()) continue;
-    if (std::find(servers.begin(), servers.end(), *address) == servers.end()) servers.push_back(*address);
+  for (const IpAddress& address : ParseResolverServers(text, std::numeric_limits<std::size_t>::max())) {
+    if (servers.size() == limit) break;
+    if (address.version == 4) servers.push_back(address.v4());
   }
   return servers;
 }
