@@ -192,6 +192,20 @@ int RunChange(const RunnerOptions& o) {
   const auto writeRecord = [&] {
     if (audit) audit->Write(record);
   };
+  // Releases the address and clears the adapter, saying so on stderr and in the record.
+  const auto failClosed = [&](const char* why) {
+    const bool cleared = address.ClearAddresses(cfg.net[o.target]) != 0;
+    if (cleared) {
+      std::fprintf(stderr,
+                   "nvchange: the address is released and the adapter cleared: the workstation keeps no "
+                   "settings %s\n",
+                   why);
+    } else {
+      std::fprintf(stderr,
+                   "nvchange: the adapter could not be released and cleared entirely (see the trace)\n");
+    }
+    record.outcome += cleared ? "; address released, adapter cleared" : "; the adapter could not be cleared";
+  };
   if (!inForcePath.empty() && !nv::headless::WriteNetworkInForce(inForcePath, state.current))
     std::fprintf(stderr, "nvchange: %s could not be written: the next run will guess the network it leaves\n",
                  inForcePath.c_str());
@@ -221,6 +235,9 @@ int RunChange(const RunnerOptions& o) {
   std::printf("isolation check: %s\n", isolated.Summary().c_str());
   if (isolated.failedOrUnchecked()) {
     std::fprintf(stderr, "nvchange: isolation check %s\n", isolated.Summary().c_str());
+    // The adapter holds the new network's settings beside the old one's, perhaps on the old wire (a
+    // switch box that did not switch is not told apart before this check): it keeps neither.
+    if (isolated.state == nv::core::IsolationResult::State::Failed) failClosed("of either network");
     writeRecord();
     return 4;
   }
@@ -278,17 +295,9 @@ int RunChange(const RunnerOptions& o) {
   }
   std::fprintf(stderr, "nvchange: %s\n", confirmed.detail.c_str());
   record.outcome = "changed, " + confirmed.detail;
-  if (confirmed.verdict == Verdict::NotConfirmed) {
-    // Settings of a network that could not be confirmed may sit on the other network's wire:
-    // none are better than those.
-    const bool cleared = address.ClearAddresses(cfg.net[o.target]) != 0;
-    std::fprintf(stderr, "nvchange: %s\n",
-                 cleared
-                     ? "the address is released and the adapter cleared: the workstation keeps no settings "
-                       "of an unconfirmed network"
-                     : "the adapter could not be released and cleared entirely (see the trace)");
-    record.outcome += cleared ? "; address released, adapter cleared" : "; the adapter could not be cleared";
-  }
+  // Settings of a network that could not be confirmed may sit on the other network's wire:
+  // none are better than those.
+  if (confirmed.verdict == Verdict::NotConfirmed) failClosed("of an unconfirmed network");
   writeRecord();
   return 3;
 }
