@@ -17,7 +17,8 @@ const char* const kRunnerUsage =
     "(addresses, routes, neighbour entries, name servers of NV_RESOLV_CONF or /etc/resolv.conf)\n"
     "and that the new network's gateway answers.\n"
     "Exit status: 0 done, 1 not run, 2 abandoned at the switch box, 3 the gateway does not\n"
-    "answer, 4 the isolation check failed (its message names each leftover).\n"
+    "answer, 4 the isolation check failed (its message names each leftover; the adapter is\n"
+    "cleared).\n"
     "--configure-lab writes the lab's default configuration: ADAPTER by DHCP on network A,\n"
     "fixed settings on network B, Ethernet control frames, logging into INSTALL_DIR/Log.\n"
     "With --both-dhcp both networks are served by DHCP and nothing but the adapter is stored.\n";
