@@ -37,10 +37,19 @@ fontlinks)
   ;;
 setup)
   mkdir -p "$WINEPREFIX"
-  if ! [ -e "/tmp/.X11-unix/X${display#:}" ] && command -v Xvfb >/dev/null; then
+  socket=/tmp/.X11-unix/X${display#:}
+  lock=/tmp/.X${display#:}-lock
+  # A server that died leaves its socket and lock behind; taking that for a live display would
+  # fail every window test, so a display counts only while the process its lock names runs.
+  if [ -e "$socket" ] && ! { [ -f "$lock" ] && [ -d "/proc/$(tr -d ' ' <"$lock")" ]; }; then
+    echo "display $display: removing the socket and lock of an X server that is gone"
+    rm -f "$socket" "$lock"
+  fi
+  if ! [ -e "$socket" ] && command -v Xvfb >/dev/null; then
     Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
     echo $! >"$pidfile"
-    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+    for _ in $(seq 50); do [ -e "$socket" ] && break; sleep 0.1; done
+    [ -e "$socket" ] || echo "display $display: Xvfb did not start; programs with windows will fail" >&2
   fi
   wineserver -p </dev/null >/dev/null 2>&1
   if [ -f "$WINEPREFIX/system.reg" ]; then
