@@ -216,10 +216,9 @@ std::vector<ManagingClient> FindManagingClients(const std::vector<ProcessEntry>&
     const auto line = RecogniseDhcpClient(p->argv);
     if (!line) continue;
     const auto parent = kindOf(p->parent);
-    // NetworkManager's own dhclient, and the helpers a dhcpcd forks, are not clients of their own.
-    if (parent == DhcpClientKind::NetworkManager ||
-        (parent == DhcpClientKind::Dhcpcd && line->kind == DhcpClientKind::Dhcpcd))
-      continue;
+    // NetworkManager's own dhclient, the helpers a dhcpcd forks and a client's fork that has not
+    // yet become its event script (same command line, for a moment) are not clients of their own.
+    if (parent == DhcpClientKind::NetworkManager || parent == line->kind) continue;
     bool manages = false;
     switch (line->kind) {
       case DhcpClientKind::NetworkManager:

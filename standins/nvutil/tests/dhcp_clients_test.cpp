@@ -109,6 +109,7 @@ TEST(DhcpClients, ExactlyOneClientMustManageTheInterface) {
       Proc(310, {"/sbin/dhclient", "-d", "-sf", "/usr/lib/NetworkManager/nm-dhcp-helper", "eth0"}, 300);
   const auto udhcpc = Proc(200, {"udhcpc", "-i", "eth0"});
   const auto udhcpcOther = Proc(201, {"udhcpc", "-i", "eth1"});
+  const auto udhcpcScriptFork = Proc(204, {"udhcpc", "-i", "eth0"}, 200);
   const auto dhcpcd = Proc(400, {"dhcpcd: [manager] [ip4]"});
   const auto dhcpcdHelper = Proc(401, {"dhcpcd: [privileged proxy]"}, 400);
   const auto dhcpcdChild = Proc(402, {"dhcpcd: eth0 [ip4]"}, 400);
@@ -132,6 +133,7 @@ TEST(DhcpClients, ExactlyOneClientMustManageTheInterface) {
       {"nothing runs", {}, {}, ""},
       {"udhcpc of another interface", {udhcpcOther}, {}, ""},
       {"udhcpc", {udhcpcOther, udhcpc}, {}, "busybox udhcpc:200"},
+      {"udhcpc while it forks its event script", {udhcpcScriptFork, udhcpc}, {}, "busybox udhcpc:200"},
       {"NetworkManager with its own dhclient", {nmDhclient, nm}, nmManages, "NetworkManager:300"},
       {"NetworkManager leaving the device alone", {nm}, nmLeavesIt, ""},
       {"NetworkManager that could not be asked", {nm}, {}, ""},
