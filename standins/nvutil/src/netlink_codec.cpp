@@ -135,43 +135,6 @@ std::optional<int> DecodeError(const Message& msg) noexcept {
   return -error;
 }
 
-std::optional<RouteEntry> DecodeRoute(const Message& msg) {
-  RouteEntry route;
-  std::vector<Attr> attrs;
-  if (msg.header.type != kNewRoute || !ReadBody(msg, route.msg) || route.msg.family != kFamilyInet ||
-      route.msg.dstLen > 32 || !SplitAttrs(msg, sizeof(RouteMsg), attrs))
-    return std::nullopt;
-  route.table = route.msg.table;
-  for (const Attr& a : attrs) {
-    std::optional<std::uint32_t> v;
-    switch (a.type) {
-      case kRouteDst:
-        if (!(v = Ipv4(a))) return std::nullopt;
-        route.destination = *v;
-        break;
-      case kRouteGateway:
-        if (!(v = Ipv4(a))) return std::nullopt;
-        route.gateway = *v, route.hasGateway = true;
-        break;
-      case kRouteOif:
-        if (!(v = U32(a))) return std::nullopt;
-        route.oif = *v, route.hasOif = true;
-        break;
-      case kRoutePriority:
-        if (!(v = U32(a))) return std::nullopt;
-        route.priority = *v, route.hasPriority = true;
-        break;
-      case kRouteTable:
-        if (!(v = U32(a))) return std::nullopt;
-        route.table = *v;
-        break;
-      default:
-        break;
-    }
-  }
-  return route;
-}
-
 std::optional<NeighEntry> DecodeNeigh(const Message& msg) {
   NeighEntry neigh;
   std::vector<Attr> attrs;
@@ -392,6 +355,21 @@ std::optional<AnyRoute> DecodeAnyRoute(const Message& msg) {
         break;
     }
   }
+  return route;
+}
+
+// The IPv4 routes of the any-family decoder, in the IPv4 entry's numbers.
+std::optional<RouteEntry> DecodeRoute(const Message& msg) {
+  const auto any = DecodeAnyRoute(msg);
+  if (!any || any->msg.family != kFamilyInet) return std::nullopt;
+  RouteEntry route;
+  route.msg = any->msg;
+  route.table = any->table;
+  route.destination = any->destination.v4();
+  route.gateway = any->gateway.v4();
+  route.hasGateway = any->gateway.version == 4;
+  route.oif = any->oif, route.hasOif = any->hasOif;
+  route.priority = any->priority, route.hasPriority = any->hasPriority;
   return route;
 }
 
