@@ -82,6 +82,9 @@ bool ReadSmallFile(const std::string& path, std::string& out) noexcept {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
     out.assign(64 * 1024, '\0');
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && st.st_size > static_cast<off_t>(out.size()))
+      ::lseek(fd, -static_cast<off_t>(out.size()), SEEK_END);
     size_t got = 0;
     while (got < out.size()) {
       const ssize_t n = ::read(fd, out.data() + got, out.size() - got);

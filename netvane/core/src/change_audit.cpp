@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <string_view>
 
 #include "corekit/debug.h"
 #include "log_io.h"
@@ -210,6 +211,25 @@ bool JsonLinesAuditSink::Write(const AuditRecord& record) {
   return false;
 }
 
+bool JsonLinesAuditSink::HoldsEndOf(const AuditRecord& started) {
+  std::string text;
+  if (started.time.empty() || !logio::ReadSmallFile(path_, text)) return false;
+  // The records of one change share its start time, written first on each line; the outcome is
+  // the last field but one.
+  const std::string head = "{\"time\":" + JsonString(started.time) + ",";
+  for (size_t pos = 0; pos < text.size();) {
+    size_t end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    const std::string_view line(text.data() + pos, end - pos);
+    pos = end + 1;
+    const size_t outcome = line.rfind(",\"outcome\":");
+    if (line.rfind(head, 0) != 0 || outcome == std::string_view::npos) continue;
+    const std::string_view value = line.substr(outcome + 11);
+    if (value.rfind("\"started\"", 0) != 0 && value.rfind("\"interrupted\"", 0) != 0) return true;
+  }
+  return false;
+}
+
 bool EventLogAuditSink::Write(const AuditRecord& record) {
   // A leftover of the other network is an error; a change that did not arrive, a warning.
   const bool fine = record.outcome.rfind("changed", 0) == 0 || record.outcome == "started";
@@ -303,6 +323,12 @@ std::optional<AuditRecord> AuditTrail::TakeInterrupted() {
   std::string text;
   if (!logio::ReadSmallFile(pending_, text)) return std::nullopt;
   AuditRecord r = ParsePending(text);
+  if (sink_ && sink_->HoldsEndOf(r)) {
+    // The run ended after the change and its record, just before removing the marker.
+    CDebug::dprintf("Audit: the change started %s has its record; its marker was left\n", r.time.c_str());
+    logio::DeleteFileQuietly(pending_);
+    return std::nullopt;
+  }
   r.outcome = "interrupted";
   r.isolation.state = IsolationResult::State::NotRun;
   if (log_) log_(InterruptedLogLine(r));

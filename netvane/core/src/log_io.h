@@ -16,7 +16,8 @@ bool AppendExclusive(const std::string& path, std::string_view bytes, int retryM
 // Replaces the file's content whole (written beside it, flushed, renamed over it): a reader
 // sees the old content or the new, never a part.
 bool ReplaceFlushed(const std::string& path, std::string_view bytes) noexcept;
-// The file's content (at most 64 KiB); false when it cannot be read (absent, say).
+// The file's content, or its last 64 KiB when it is longer (the newest lines of a log); false
+// when it cannot be read (absent, say).
 bool ReadSmallFile(const std::string& path, std::string& out) noexcept;
 bool FileExists(const std::string& path) noexcept;
 

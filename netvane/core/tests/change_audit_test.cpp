@@ -323,3 +323,66 @@ TEST(ChangeAudit, EventLogUnderTheServiceSourceElseTheFileBesideTheLog) {
   EXPECT_EQ(first, nv::core::AuditJson(expected));
   fs::remove_all(dir);
 }
+
+// A run that died leaves the marker; the next run reports the change as interrupted, unless the
+// file already holds the change's end (the run died after its record, before removing the marker).
+TEST(ChangeAudit, ALeftMarkerIsReportedOnlyWhenTheChangeHasNoEnd) {
+  const fs::path dir = fs::temp_directory_path() /
+                       ("nvpending-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  const auto record = [](const char* time, const char* outcome) {
+    AuditRecord r;
+    r.time = time;
+    r.from = 0, r.to = 1;
+    r.fromName = "INTRANET", r.toName = "INTERNET";
+    r.outcome = outcome;
+    return nv::core::AuditJson(r) + "\n";
+  };
+  std::string longLog;  // more than one read of older records
+  for (int i = 0; i < 400; ++i) longLog += record("T0", "changed");
+  struct Case {
+    const char* what;
+    std::string before;  // the file when the change began
+    std::string after;   // what the dying run still wrote after its started record
+    bool reported;
+  } cases[] = {
+      {"killed during the change", "", "", true},
+      {"killed after its record", "", record("T9", "changed, not isolated"), false},
+      {"another change's end", record("T8", "changed"), record("T8", "changed"), true},
+      {"its end beyond 64 KiB of older records", longLog, record("T9", "changed"), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    if (!c.before.empty()) std::ofstream(dir / "audit.jsonl", std::ios::binary) << c.before;
+    Strings lines;
+    const auto trail = [&] {
+      return nv::core::AuditTrail(std::make_unique<nv::core::JsonLinesAuditSink>(dir.string()), dir.string(),
+                                  [&](const std::string& line) { lines.push_back(line); });
+    };
+    {
+      auto dying = trail();
+      AuditRecord r;
+      r.time = "T9", r.from = 0, r.to = 1, r.fromName = "INTRANET", r.toName = "INTERNET";
+      r.trigger = ChangeTrigger::ChangeHelper;
+      r.outcome = "started";
+      ASSERT_TRUE(dying.Begin(r));
+      std::ofstream(dir / "audit.jsonl", std::ios::binary | std::ios::app) << c.after;
+    }
+    auto next = trail();
+    const auto size = fs::file_size(dir / "audit.jsonl");
+    const auto interrupted = next.TakeInterrupted();
+    EXPECT_EQ(interrupted.has_value(), c.reported);
+    EXPECT_FALSE(fs::exists(next.pendingPath())) << "the marker is taken once";
+    if (c.reported) {
+      EXPECT_EQ(lines, Strings{"INTERRUPTED A->B started T9 (change helper)"});
+      EXPECT_EQ(interrupted->time, "T9");
+      EXPECT_GT(fs::file_size(dir / "audit.jsonl"), size) << "its interrupted record is written";
+    } else {
+      EXPECT_EQ(lines, Strings{});
+      EXPECT_EQ(fs::file_size(dir / "audit.jsonl"), size);
+    }
+    EXPECT_FALSE(next.TakeInterrupted().has_value());
+  }
+  fs::remove_all(dir);
+}

@@ -93,6 +93,12 @@ bool ReadSmallFile(const std::string& path, std::string& out) noexcept {
                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
     out.assign(64 * 1024, '\0');
+    LARGE_INTEGER size{};
+    if (::GetFileSizeEx(file.get(), &size) && size.QuadPart > static_cast<LONGLONG>(out.size())) {
+      LARGE_INTEGER back{};
+      back.QuadPart = -static_cast<LONGLONG>(out.size());
+      ::SetFilePointerEx(file.get(), back, nullptr, FILE_END);
+    }
     DWORD got = 0;
     if (!::ReadFile(file.get(), out.data(), static_cast<DWORD>(out.size()), &got, nullptr)) return false;
     out.resize(got);

@@ -67,6 +67,12 @@ class IAuditSink {
   // A change whose run ended between its started record and its completion: reported once (its
   // "interrupted" record is written), nothing when there is none.
   virtual std::optional<AuditRecord> TakeInterrupted() { return std::nullopt; }
+  // Whether this sink already holds the end of the change `started` began (a record with its
+  // start time and any outcome but "started"); false when it holds none or cannot tell.
+  virtual bool HoldsEndOf(const AuditRecord& started) {
+    (void)started;
+    return false;
+  }
 };
 
 // Appends JSON lines to a file ("<folder>/audit.jsonl"), creating the folder (one level).
@@ -74,6 +80,7 @@ class JsonLinesAuditSink : public IAuditSink {
  public:
   explicit JsonLinesAuditSink(std::string folder);
   bool Write(const AuditRecord& record) override;
+  bool HoldsEndOf(const AuditRecord& started) override;
   const std::string& path() const noexcept { return path_; }
 
  private:
@@ -101,6 +108,8 @@ class EventLogAuditSink : public IAuditSink {
   EventLogAuditSink(std::unique_ptr<IEventLog> log, std::string source, std::unique_ptr<IAuditSink> fallback)
       : log_(std::move(log)), source_(std::move(source)), fallback_(std::move(fallback)) {}
   bool Write(const AuditRecord& record) override;
+  // Only what went to the file: the event log is not read back.
+  bool HoldsEndOf(const AuditRecord& started) override { return fallback_ && fallback_->HoldsEndOf(started); }
 
  private:
   std::unique_ptr<IEventLog> log_;
@@ -110,7 +119,8 @@ class EventLogAuditSink : public IAuditSink {
 
 // Writes ahead: Begin keeps the started change in "<folder>/audit.pending" (flushed) before its
 // record goes to the sink; Write of its completion removes it.  A run that finds the file left by
-// one that died reports that change once as "interrupted".  Every failed write leaves a log line.
+// one that died reports that change once as "interrupted", unless the sink shows the change's end
+// (the run died after its record, before removing the file).  Every failed write leaves a log line.
 class AuditTrail : public IAuditSink {
  public:
   using LogLine = std::function<void(const std::string&)>;
