@@ -192,19 +192,17 @@ int RunChange(const RunnerOptions& o) {
   const auto writeRecord = [&] {
     if (audit) audit->Write(record);
   };
-  // Releases the address and clears the adapter, saying so on stderr and in the record.
-  const auto failClosed = [&](const char* why) {
-    const bool cleared = address.ClearAddresses(cfg.net[o.target]) != 0;
-    if (cleared) {
+  // Says whether the address was released and the adapter cleared to fail closed.
+  const auto sayCleared = [](nv::core::AdapterClear clear, const char* why) {
+    if (clear == nv::core::AdapterClear::Cleared) {
       std::fprintf(stderr,
                    "nvchange: the address is released and the adapter cleared: the workstation keeps no "
                    "settings %s\n",
                    why);
-    } else {
+    } else if (clear == nv::core::AdapterClear::NotCleared) {
       std::fprintf(stderr,
                    "nvchange: the adapter could not be released and cleared entirely (see the trace)\n");
     }
-    record.outcome += cleared ? "; address released, adapter cleared" : "; the adapter could not be cleared";
   };
   if (!inForcePath.empty() && !nv::headless::WriteNetworkInForce(inForcePath, state.current))
     std::fprintf(stderr, "nvchange: %s could not be written: the next run will guess the network it leaves\n",
@@ -226,6 +224,7 @@ int RunChange(const RunnerOptions& o) {
     std::printf("change to network %s failed: %s\n", letter, reason.c_str());
     std::fprintf(stderr, "nvchange: %s\n", reason.c_str());
     if (log) log->Write("FAIL %s", reason.c_str());
+    sayCleared(state.adapterClear, "of either network");
     writeRecord();
     return 5;
   }
@@ -235,9 +234,9 @@ int RunChange(const RunnerOptions& o) {
   std::printf("isolation check: %s\n", isolated.Summary().c_str());
   if (isolated.failedOrUnchecked()) {
     std::fprintf(stderr, "nvchange: isolation check %s\n", isolated.Summary().c_str());
-    // The adapter holds the new network's settings beside the old one's, perhaps on the old wire (a
-    // switch box that did not switch is not told apart before this check): it keeps neither.
-    if (isolated.state == nv::core::IsolationResult::State::Failed) failClosed("of either network");
+    // The change has released and cleared the adapter: it held the new network's settings beside
+    // the old one's, perhaps on the old wire.
+    sayCleared(state.adapterClear, "of either network");
     writeRecord();
     return 4;
   }
@@ -297,7 +296,12 @@ int RunChange(const RunnerOptions& o) {
   record.outcome = "changed, " + confirmed.detail;
   // Settings of a network that could not be confirmed may sit on the other network's wire:
   // none are better than those.
-  if (confirmed.verdict == Verdict::NotConfirmed) failClosed("of an unconfirmed network");
+  if (confirmed.verdict == Verdict::NotConfirmed) {
+    const auto clear = address.ClearAddresses(cfg.net[o.target]) != 0 ? nv::core::AdapterClear::Cleared
+                                                                      : nv::core::AdapterClear::NotCleared;
+    sayCleared(clear, "of an unconfirmed network");
+    record.outcome += nv::core::AdapterClearOutcome(clear);
+  }
   writeRecord();
   return 3;
 }

@@ -217,6 +217,9 @@ if [ $check = 1 ] && [ -z "$fault" ] && [ "${NV_LAB_CLIENT:-udhcpc}" = udhcpc ];
   expect "the adapter keeps nothing of either network after the failed check" \
     eval '[ -z "$(ws ip -4 -o addr show dev "$NV_LAB_WS_IF" scope global)$(ws ip -4 route show dev "$NV_LAB_WS_IF")" ]'
   expect "the runner says it cleared the adapter" grep -q "the adapter cleared: the workstation keeps no settings of either network" <<<"$out"
+  expect "the audit record has the clear after the check and says it" \
+    grep -q '"step":"isolation check","network":"B","result":0,[^}]*},{"step":"adapter clear","network":"B","result":1,.*"outcome":"changed, not isolated; address released, adapter cleared"' \
+    <<<"$(tail -n 1 "$INSTALL/Log/audit.jsonl")"
   ws ip route del "$a_net/24" dev "$NV_LAB_WS_IF" metric 500 2>/dev/null
   ws ip neigh del "$NV_LAB_A_GATEWAY" dev "$NV_LAB_WS_IF" 2>/dev/null
   change A "$NV_LAB_A_GATEWAY" "${NV_LAB_A_NET%.*}."

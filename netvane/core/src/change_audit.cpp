@@ -115,6 +115,9 @@ class TimedSteps : public IPrinterStep,
   int ChangeIPbyDHCP(const NetCfgRecord& r) override {
     return Time("address change", record_.to, [&] { return inner_.address.ChangeIPbyDHCP(r); });
   }
+  int ClearAddresses(const NetCfgRecord& r) override {
+    return Time("adapter clear", record_.to, [&] { return inner_.address.ClearAddresses(r); });
+  }
   std::string AddressFailure() const override { return inner_.address.AddressFailure(); }
   std::string FailureDetail() const override { return inner_.address.FailureDetail(); }
   void BeforeSwitch(int from, int target) override { inner_.isolation->BeforeSwitch(from, target); }
@@ -169,6 +172,18 @@ const char* TriggerName(ChangeTrigger trigger) noexcept {
       return "repeat timer";
   }
   return "unknown";
+}
+
+const char* AdapterClearOutcome(AdapterClear clear) noexcept {
+  switch (clear) {
+    case AdapterClear::Cleared:
+      return "; address released, adapter cleared";
+    case AdapterClear::NotCleared:
+      return "; the adapter could not be cleared";
+    case AdapterClear::NotAttempted:
+      break;
+  }
+  return "";
 }
 
 std::string AuditJson(const AuditRecord& r) {
@@ -414,6 +429,7 @@ AuditRecord RunAuditedChange(ChangeTrigger trigger, int showProgress, ChangeStat
   } else {
     record.outcome = state.sessionEnding ? "changed, addresses left (session ends)" : "changed";
   }
+  record.outcome += AdapterClearOutcome(state.adapterClear);
   return record;
 }
 

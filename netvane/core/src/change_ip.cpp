@@ -157,6 +157,14 @@ int CChangeIP::ChangeIPbyDHCP(const NetCfgRecord& record) {
 }
 
 int CChangeIP::ClearAddresses(const NetCfgRecord& record) {
+  // Fixed settings set on the adapter itself (and their name servers, which the network helper
+  // does not clear) would stay or come back with the adapter: they go first, with their record.
+  bool fixedOff = true;
+  if (m_fixed) {
+    const nv::core::FixedStepResult off = m_fixed->BackToDhcp();
+    fixedOff = off.ok;
+    if (!off.ok) CDebug::dprintf("ClearAddresses: %s\n", off.detail.c_str());
+  }
   const uint8_t* mac = record.ucMacAddr.data();
   if (!IsWinNT(m_os.name) && !IsWin95(m_os.name) && m_interface == 0)
     m_interface = m_net->GetInterfaceNum(nvutil::MacAddress{mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]});
@@ -164,7 +172,7 @@ int CChangeIP::ClearAddresses(const NetCfgRecord& record) {
                   static_cast<unsigned>(m_interface));
   const int released = Release();
   const int cleared = ClearAdapter();
-  return released != 0 && cleared != 0 ? 1 : 0;
+  return fixedOff && released != 0 && cleared != 0 ? 1 : 0;
 }
 
 int CChangeIP::Release() {

@@ -21,6 +21,7 @@ void doChange(int showProgress, ChangeState& state, const CCfginfo& cfg, const C
   const int previous = state.previous;
   const bool silent = cfg.dwSilentChng != 0;
   state.addressResult = IAddressRenewal::kAddressesChanged;
+  state.adapterClear = AdapterClear::NotAttempted;
 
   if (showProgress) {
     steps.display.SetNetwork(target);
@@ -78,7 +79,12 @@ void doChange(int showProgress, ChangeState& state, const CCfginfo& cfg, const C
   if (!silent) ShowInForce(target, steps);  // silent changes showed it before the switch
   steps.printers.PrinterStep(cfg.baseKey, target, state.sessionEnding, 0);
   // Last: nothing of the network just left may remain. A session that ends keeps its addresses.
-  if (steps.isolation && !state.sessionEnding) steps.isolation->CheckAfterChange(target);
+  if (steps.isolation && !state.sessionEnding &&
+      steps.isolation->CheckAfterChange(target).state == IsolationResult::State::Failed) {
+    // The target's settings sit beside the old network's, perhaps on the old wire: keep neither.
+    state.adapterClear =
+        steps.address.ClearAddresses(cfg.net[target]) != 0 ? AdapterClear::Cleared : AdapterClear::NotCleared;
+  }
   state.busy = 0;
 }
 

@@ -6,6 +6,7 @@
 #include "netvane/cfginfo.h"
 #include "netvane/change_ip.h"
 #include "nvutil/net_util.h"
+#include "support/fake_fixed_address.h"
 
 using nv::core::DottedAddress;
 using Calls = std::vector<std::string>;
@@ -299,6 +300,43 @@ TEST(ChangeIp, ClearingAfterwardsReportsWhetherEverythingWent) {
   Rig unknown("WINXP", 5, 0);  // no adapter with the record's MAC: nothing to clear, and it says so
   EXPECT_EQ(unknown.ip->ClearAddresses(FixedRecord()), 0);
   EXPECT_EQ(unknown.calls, Calls{"net.GetInterfaceNum"});
+}
+
+// Where fixed settings are set on the adapter itself (Windows), clearing takes them off with their
+// record first: neither they nor their name servers come back, and the next start finds nothing
+// to recover. Settings that cannot come off keep their record, and the clear says it failed.
+TEST(ChangeIp, ClearingTakesOffTheFixedSettingsThisProgramSet) {
+  using nv::core::testing::Refusal;
+  struct Case {
+    const char* what;
+    Refusal refusal;
+    int result;
+    bool settingsGone;
+  } cases[] = {{"all goes", {}, 1, true},
+               {"the address stays", {"RemoveAddress"}, 0, false},
+               {"the record stays", {"store.Clear"}, 0, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Rig rig("WINXP");
+    auto platform = std::make_unique<nv::core::testing::FakePlatform>();
+    auto store = std::make_unique<nv::core::testing::FakeStore>();
+    auto* adapter = platform.get();
+    auto* record = store.get();
+    store->calls = &adapter->calls;
+    rig.ip->UseFixedAddressStep(std::move(platform), std::move(store));
+    ASSERT_EQ(rig.ip->ChangeIPbyDHCP(FixedRecord()), CChangeIP::kAddressesChanged);
+    ASSERT_FALSE(adapter->state.Clean());
+    adapter->refusal = c.refusal;
+    record->refusal = c.refusal;
+    adapter->calls.clear();
+    rig.calls.clear();
+
+    EXPECT_EQ(rig.ip->ClearAddresses(FixedRecord()), c.result);
+    EXPECT_EQ(adapter->state.Clean(), c.settingsGone);
+    EXPECT_EQ(record->value.has_value(), !c.settingsGone || c.result == 0);
+    // The lease and whatever else the adapter holds go in any case.
+    EXPECT_EQ(rig.calls, (Calls{"net.GetInterfaceNum", "net.LeaseIP 12 0", "net.ClearAdapter 12"}));
+  }
 }
 
 TEST(ChangeIp, AnEmulationThatRefusesToArmSaysWhy) {

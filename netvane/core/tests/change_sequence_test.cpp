@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "netvane/change_sequence.h"
 #include "support/recording_steps.h"
 
@@ -250,5 +252,55 @@ TEST(ChangeSequence, TheTrayAndDisplayEndOnTheNetworkInForce) {
     const std::string n = std::to_string(c.inForce);
     EXPECT_EQ(lastTray, "tray.ShowNetwork " + n + " tip " + n);
     EXPECT_EQ(rec.shown, c.inForce) << "the display window and the shortcut follow the tray";
+  }
+}
+
+// A check that found something of the network left makes the change fail closed: the target's
+// adapter is released and cleared, last, and the state says whether all of it went. A check that
+// passed, could not look or is not configured leaves the adapter, and so does a session that
+// ends (no check runs then: its addresses stay).
+TEST(ChangeSequence, AFailedIsolationCheckClearsTheAdapterLast) {
+  using Check = nv::core::IsolationResult::State;
+  using nv::core::AdapterClear;
+  struct Case {
+    const char* what;
+    bool configured;
+    Check answer;
+    int sessionEnding, clearFails;
+    AdapterClear expected;
+  } cases[] = {
+      {"failed", true, Check::Failed, 0, 0, AdapterClear::Cleared},
+      {"failed, something stays", true, Check::Failed, 0, 1, AdapterClear::NotCleared},
+      {"passed", true, Check::Passed, 0, 0, AdapterClear::NotAttempted},
+      {"could not look", true, Check::NotChecked, 0, 0, AdapterClear::NotAttempted},
+      {"no check", false, Check::Failed, 0, 0, AdapterClear::NotAttempted},
+      {"session ends", true, Check::Failed, 1, 0, AdapterClear::NotAttempted},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RecordingSteps rec;
+    rec.clearFails = c.clearFails;
+    nv::core::testing::FixedIsolationCheck check;
+    check.answer.state = c.answer;
+    check.calls = &rec.calls;
+    auto steps = rec.Steps();
+    if (c.configured) steps.isolation = &check;
+    CCfginfo cfg;
+    TwoNetworks(cfg);
+    ChangeState state = AToB();
+    state.sessionEnding = c.sessionEnding;
+    state.adapterClear = AdapterClear::NotCleared;  // an earlier change's result does not carry over
+    doChange(1, state, cfg, steps);
+
+    EXPECT_EQ(static_cast<int>(state.adapterClear), static_cast<int>(c.expected));
+    EXPECT_EQ(state.current, 1);
+    const std::string clear = "address.ClearAddresses " + std::to_string(kIpB);  // the target's record
+    const auto clears = std::count(rec.calls.begin(), rec.calls.end(), clear);
+    EXPECT_EQ(clears, c.expected == AdapterClear::NotAttempted ? 0 : 1);
+    if (clears == 1) {
+      EXPECT_EQ(Calls(rec.calls.end() - 2, rec.calls.end()), (Calls{"isolation.Check 1", clear}));
+    }
+    EXPECT_EQ(std::count(rec.calls.begin(), rec.calls.end(), "isolation.Check 1"),
+              c.configured && !c.sessionEnding ? 1 : 0);
   }
 }

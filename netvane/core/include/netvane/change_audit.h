@@ -52,6 +52,10 @@ struct AuditRecord {
   double ms = 0;
 };
 
+// What the outcome says after the adapter was cleared to fail closed: "; address released,
+// adapter cleared", "; the adapter could not be cleared", empty when it was not tried.
+const char* AdapterClearOutcome(AdapterClear clear) noexcept;
+
 // One JSON object on one line, without the line break.
 std::string AuditJson(const AuditRecord& record);
 // The same fields as readable lines, for an event log entry.

@@ -90,9 +90,9 @@ class CChangeIP : public nv::core::IAddressRenewal {
   int OpenDhcpEmu();
   // Removes what a run that died while armed left on the adapter of `record`, and traces it.
   void RemoveStaleEmulation(const NetCfgRecord& record);
-  // Fail closed: releases the adapter of `record` and takes every address, route, neighbour
-  // entry and name server of the network it had off it. 1 when all of it went.
-  int ClearAddresses(const NetCfgRecord& record);
+  // Fixed settings of this step come off first (and their record with them), so that nothing
+  // of either network comes back at the next start.
+  int ClearAddresses(const NetCfgRecord& record) override;
   // Why the emulation did not open or arm (for the trace).
   std::string EmulationError() const;
   int CloseDhcpEmu();

@@ -7,6 +7,11 @@ class CCfginfo;
 
 namespace nv::core {
 
+// After an isolation check that found something of the network left: the adapter was released
+// and cleared, or something of it stayed. Neither network's settings are safe on the wire then,
+// because a switch box that did not switch is not told apart from a leftover.
+enum class AdapterClear { NotAttempted, Cleared, NotCleared };
+
 // The frame's state that a change reads and writes.
 struct ChangeState {
   int current = 0;  // target network on entry; back to `previous` after a refusal or switch failure
@@ -18,6 +23,8 @@ struct ChangeState {
   // Set by each change: the address step's result (IAddressRenewal::k...), kAddressesChanged
   // when the step did not run.
   int addressResult = IAddressRenewal::kAddressesChanged;
+  // Set by each change: whether a failed isolation check cleared the adapter.
+  AdapterClear adapterClear = AdapterClear::NotAttempted;
 };
 
 struct ChangeSteps {

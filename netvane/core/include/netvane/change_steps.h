@@ -78,6 +78,10 @@ class IAddressRenewal {
   virtual int DelArp(uint32_t gateway) = 0;
   virtual int AddGateway(uint32_t gateway) = 0;
   virtual int ChangeIPbyDHCP(const NetCfgRecord& record) = 0;
+  // Fail closed: releases the adapter of `record` and takes off it every address, route,
+  // neighbour entry and name server, and any fixed settings this program put on it, so that it
+  // keeps nothing of either network. 1 when all of it went, 0 when something stayed.
+  virtual int ClearAddresses(const NetCfgRecord& record) = 0;
   // Why the last ChangeIPbyDHCP failed, in the user's words; empty when it did not or when
   // its result says enough.
   virtual std::string AddressFailure() const { return {}; }

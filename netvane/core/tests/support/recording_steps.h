@@ -20,6 +20,7 @@ class RecordingSteps : public IChangeDisplay,
   int switchFails = 0;           // ChangeRG answers 0 when set
   int framesReported = 0;        // ChangeRG reports this many progress positions
   int addressResult = 0;         // what ChangeIPbyDHCP answers
+  int clearFails = 0;            // ClearAddresses answers 0 (something stayed) when set
   std::string failureDetail;     // what FailureDetail answers
   std::string FailureDetail() const override { return failureDetail; }
 
@@ -78,12 +79,27 @@ class RecordingSteps : public IChangeDisplay,
     Log("address.ChangeIPbyDHCP", r.IPAddr);
     return addressResult;
   }
+  int ClearAddresses(const NetCfgRecord& r) override {
+    Log("address.ClearAddresses", r.IPAddr);
+    return clearFails ? 0 : 1;
+  }
   void ShowNetwork(int n, const std::string& tip) override {
     calls.push_back("tray.ShowNetwork " + std::to_string(n) + " " + tip);
   }
 
  private:
   void Log(const char* what, long long v) { calls.push_back(std::string(what) + " " + std::to_string(v)); }
+};
+
+// An isolation check that answers what it is given, recording "isolation.Check N" in `calls`.
+struct FixedIsolationCheck : IIsolationCheck {
+  IsolationResult answer;
+  std::vector<std::string>* calls = nullptr;
+  void BeforeSwitch(int, int) override {}
+  IsolationResult CheckAfterChange(int network) override {
+    if (calls) calls->push_back("isolation.Check " + std::to_string(network));
+    return answer;
+  }
 };
 
 }  // namespace nv::core::testing
