@@ -396,13 +396,9 @@ void CMainFrame::UnblockShutdown() {
 
 void CMainFrame::ReportIsolation(const nv::core::IsolationResult& result) {
   m_drives.LogLine(nv::core::IsolationLogLine(result));
+  // The tip says it once the change is over, with what became of the adapter (the controller's
+  // IsolationTip); it stays until the next change.
   m_isolationWarning = result.state == nv::core::IsolationResult::State::Failed;
-  if (!result.failedOrUnchecked()) return;
-  // The tray tip stays on the warning until the next change.
-  const std::string tip = CutTrayTip(m_cfg.szNet[m_controller.State().current != 0 ? 1 : 0] +
-                                     ": isolation check " + result.Summary());
-  m_tray.SetTooltipText(tip);
-  CDebug::dprintf("Tray tip: %s\n", tip.c_str());
 }
 
 // ---- ITrayView ----

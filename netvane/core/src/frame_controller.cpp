@@ -5,6 +5,14 @@
 
 namespace nv::core {
 
+std::string IsolationTip(const std::string& name, const IsolationResult& result, AdapterClear clear) {
+  // The tip is short: what became of the adapter comes first, the leftovers are in the log.
+  if (clear == AdapterClear::Cleared) return name + kTipAdapterCleared;
+  if (clear == AdapterClear::NotCleared) return name + kTipAdapterNotCleared;
+  if (!result.failedOrUnchecked()) return {};
+  return name + ": isolation check " + result.Summary();
+}
+
 FrameController::FrameController(CCfginfo& cfg, IFrameHost& host, const ChangeSteps& steps,
                                  IAuditSink* audit) noexcept
     : cfg_(cfg), host_(host), steps_(steps), audit_(audit) {
@@ -42,6 +50,11 @@ void FrameController::RunChange(int showProgress, ChangeTrigger trigger) {
     host_.LogLine(kLogFixedSettingsFailed + steps_.address.FailureDetail());
     host_.ShowWarning(cfg_.szNet[state_.current != 0 ? 1 : 0] + kTipFixedSettingsFailed);
   }
+  // Last, so that it stays in the tip: something of the other network was found on the adapter.
+  if (state_.adapterClear != AdapterClear::NotAttempted)
+    host_.LogLine(state_.adapterClear == AdapterClear::Cleared ? kLogAdapterCleared : kLogAdapterNotCleared);
+  if (const std::string tip = IsolationTip(name, record.isolation, state_.adapterClear); !tip.empty())
+    host_.ShowWarning(tip);
 }
 
 void FrameController::OpenDhcpEmuOrRetry() {

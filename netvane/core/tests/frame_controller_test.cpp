@@ -344,3 +344,55 @@ TEST(FrameController, TimersDriveTheirTriggers) {
   EXPECT_EQ(f.Count("host.AddTrayIcon"), 1u);
   EXPECT_FALSE(f.frame.OnTimer(4242));
 }
+
+// After a check that found something of the other network, the log says below the check's own
+// line what became of the adapter, and the tray tip says that first (the tip is short).
+TEST(FrameController, AFailedIsolationCheckSaysWhetherTheAdapterWasCleared) {
+  using Check = IsolationResult::State;
+  struct Case {
+    const char* what;
+    Check answer;
+    int clearFails;
+    const char* log;  // null: no line about the adapter
+    std::string tip;  // empty: no warning
+  } cases[] = {
+      {"cleared", Check::Failed, 0, kLogAdapterCleared, std::string("INTER") + kTipAdapterCleared},
+      {"something stayed", Check::Failed, 1, kLogAdapterNotCleared,
+       std::string("INTER") + kTipAdapterNotCleared},
+      {"could not look", Check::NotChecked, 0, nullptr, "INTER: isolation check not checked: no adapter"},
+      {"passed", Check::Passed, 0, nullptr, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RecordingSteps rec;
+    rec.clearFails = c.clearFails;
+    RecordingHost host{rec.calls};
+    nv::core::testing::FixedIsolationCheck check;
+    check.answer.state = c.answer;
+    check.answer.problem = "no adapter";
+    check.answer.leftovers = {"neighbour entry 10.91.1.1 (network A's gateway)"};
+    check.calls = &rec.calls;
+    ChangeSteps steps = rec.Steps();
+    steps.isolation = &check;
+    CCfginfo cfg;
+    cfg.dwIPnum = 2;
+    cfg.net[0].szNetDev = "adapter";
+    cfg.szNet[1] = "INTER";
+    FrameController frame{cfg, host, steps};
+    frame.StartUp();
+    rec.calls.clear();
+    frame.OnTrayChange();
+
+    std::vector<std::string> reports;
+    for (const auto& call : rec.calls)
+      if (call.rfind("host.ShowWarning", 0) == 0 || call.rfind("log ", 0) == 0) reports.push_back(call);
+    std::vector<std::string> expected;
+    if (c.log) expected.push_back(std::string("log ") + c.log);
+    if (!c.tip.empty()) expected.push_back("host.ShowWarning " + c.tip);
+    EXPECT_EQ(reports, expected);
+    const auto clear = std::find_if(rec.calls.begin(), rec.calls.end(), [](const std::string& call) {
+      return call.rfind("address.ClearAddresses", 0) == 0;
+    });
+    EXPECT_EQ(clear != rec.calls.end(), c.log != nullptr) << "only a failed check clears the adapter";
+  }
+}

@@ -153,7 +153,9 @@ std::vector<std::string> InstallFolder::LogMessages(unsigned extraLines) const {
       if (second == std::string::npos) continue;
       const std::string message = line.substr(second + 1);
       const bool gateway = message.compare(0, 3, "GW ") == 0;
-      const bool isolation = message.rfind("ISOLATION ", 0) == 0;
+      // What a failed check did to the adapter belongs to the check's lines.
+      const bool isolation = message.rfind("ISOLATION ", 0) == 0 || message == "ADAPTER CLEARED" ||
+                             message == "FAIL ADAPTER NOT CLEARED";
       if ((gateway && (extraLines & kGatewayLines) == 0) ||
           (isolation && (extraLines & kIsolationLines) == 0))
         continue;

@@ -33,7 +33,8 @@ class InstallFolder {
   void CopyFromBuild(const std::wstring& name, const std::wstring& as) const;
   // The messages of every log line in Log\*.log, oldest file first ("...,ID2" -> "ID2"); the
   // gateway check's lines ("GW ...", written a moment after each change) and the isolation check's
-  // ("ISOLATION ...") only when asked for.
+  // ("ISOLATION ...", and "ADAPTER CLEARED" or "FAIL ADAPTER NOT CLEARED" after a failed one) only
+  // when asked for.
   static constexpr unsigned kGatewayLines = 1, kIsolationLines = 2;
   std::vector<std::string> LogMessages(unsigned extraLines = 0) const;
   // The audit records written to Log\audit.jsonl (when the event source is missing), one per line.

@@ -45,7 +45,16 @@ inline constexpr const char* kTipFixedSettingsFailed = ": address not set (fixed
 inline constexpr const char* kTipRenewFailed = ": address not set (no DHCP answer)";
 inline constexpr const char* kLogRenewFailed = "FAIL Renew";
 inline constexpr const char* kLogResendWaitCut = "RESEND WAIT CUT SHORT";
+// After a failed isolation check, below its "ISOLATION FAILED(...)" line.
+inline constexpr const char* kLogAdapterCleared = "ADAPTER CLEARED";
+inline constexpr const char* kLogAdapterNotCleared = "FAIL ADAPTER NOT CLEARED";
+inline constexpr const char* kTipAdapterCleared = ": adapter cleared (isolation check failed)";
+inline constexpr const char* kTipAdapterNotCleared = ": adapter not cleared (isolation check failed)";
 inline constexpr const char* kShutdownReason = "Returning to network A";
+
+// The tray tip after an isolation check that failed or could not look, for the network named
+// `name`; empty when the check passed or did not run.
+std::string IsolationTip(const std::string& name, const IsolationResult& result, AdapterClear clear);
 
 // What the frame window and its member objects do for the controller.
 class IFrameHost {
