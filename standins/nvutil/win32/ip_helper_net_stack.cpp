@@ -358,6 +358,10 @@ class IpHelperNetStack : public NetStack {
     }
     for (const MIB_IPNETROW& row : neighbours) {
       if (row.dwIndex != index || row.dwType == MIB_IPNET_TYPE_INVALID) continue;
+      // Windows keeps static entries for multicast groups and the broadcast address on every
+      // interface, whatever network it is on: they are no network's.
+      const IpAddress neighbour = IpAddress::V4(FromWire(row.dwAddr));
+      if (neighbour.multicast() || neighbour.v4() == 0xFFFFFFFFu) continue;
       Item item;
       item.kind = Item::Kind::Neighbour;
       item.address = IpAddress::V4(FromWire(row.dwAddr));
