@@ -74,6 +74,35 @@ std::string ToLowerAscii(std::string_view s) {
   return out;
 }
 
+std::string HexText(std::string_view bytes) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string text;
+  text.reserve(bytes.size() * 2);
+  for (const unsigned char c : bytes) {
+    text += kDigits[c >> 4];
+    text += kDigits[c & 0x0F];
+  }
+  return text;
+}
+
+std::optional<std::string> BytesFromHex(std::string_view hex) {
+  const auto digit = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  if (hex.size() % 2 != 0) return std::nullopt;
+  std::string bytes;
+  bytes.reserve(hex.size() / 2);
+  for (size_t i = 0; i < hex.size(); i += 2) {
+    const int high = digit(hex[i]), low = digit(hex[i + 1]);
+    if (high < 0 || low < 0) return std::nullopt;
+    bytes += static_cast<char>(high * 16 + low);
+  }
+  return bytes;
+}
+
 bool EqualsNoCase(std::string_view a, std::string_view b) noexcept {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {

@@ -36,3 +36,11 @@ TEST(Text, CaseFoldingTouchesAsciiOnly) {
   EXPECT_FALSE(EqualsNoCase("abc", "abd"));
   EXPECT_EQ(ToUpperAscii("on \xC3\xA9"), "ON \xC3\xA9");
 }
+
+TEST(Text, HexRoundTripsAndRefusesWhatIsNotTwoDigitsPerByte) {
+  const std::string bytes("\x00\x7f\x80\xff\xea\xb0\x80", 7);
+  EXPECT_EQ(HexText(bytes), "007f80ffeab080");
+  EXPECT_EQ(BytesFromHex("007F80FFeab080"), bytes);
+  EXPECT_EQ(BytesFromHex(""), "");
+  for (const char* bad : {"0", "0g", "00 ", " 00", "0x00"}) EXPECT_FALSE(BytesFromHex(bad)) << bad;
+}

@@ -32,33 +32,14 @@ bool StartHelpViewer(IProgramStarter& starter, const std::string& windowsDir, co
 // ---- folder picker ----
 
 std::string PickFolderCommandLine(const std::string& program, const std::string& title) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string line = "\"" + program + "\" " + kPickFolderSwitch;
-  for (const unsigned char c : title) {
-    line += kDigits[c >> 4];
-    line += kDigits[c & 0x0F];
-  }
-  return line;
+  return "\"" + program + "\" " + kPickFolderSwitch + nv::text::HexText(title);
 }
 
 std::optional<std::string> PickFolderTitle(const std::string& argument) {
   const std::string prefix = kPickFolderSwitch;
   if (!nv::text::EqualsNoCase(argument.substr(0, prefix.size()), prefix)) return std::nullopt;
-  const std::string hex = argument.substr(prefix.size());
-  if (hex.size() % 2 != 0) return std::nullopt;
-  const auto digit = [](char c) -> int {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-  };
-  std::string title;
-  for (size_t i = 0; i < hex.size(); i += 2) {
-    const int high = digit(hex[i]), low = digit(hex[i + 1]);
-    if (high < 0 || low < 0) return std::nullopt;
-    title += static_cast<char>(high * 16 + low);
-  }
-  if (!nv::text::IsValidUtf8(title)) return std::nullopt;
+  std::optional<std::string> title = nv::text::BytesFromHex(argument.substr(prefix.size()));
+  if (!title || !nv::text::IsValidUtf8(*title)) return std::nullopt;
   return title;
 }
 

@@ -1,5 +1,6 @@
 // UTF-8 is the text encoding inside the system; UTF-16 appears only at Win32 calls.
 #pragma once
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,12 @@ bool IsValidUtf8(std::string_view bytes) noexcept;
 std::string ToUpperAscii(std::string_view s);
 std::string ToLowerAscii(std::string_view s);
 bool EqualsNoCase(std::string_view a, std::string_view b) noexcept;
+
+// Two lower-case hexadecimal digits per byte.
+std::string HexText(std::string_view bytes);
+// The bytes that `hex` spells, two digits of either case each; nothing when it holds anything
+// else or an odd number of digits.
+std::optional<std::string> BytesFromHex(std::string_view hex);
 
 // UTF-8 <-> UTF-16; invalid input is replaced by U+FFFD rather than dropped.
 std::u16string Utf8ToUtf16(std::string_view utf8);

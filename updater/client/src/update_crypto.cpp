@@ -1,42 +1,23 @@
 #include "update_crypto.h"
 
+#include "platform/text.h"
+
 namespace nv::updater {
-namespace {
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-}  // namespace
 
 bool DecodeHex(std::string_view text, std::vector<uint8_t>& bytes) {
+  // Keys are pasted: blanks and line ends between the digits do not count.
+  std::string digits;
+  for (char c : text)
+    if (c != ' ' && c != '\t' && c != '\r' && c != '\n') digits += c;
+  const std::optional<std::string> decoded = nv::text::BytesFromHex(digits);
   bytes.clear();
-  int high = -1;
-  for (char c : text) {
-    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') continue;
-    const int v = HexValue(c);
-    if (v < 0) return false;
-    if (high < 0) {
-      high = v;
-    } else {
-      bytes.push_back(static_cast<uint8_t>(high * 16 + v));
-      high = -1;
-    }
-  }
-  return high < 0;
+  if (!decoded) return false;
+  bytes.assign(decoded->begin(), decoded->end());
+  return true;
 }
 
 std::string EncodeHex(const uint8_t* data, size_t size) {
-  static const char* kDigits = "0123456789abcdef";
-  std::string text;
-  for (size_t i = 0; i < size; ++i) {
-    text += kDigits[data[i] >> 4];
-    text += kDigits[data[i] & 15];
-  }
-  return text;
+  return nv::text::HexText(std::string_view(reinterpret_cast<const char*>(data), size));
 }
 
 bool ParsePublicKey(std::string_view text, std::array<uint8_t, 64>& key) {
