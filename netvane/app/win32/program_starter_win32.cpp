@@ -203,12 +203,11 @@ class Win32ProgramStarter final : public IProgramStarter {
 
   bool Start(StartToken which, const std::string& commandLine, const std::string& directory,
              unsigned& error) override {
-    PROCESS_INFORMATION process{};
-    if (!CreateAs(which, nv::text::Widen(commandLine), nv::text::Widen(directory), false, nullptr, process,
+    PROCESS_INFORMATION info{};
+    if (!CreateAs(which, nv::text::Widen(commandLine), nv::text::Widen(directory), false, nullptr, info,
                   error))
       return false;
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
+    const nv::win32::UniqueKernelHandle process(info.hProcess), thread(info.hThread);  // not waited for
     return true;
   }
 

@@ -364,7 +364,7 @@ class IpHelperNetStack : public NetStack {
       if (neighbour.multicast() || neighbour.v4() == 0xFFFFFFFFu) continue;
       Item item;
       item.kind = Item::Kind::Neighbour;
-      item.address = IpAddress::V4(FromWire(row.dwAddr));
+      item.address = neighbour;
       out.items.push_back(item);
     }
     using FreeFn = decltype(&::FreeMibTable);
